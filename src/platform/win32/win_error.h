@@ -1,0 +1,22 @@
+// The one place where a Win32 error code becomes the program's error type.
+#pragma once
+
+#include <windows.h>
+
+#include <string_view>
+
+#include "platform/error.h"
+
+namespace ost::win {
+
+// The classic run-time error number for a Win32 error code.
+int32_t ClassicNumberFor(DWORD code);
+
+// An AppError for a failed call: the classic number and description, and a context that names
+// the call, the object and the system's own message ("DeleteFileW 'c:\x.txt': error 5: Access is denied.").
+AppError Win32Error(DWORD code, std::string_view call, std::string_view object = {});
+
+// Raises Win32Error for GetLastError(); call it on the line after the failing call.
+[[noreturn]] void ThrowLastError(std::string_view call, std::string_view object = {});
+
+}  // namespace ost::win
