@@ -45,20 +45,24 @@ build_preset() {
 }
 
 OST_XVFB_PID=
-# start_xvfb: starts Xvfb on the first free display and exports DISPLAY; waits (bounded) until it answers.
+# start_xvfb: starts Xvfb on the first free display and exports DISPLAY; waits (bounded) until it
+# answers. A display that another run takes at the same moment is passed over.
 start_xvfb() {
-    local n=90
-    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
-    OST_XVFB_PID=$!
-    export DISPLAY=":$n"
-    local i
-    for i in $(seq 1 100); do
-        xdpyinfo >/dev/null 2>&1 && return 0
-        kill -0 "$OST_XVFB_PID" 2>/dev/null || break
-        sleep 0.1
+    local n=90 tries i
+    for tries in $(seq 1 20); do
+        while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+        OST_XVFB_PID=$!
+        export DISPLAY=":$n"
+        for i in $(seq 1 100); do
+            xdpyinfo >/dev/null 2>&1 && return 0
+            kill -0 "$OST_XVFB_PID" 2>/dev/null || break
+            sleep 0.1
+        done
+        stop_xvfb
+        n=$((n + 1))
     done
-    echo "Xvfb did not start on $DISPLAY" >&2
+    echo "Xvfb could not be started" >&2
     return 1
 }
 
