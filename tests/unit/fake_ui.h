@@ -57,3 +57,48 @@ class FakeMainWindow : public IMainWindow {
 };
 
 }  // namespace ost::test
+
+namespace ost::test {
+
+// Thrown by FakeUi::EndProgram, so a test can see that the program would have ended there.
+struct ProgramEnded {};
+
+class FakeUi : public IUi {
+  public:
+    struct Box {
+        std::string text;
+        int32_t style;
+        std::string title;
+    };
+    std::vector<Box> boxes;
+    std::vector<int32_t> answers;  // given to the boxes in order; OK (1) once they run out
+    std::vector<int32_t> appPointers;
+    int doEvents = 0;
+    ScreenMetrics screen{15360, 11520, 15, 15};
+    std::vector<std::string>* sharedLog = nullptr;  // when set, boxes and yields are logged there too
+
+    int32_t MsgBox(const std::string& text, int32_t style, const std::string& title) override {
+        boxes.push_back({text, style, title});
+        if (sharedLog)
+            sharedLog->push_back("MsgBox:" + text);
+        if (answers.empty())
+            return mb::kAnswerOk;
+        const int32_t answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
+    }
+    void SetAppMousePointer(int32_t pointer) override {
+        appPointers.push_back(pointer);
+        if (sharedLog)
+            sharedLog->push_back("AppPointer:" + std::to_string(pointer));
+    }
+    void DoEvents() override {
+        ++doEvents;
+        if (sharedLog)
+            sharedLog->push_back("DoEvents:");
+    }
+    ScreenMetrics Screen() override { return screen; }
+    [[noreturn]] void EndProgram() override { throw ProgramEnded{}; }
+};
+
+}  // namespace ost::test
