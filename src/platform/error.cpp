@@ -42,6 +42,8 @@ std::string_view ClassicDescription(int32_t number) {
             return "Path/File access error";
         case err::kPathNotFound:
             return "Path not found";
+        case err::kObjectNotSet:
+            return "Object variable or With block variable not set";
         case err::kCantCreateObject:
             return "ActiveX component can't create object";
         case err::kEntryPointMissing:
