@@ -1,5 +1,7 @@
 #include "platform/error.h"
 
+#include <exception>
+#include <new>
 #include <utility>
 
 namespace ost {
@@ -66,6 +68,20 @@ AppError AppError::WithSource(std::string source) const {
 
 AppError MakeError(int32_t number, std::string source, std::string context) {
     return AppError(number, std::string(ClassicDescription(number)), std::move(source), std::move(context));
+}
+
+AppError CurrentError() {
+    try {
+        throw;
+    } catch (const AppError& e) {
+        return e;
+    } catch (const std::bad_alloc&) {
+        return MakeError(err::kOutOfMemory);
+    } catch (const std::exception& e) {
+        return MakeError(err::kInvalidCall, {}, e.what());
+    } catch (...) {
+        return MakeError(err::kInvalidCall);
+    }
 }
 
 }  // namespace ost

@@ -31,6 +31,9 @@ inline constexpr int32_t kObjectNotSet = 91;        // "Object variable or With 
 inline constexpr int32_t kFileNotFoundDll = 48;     // "Error in loading DLL"
 inline constexpr int32_t kEntryPointMissing = 453;  // "Specified DLL function not found"
 inline constexpr int32_t kCantCreateObject = 429;   // "ActiveX component can't create object"
+
+// The base of the numbers that objects raise for their own errors (0x80040000, as a signed value).
+inline constexpr int32_t kObjectErrorBase = static_cast<int32_t>(0x80040000u);
 }  // namespace err
 
 // The description that goes with a classic run-time error number; "Application-defined or
@@ -61,5 +64,10 @@ class AppError : public std::runtime_error {
 
 // An AppError with the classic description of `number`.
 AppError MakeError(int32_t number, std::string source = {}, std::string context = {});
+
+// The exception being handled, as an AppError: an AppError as it is, std::bad_alloc as 7 "Out of
+// memory", any other exception as 5 "Invalid procedure call or argument" with what it says as the
+// context. Only for use inside a catch block.
+AppError CurrentError();
 
 }  // namespace ost

@@ -53,6 +53,10 @@ int32_t ClassicNumberFor(DWORD code) {
 }
 
 AppError Win32Error(DWORD code, std::string_view call, std::string_view object) {
+    return Win32ErrorAs(ClassicNumberFor(code), code, call, object);
+}
+
+AppError Win32ErrorAs(int32_t number, DWORD code, std::string_view call, std::string_view object) {
     std::string context(call);
     if (!object.empty())
         context += " '" + std::string(object) + "'";
@@ -69,7 +73,7 @@ AppError Win32Error(DWORD code, std::string_view call, std::string_view object) 
     }
     if (message != nullptr)
         ::LocalFree(message);
-    return MakeError(ClassicNumberFor(code), {}, std::move(context));
+    return MakeError(number, {}, std::move(context));
 }
 
 void ThrowLastError(std::string_view call, std::string_view object) {

@@ -16,6 +16,11 @@ int32_t ClassicNumberFor(DWORD code);
 // the call, the object and the system's own message ("DeleteFileW 'c:\x.txt': error 5: Access is denied.").
 AppError Win32Error(DWORD code, std::string_view call, std::string_view object = {});
 
+// The same for a call whose failure has one classic meaning whatever the system's reason (a
+// library that cannot be loaded is "File not found"): `number` with its classic description, and
+// the system's code and message in the context.
+AppError Win32ErrorAs(int32_t number, DWORD code, std::string_view call, std::string_view object = {});
+
 // Raises Win32Error for GetLastError(); call it on the line after the failing call.
 [[noreturn]] void ThrowLastError(std::string_view call, std::string_view object = {});
 
