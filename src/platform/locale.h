@@ -30,6 +30,11 @@ class ILocale {
     virtual std::string ToAnsi(std::string_view utf8) = 0;
     // Bytes in the ANSI code page to UTF-8.
     virtual std::string FromAnsi(std::string_view ansi) = 0;
+    // The text with every letter in upper case, by the platform's own case mapping for file names:
+    // every script's letters, one character for one ("é" becomes "É", "ß" stays), and the same
+    // whatever the user's language (no Turkish dotted capital I), so that two names the file system
+    // treats as one name come out equal.
+    virtual std::string UpperCase(std::string_view utf8) = 0;
 };
 
 }  // namespace ost

@@ -11,6 +11,7 @@ class Win32Locale final : public ILocale {
     std::string GeneralDate(const DateTime& when) override;  // GetDateFormatW + GetTimeFormatW
     std::string ToAnsi(std::string_view utf8) override;
     std::string FromAnsi(std::string_view ansi) override;
+    std::string UpperCase(std::string_view utf8) override;  // LCMapStringW, LCMAP_UPPERCASE
 };
 
 }  // namespace ost::win
