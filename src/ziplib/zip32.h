@@ -85,12 +85,20 @@ typedef int32_t(ZIP32_API* ZpArchiveFn)(int32_t count, char* zipFileName, ZIPNAM
 #if defined(_WIN32) && !defined(_WIN64)
 // The 32-bit records are laid out exactly as the callers of such libraries expect.
 static_assert(sizeof(ZIPUSERFUNCTIONS) == 16);
+static_assert(offsetof(ZIPUSERFUNCTIONS, print) == 0);
+static_assert(offsetof(ZIPUSERFUNCTIONS, password) == 4);
+static_assert(offsetof(ZIPUSERFUNCTIONS, comment) == 8);
+static_assert(offsetof(ZIPUSERFUNCTIONS, service) == 12);
 static_assert(sizeof(ZPOPT) == 120);
 static_assert(offsetof(ZPOPT, fEncrypt) == 4);
+static_assert(offsetof(ZPOPT, fNoDirEntries) == 20);
+static_assert(offsetof(ZPOPT, fVerbose) == 32);
 static_assert(offsetof(ZPOPT, fJunkDir) == 48);
 static_assert(offsetof(ZPOPT, fRecurse) == 52);
 static_assert(offsetof(ZPOPT, fUpdate) == 72);
 static_assert(offsetof(ZPOPT, fFreshen) == 76);
+static_assert(offsetof(ZPOPT, fJunkSFX) == 80);
+static_assert(offsetof(ZPOPT, fEncryption) == 100);
 static_assert(offsetof(ZPOPT, fRepair) == 104);
 static_assert(offsetof(ZPOPT, fLevel) == 108);
 static_assert(offsetof(ZPOPT, Date) == 112);

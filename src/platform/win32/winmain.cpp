@@ -4,10 +4,14 @@
 #include <objbase.h>
 
 #include "app/frm_main.h"
+#include "archive/xw_un_zip_module.h"
 #include "platform/error.h"
+#include "platform/win32/library_win32.h"
+#include "platform/win32/locale_win32.h"
 #include "platform/win32/main_window.h"
 #include "platform/win32/system_info_win32.h"
 #include "platform/win32/text.h"
+#include "platform/win32/ui_win32.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     using namespace ost;
@@ -17,6 +21,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     try {
         win::Win32SystemInfoSource systemSource;
         win::MainWindow window(instance);
+        win::Win32Ui ui(window);
+        win::Win32Locale locale;
+        // zip32.dll and unzip32.dll are found by name, beside the program, on first use.
+        win::Win32LibraryLoader libraries;
+        XW_UN_ZIP_Module archiveModule(ui, locale, libraries);
         frmMain form(systemSource, window);
         form.Form_Load();
         window.OnCreateClick([&form] { form.cmdCreate_Click(); });
