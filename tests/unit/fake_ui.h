@@ -1,9 +1,11 @@
 // In-memory controls of the main window, recording what the program did to them.
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
+#include "platform/error.h"
 #include "platform/ui.h"
 
 namespace ost::test {
@@ -76,8 +78,11 @@ class FakeUi : public IUi {
     int doEvents = 0;
     ScreenMetrics screen{15360, 11520, 15, 15};
     std::vector<std::string>* sharedLog = nullptr;  // when set, boxes and yields are logged there too
+    // "MsgBox" or "DoEvents" named here raise AppError 5 instead (a failed yield is still counted).
+    std::set<std::string> failing;
 
     int32_t MsgBox(const std::string& text, int32_t style, const std::string& title) override {
+        MaybeFail("MsgBox");
         boxes.push_back({text, style, title});
         if (sharedLog)
             sharedLog->push_back("MsgBox:" + text);
@@ -94,11 +99,18 @@ class FakeUi : public IUi {
     }
     void DoEvents() override {
         ++doEvents;
+        MaybeFail("DoEvents");
         if (sharedLog)
             sharedLog->push_back("DoEvents:");
     }
     ScreenMetrics Screen() override { return screen; }
     [[noreturn]] void EndProgram() override { throw ProgramEnded{}; }
+
+  private:
+    void MaybeFail(const std::string& call) {
+        if (failing.count(call) != 0)
+            throw MakeError(err::kInvalidCall, {}, "FakeUi::" + call + " told to fail");
+    }
 };
 
 }  // namespace ost::test

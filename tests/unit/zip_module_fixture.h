@@ -1,0 +1,49 @@
+// The bridge module set up with in-memory services and the recording zip library as zip32.dll.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "archive/xw_un_zip_module.h"
+#include "fake_library.h"
+#include "fake_locale.h"
+#include "fake_ui.h"
+#include "recording_zip32.h"
+
+namespace ost::test {
+
+class ZipModuleTest : public ::testing::Test {
+  protected:
+    ZipModuleTest() {
+        ResetRecording();
+        libraries.libraries[kZipLibrary] = {{"ZpInit", AsEntry(&RecordingZpInit)},
+                                            {"ZpSetOptions", AsEntry(&RecordingZpSetOptions)},
+                                            {"ZpArchive", AsEntry(&RecordingZpArchive)}};
+    }
+
+    // Scripts a message that the library prints during ZpArchive.
+    void LibraryPrints(const std::string& message) {
+        ZipRecording& r = Recording();
+        message.copy(r.messages[r.messageCount], kRecordedTextSize - 1);
+        ++r.messageCount;
+    }
+
+    ZipRecording& recorded = Recording();
+    FakeUi ui;
+    FakeLocale locale;
+    FakeLibraryLoader libraries;
+    XW_UN_ZIP_Module module{ui, locale, libraries};
+};
+
+// The AppError that `action` raises; a test failure when it raises none.
+template <typename Action>
+AppError RaisedBy(Action&& action) {
+    try {
+        action();
+    } catch (const AppError& e) {
+        return e;
+    }
+    ADD_FAILURE() << "no AppError was raised";
+    return AppError(0, "(none)");
+}
+
+}  // namespace ost::test
