@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "ziplib/zip32.h"
 
@@ -63,6 +64,20 @@ inline std::string Text(const RecordedText& recorded) {
     if (recorded.length >= kRecordedTextSize)
         return "<truncated>";
     return std::string(recorded.text, static_cast<size_t>(recorded.length));
+}
+
+// The name list the support-file workflow's two files make.
+inline const std::vector<std::string> kWorkflowNames = {"querty", "c:\\ovsupport.txt", "c:\\regbackup.reg"};
+
+// The name list as received, up to its last entry that is not null; "<null>" for a null one.
+inline std::vector<std::string> ReceivedNames(const ZipRecording& recording) {
+    int end = kZipNameListSize;
+    while (end > 0 && recording.names[end - 1].present == 0)
+        --end;
+    std::vector<std::string> names;
+    for (int i = 0; i < end; ++i)
+        names.push_back(Text(recording.names[i]));
+    return names;
 }
 
 }  // namespace ost::test

@@ -28,7 +28,7 @@ TEST_F(XWZipFilesTest, NewBuilderHoldsOnlyThePlaceholderWithItsDefaults) {
 
     EXPECT_EQ(zip.MakeZipFile(), 0);  // no preconditions: the placeholder alone goes to the library
     EXPECT_EQ(recorded.count, 1);
-    EXPECT_EQ(Text(recorded.names[0]), "querty");
+    EXPECT_EQ(ReceivedNames(recorded), std::vector<std::string>{"querty"});
     EXPECT_EQ(Text(recorded.zipFileName), "");
 }
 
@@ -45,10 +45,7 @@ TEST_F(XWZipFilesTest, WorkflowsTwoFilesGoAfterThePlaceholderWithTheirOptions) {
     EXPECT_EQ(recorded.callCount, 3);
     EXPECT_EQ(recorded.count, 3);
     EXPECT_EQ(Text(recorded.zipFileName), "c:\\Users\\me\\case.OVSupport");
-    EXPECT_EQ(Text(recorded.names[0]), "querty");
-    EXPECT_EQ(Text(recorded.names[1]), "c:\\ovsupport.txt");
-    EXPECT_EQ(Text(recorded.names[2]), "c:\\regbackup.reg");
-    EXPECT_EQ(Text(recorded.names[3]), "<null>");
+    EXPECT_EQ(ReceivedNames(recorded), kWorkflowNames);
     EXPECT_EQ(Text(recorded.rootDir), "\\");
     const ZPOPT zeros{};
     EXPECT_EQ(std::memcmp(&recorded.options, &zeros, offsetof(ZPOPT, Date)), 0);
@@ -101,8 +98,7 @@ TEST_F(XWZipFilesTest, NamesAreKeyedWithoutRegardToLetterCase) {
     zip.RemoveFile("C:\\\xC3\x89T\xC3\x89.TXT");
     EXPECT_EQ(zip.ZipFileCount(), 2);
     zip.MakeZipFile();
-    EXPECT_EQ(Text(recorded.names[1]), "c:\\b.txt");
-    EXPECT_EQ(Text(recorded.names[2]), "c:\\c.txt");
+    EXPECT_EQ(ReceivedNames(recorded), (std::vector<std::string>{"querty", "c:\\b.txt", "c:\\c.txt"}));
     EXPECT_EQ(recorded.count, 3);
 
     // The placeholder is a listed name like the others.

@@ -94,10 +94,7 @@ TEST_F(ZipBridgeWin32Test, RecordingZip32FoundByNameReceivesTheWorkflowsRun) {
     EXPECT_EQ(Text(recorded.date), "<null>");
     EXPECT_EQ(recorded.count, 3);
     EXPECT_EQ(Text(recorded.zipFileName), "c:\\users\\me\\case.OVSupport");
-    EXPECT_EQ(Text(recorded.names[0]), "querty");
-    EXPECT_EQ(Text(recorded.names[1]), "c:\\ovsupport.txt");
-    EXPECT_EQ(Text(recorded.names[2]), "c:\\regbackup.reg");
-    EXPECT_EQ(Text(recorded.names[3]), "<null>");
+    EXPECT_EQ(ReceivedNames(recorded), kWorkflowNames);
     EXPECT_EQ(recorded.passwordResult, 1);
     EXPECT_EQ(recorded.commentHandedBack, 1);
     EXPECT_EQ(zip.GetLastMessage(), "  adding: ovsupport.txt (deflated 91%)\n  adding: regbackup.reg (deflated 88%)\n");
