@@ -6,14 +6,18 @@ namespace ost {
 
 XW_UN_ZIP_Module* XW_UN_ZIP_Module::instance_ = nullptr;
 
-std::string& ZipNameList::At(int index) {
+size_t ZipNameList::Checked(int index) {
     if (index < 0 || index >= kSize)
         throw MakeError(err::kSubscript, {}, "ZipNameList entry " + std::to_string(index));
-    return names_[static_cast<size_t>(index)];
+    return static_cast<size_t>(index);
+}
+
+std::string& ZipNameList::At(int index) {
+    return names_[Checked(index)];
 }
 
 const std::string& ZipNameList::At(int index) const {
-    return const_cast<ZipNameList*>(this)->At(index);
+    return names_[Checked(index)];
 }
 
 XW_UN_ZIP_Module::XW_UN_ZIP_Module(IUi& ui, ILocale& locale, ILibraryLoader& libraries)

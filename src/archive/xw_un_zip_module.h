@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -29,6 +30,8 @@ class ZipNameList {
     const std::string& At(int index) const;
 
   private:
+    static size_t Checked(int index);
+
     std::array<std::string, kSize> names_;
 };
 

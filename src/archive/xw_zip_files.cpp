@@ -65,6 +65,7 @@ int32_t XWZipFiles::MakeZipFile() {
     } catch (...) {
         throw CurrentError().WithSource(kMakeZipFileSource);
     }
+    // fJunkDir and fFreshen are 0, and so are the eleven switches from fEncrypt to fDeleteEntries.
     return module->RunZip(count, zipFileName_, names, 0, recurse_, updating_, 0, rootDir_, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
                           0);
 }

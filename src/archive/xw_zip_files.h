@@ -60,6 +60,7 @@ class XWZipFiles {
     // the order they were added, with the archive name, the recurse and updating switches and the
     // root folder; every other switch is 0. Returns the library's result unchanged: 0 when the
     // archive was written. Failures of the library's run are shown by RunZip and never raised here.
+    // A change the library makes to the archive name comes back into ZipFileName.
     // Raises AppError 9 "Subscript out of range", source "XWZipFiles::MakeZipFile", when the list
     // holds more than the name list's 100 entries (the placeholder and 99 names); the library is
     // then not called.
