@@ -1,6 +1,7 @@
 #include "app/frm_main.h"
 
-#include <utility>
+#include "app/workflow.h"
+#include "inspect/drive_listing.h"
 
 namespace ost {
 
@@ -14,20 +15,30 @@ std::string SystemSummaryText(const cSystemInfo& info) {
     return text;
 }
 
-frmMain::frmMain(ISystemInfoSource& systemSource, IMainWindow& window) : systemSource_(systemSource), window_(window) {}
+frmMain::frmMain(AppServices& services, IMainWindow& window) : services_(services), window_(window) {}
 
 void frmMain::Form_Load() {
     window_.lblSysInfo().SetCaption(SystemSummaryText(SystemInfo()));
 }
 
 void frmMain::cmdCreate_Click() {
-    if (createHandler_)
-        createHandler_();
+    if (running_)
+        return;
+    running_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{running_};
+    SupportFileWorkflow(*this).Run();
+}
+
+std::string frmMain::ExportDriveListings() {
+    return ost::ExportDriveListings(services_.fs, services_.locale);
 }
 
 cSystemInfo& frmMain::SystemInfo() {
     if (!systemInfo_)
-        systemInfo_ = std::make_unique<cSystemInfo>(systemSource_);
+        systemInfo_ = std::make_unique<cSystemInfo>(services_.systemInfo);
     return *systemInfo_;
 }
 

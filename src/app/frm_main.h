@@ -2,10 +2,10 @@
 // system draws it (platform/win32/main_window.cpp); this class decides what it shows and does.
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <string>
 
+#include "app/services.h"
 #include "inspect/system_info.h"
 #include "platform/ui.h"
 
@@ -42,23 +42,27 @@ std::string SystemSummaryText(const cSystemInfo& info);
 
 class frmMain {
   public:
-    frmMain(ISystemInfoSource& systemSource, IMainWindow& window);
+    frmMain(AppServices& services, IMainWindow& window);
 
     // Window load, before the window is first shown: sets lblSysInfo's caption once.
     void Form_Load();
-    // The click of cmdCreate: runs the handler the program connected (the support-file workflow).
+    // The click of cmdCreate: runs the support-file workflow. A press while a run is in progress
+    // (the window handles messages at the run's yields) is ignored.
     void cmdCreate_Click();
-    void OnCreateClicked(std::function<void()> handler) { createHandler_ = std::move(handler); }
+    bool Running() const { return running_; }
 
+    // The drive listing of this machine, one line per drive (never fails).
+    std::string ExportDriveListings();
     // The window's one probe, created on first use and kept for the window's life.
     cSystemInfo& SystemInfo();
     IMainWindow& Window() { return window_; }
+    AppServices& Services() { return services_; }
 
   private:
-    ISystemInfoSource& systemSource_;
+    AppServices& services_;
     IMainWindow& window_;
     std::unique_ptr<cSystemInfo> systemInfo_;
-    std::function<void()> createHandler_;
+    bool running_ = false;
 };
 
 }  // namespace ost

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 
 namespace ost::robot {
 
@@ -108,6 +109,80 @@ std::wstring ClassName(HWND hwnd) {
     return name;
 }
 
+namespace {
+
+struct DialogSearch {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK FindDialog(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<DialogSearch*>(param);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != search->pid || !::IsWindowVisible(hwnd) || ClassName(hwnd) != L"#32770")
+        return TRUE;
+    search->found = hwnd;
+    return FALSE;
+}
+
+BOOL CALLBACK LongestStatic(HWND hwnd, LPARAM param) {
+    auto* longest = reinterpret_cast<std::string*>(param);
+    if (_wcsicmp(ClassName(hwnd).c_str(), L"Static") == 0) {
+        const std::string text = Text(hwnd);
+        if (text.size() > longest->size())
+            *longest = text;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+Dialog WaitForDialog(DWORD pid, DWORD timeoutMs) {
+    Dialog dialog;
+    WaitUntil(
+        [&] {
+            DialogSearch search{pid, nullptr};
+            ::EnumWindows(&FindDialog, reinterpret_cast<LPARAM>(&search));
+            dialog.hwnd = search.found;
+            return dialog.hwnd != nullptr;
+        },
+        timeoutMs);
+    if (!dialog)
+        return dialog;
+    dialog.title = Text(dialog.hwnd);
+    ::EnumChildWindows(dialog.hwnd, &LongestStatic, reinterpret_cast<LPARAM>(&dialog.text));
+    return dialog;
+}
+
+bool Press(const Dialog& dialog, int id, DWORD timeoutMs) {
+    HWND button = ::GetDlgItem(dialog.hwnd, id);
+    ::PostMessageW(dialog.hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    return WaitUntil([&] { return !::IsWindow(dialog.hwnd) || !::IsWindowVisible(dialog.hwnd); }, timeoutMs);
+}
+
+bool SaveAs(const Dialog& dialog, const std::wstring& path) {
+    // The file name box (1148): an edit inside a combo box inside a ComboBoxEx in the Explorer
+    // style, a plain edit (1152) in the old one.
+    HWND box = ::GetDlgItem(dialog.hwnd, 1148);
+    if (box == nullptr)
+        box = ::GetDlgItem(dialog.hwnd, 1152);
+    while (box != nullptr && _wcsicmp(ClassName(box).c_str(), L"Edit") != 0) {
+        HWND inner = ::FindWindowExW(box, nullptr, nullptr, nullptr);
+        if (inner == nullptr)
+            break;
+        box = inner;
+    }
+    if (box == nullptr)
+        return false;
+    ::SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    return Press(dialog, IDOK);
+}
+
+void Click(HWND control) {
+    ::PostMessageW(control, BM_CLICK, 0, 0);
+}
+
 std::string Text(HWND hwnd) {
     const int length = ::GetWindowTextLengthW(hwnd);
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
@@ -127,6 +202,95 @@ std::vector<HWND> ChildrenFrontToBack(HWND parent) {
     for (HWND h = ::GetWindow(parent, GW_CHILD); h != nullptr; h = ::GetWindow(h, GW_HWNDNEXT))
         children.push_back(h);
     return children;
+}
+
+bool WaitIdle(HWND window, DWORD timeoutMs) {
+    DWORD_PTR result = 0;
+    return ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
+}
+
+std::string HostPath(const std::wstring& windowsPath) {
+    using UnixName = char*(CDECL*)(const wchar_t*);
+    static const auto toUnix = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (toUnix == nullptr)
+        return {};
+    char* name = toUnix(windowsPath.c_str());
+    if (name == nullptr)
+        return {};
+    std::string path = name;
+    ::HeapFree(::GetProcessHeap(), 0, name);
+    return path;
+}
+
+std::string RunHost(const std::string& shellCommand, DWORD timeoutMs) {
+    // The host program's exit status does not survive the trip back through Wine, so the shell
+    // writes it into the output file, which is read back through drive Z:.
+    static int runs = 0;
+    const std::string output =
+        "/tmp/ost-robot-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++runs);
+    const std::string script = "(" + shellCommand + ") > " + output + " 2>&1; echo exit=$? >> " + output;
+    std::wstring line = L"Z:\\bin\\sh -c \"";
+    for (char c : script) {
+        if (c == '"' || c == '\\')
+            line += L'\\';
+        line += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    }
+    line += L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return "exit=start-failed";
+    ::WaitForSingleObject(pi.hProcess, timeoutMs);
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    std::ifstream in(WindowsPath(output).c_str(), std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    ::DeleteFileW(WindowsPath(output).c_str());
+    return text;
+}
+
+int RunProgram(const std::wstring& commandLine, DWORD timeoutMs) {
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    std::wstring line = commandLine;
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return -1;
+    DWORD code = static_cast<DWORD>(-1);
+    if (::WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0)
+        ::GetExitCodeProcess(pi.hProcess, &code);
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    return static_cast<int>(code);
+}
+
+Image CaptureScreen() {
+    Image image;
+    image.width = ::GetSystemMetrics(SM_CXSCREEN);
+    image.height = ::GetSystemMetrics(SM_CYSCREEN);
+    BITMAPINFO bmi{};
+    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
+    bmi.bmiHeader.biWidth = image.width;
+    bmi.bmiHeader.biHeight = -image.height;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC screen = ::GetDC(nullptr);
+    HDC memory = ::CreateCompatibleDC(screen);
+    HBITMAP bitmap = ::CreateDIBSection(screen, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = ::SelectObject(memory, bitmap);
+    ::BitBlt(memory, 0, 0, image.width, image.height, screen, 0, 0, SRCCOPY);
+    ::GdiFlush();
+    image.pixels.assign(static_cast<const uint32_t*>(bits),
+                        static_cast<const uint32_t*>(bits) + static_cast<size_t>(image.width) * image.height);
+    ::SelectObject(memory, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
+    return image;
 }
 
 Image CaptureClient(HWND hwnd) {

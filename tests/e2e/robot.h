@@ -64,6 +64,24 @@ class ToolProcess {
     bool detached_ = false;
 };
 
+// A modal dialog of the tool: a message box or the save dialog.
+struct Dialog {
+    HWND hwnd = nullptr;
+    std::string title;
+    std::string text;  // a message box's message: its longest static text
+    explicit operator bool() const { return hwnd != nullptr; }
+};
+
+// Waits (bounded) for a visible dialog window of process `pid` and reads it; empty on time-out.
+Dialog WaitForDialog(DWORD pid, DWORD timeoutMs = 60000);
+// Presses the dialog's button `id` (IDOK 1, IDCANCEL 2, IDYES 6, IDNO 7) and waits (bounded)
+// until the dialog is gone. False when it stayed.
+bool Press(const Dialog& dialog, int id, DWORD timeoutMs = 30000);
+// Types `path` into a save dialog's file name box and presses Save.
+bool SaveAs(const Dialog& dialog, const std::wstring& path);
+// Presses a control the way a click does, without waiting for what the click starts.
+void Click(HWND control);
+
 // The first visible top-level window of process `pid` with the title `title`, or null.
 HWND FindTopWindow(DWORD pid, const std::wstring& title);
 HWND FindChildById(HWND parent, int id);
@@ -74,8 +92,21 @@ RECT ChildRect(HWND child);
 // The children of `parent` from front to back.
 std::vector<HWND> ChildrenFrontToBack(HWND parent);
 
+// Waits (bounded) until the window's thread handles messages again: a click handler that ran has
+// returned, or is showing a modal box.
+bool WaitIdle(HWND window, DWORD timeoutMs = 60000);
+// Runs a command of the host system (Linux under Wine) through /bin/sh and returns what it printed,
+// stdout and stderr, followed by a last line "exit=N" with its exit status.
+std::string RunHost(const std::string& shellCommand, DWORD timeoutMs = 120000);
+// Runs a Windows program and waits (bounded) for it; returns its exit code, or -1.
+int RunProgram(const std::wstring& commandLine, DWORD timeoutMs = 60000);
+// The host path of a Windows path (under Wine, the Unix path of a file on drive C).
+std::string HostPath(const std::wstring& windowsPath);
+
 // What the screen shows of the window's client area.
 Image CaptureClient(HWND hwnd);
+// The whole screen.
+Image CaptureScreen();
 // A picture file decoded with the platform's codecs, as premultiplied BGRA.
 Image DecodeFile(const std::wstring& path);
 // Writes a 24-bit BMP (for a person to look at after a run).

@@ -38,8 +38,12 @@ class FakeCommonDialog : public ICommonDialog {
     std::string answer;  // what the user picks; empty for cancel
     std::string fileName;
     int shows = 0;
+    bool failShow = false;
+    std::vector<std::string>* sharedLog = nullptr;
     void SetFilter(const std::string& f) override { filter = f; }
     void ShowSave() override {
+        if (sharedLog) sharedLog->push_back("ShowSave:");
+        if (failShow) throw MakeError(err::kInvalidCall, {}, "GetSaveFileNameW");
         ++shows;
         fileName = answer;
     }
@@ -52,10 +56,14 @@ class FakeMainWindow : public IMainWindow {
     FakeListBox list;
     FakeCommonDialog dialog;
     std::vector<int32_t> pointers;
+    std::vector<std::string>* sharedLog = nullptr;
     ILabel& lblSysInfo() override { return label; }
     IListBox& lstPrograms() override { return list; }
     ICommonDialog& CommonDialog() override { return dialog; }
-    void SetMousePointer(int32_t pointer) override { pointers.push_back(pointer); }
+    void SetMousePointer(int32_t pointer) override {
+        pointers.push_back(pointer);
+        if (sharedLog) sharedLog->push_back("Pointer:" + std::to_string(pointer));
+    }
 };
 
 }  // namespace ost::test

@@ -2,20 +2,34 @@
 
 #include <gtest/gtest.h>
 
+#include "fake_filesystem.h"
+#include "fake_locale.h"
+#include "fake_process.h"
+#include "fake_registry.h"
 #include "fake_system_info.h"
 #include "fake_ui.h"
 
 namespace ost {
 namespace {
 
-TEST(FrmMainTest, LoadSetsTheSixLineSummaryOnce) {
+class FrmMainTest : public ::testing::Test {
+  protected:
     test::FakeSystemInfoSource source;
+    test::FakeUi ui;
+    test::FakeFileSystem fs;
+    test::FakeRegistry registry;
+    test::FakeLocale locale;
+    test::FakeProcessLauncher processes;
+    AppServices services{ui, fs, registry, locale, processes, source};
+    test::FakeMainWindow window;
+};
+
+TEST_F(FrmMainTest, LoadSetsTheSixLineSummaryOnce) {
     source.version = {5, 1, 2600};
     source.processorType = 586;
     source.memory = {2048ull * 1024 * 1024, 1536ull * 1024 * 1024, 0, 0};
     source.shell = {6, 0, 2900};
-    test::FakeMainWindow window;
-    frmMain form(source, window);
+    frmMain form(services, window);
     form.Form_Load();
     EXPECT_EQ(window.label.caption,
               "Windows Version : Windows XP\r\n"
@@ -28,12 +42,10 @@ TEST(FrmMainTest, LoadSetsTheSixLineSummaryOnce) {
     EXPECT_EQ(source.calls.size(), 4u);
 }
 
-TEST(FrmMainTest, SummaryKeepsTextsUntrimmedAndTheWindowReusesOneProbe) {
-    test::FakeSystemInfoSource source;
+TEST_F(FrmMainTest, SummaryKeepsTextsUntrimmedAndTheWindowReusesOneProbe) {
     source.version = {3, 51, 1057};  // "Windows " with its trailing blank
     source.processorType = 0;
-    test::FakeMainWindow window;
-    frmMain form(source, window);
+    frmMain form(services, window);
     cSystemInfo& first = form.SystemInfo();
     form.Form_Load();
     EXPECT_EQ(&form.SystemInfo(), &first);
@@ -41,17 +53,6 @@ TEST(FrmMainTest, SummaryKeepsTextsUntrimmedAndTheWindowReusesOneProbe) {
     EXPECT_EQ(window.label.caption.substr(0, 28), "Windows Version : Windows \r\n");
     EXPECT_NE(window.label.caption.find("\r\nCPU : (unknown)\r\n"), std::string::npos);
     EXPECT_NE(window.label.caption.back(), '\n');
-}
-
-TEST(FrmMainTest, ClickRunsTheConnectedHandler) {
-    test::FakeSystemInfoSource source;
-    test::FakeMainWindow window;
-    frmMain form(source, window);
-    int runs = 0;
-    form.OnCreateClicked([&] { ++runs; });
-    form.cmdCreate_Click();
-    form.cmdCreate_Click();
-    EXPECT_EQ(runs, 2);
 }
 
 }  // namespace

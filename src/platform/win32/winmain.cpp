@@ -6,9 +6,12 @@
 #include "app/frm_main.h"
 #include "archive/xw_un_zip_module.h"
 #include "platform/error.h"
+#include "platform/win32/filesystem_win32.h"
 #include "platform/win32/library_win32.h"
 #include "platform/win32/locale_win32.h"
 #include "platform/win32/main_window.h"
+#include "platform/win32/process_win32.h"
+#include "platform/win32/registry_win32.h"
 #include "platform/win32/system_info_win32.h"
 #include "platform/win32/text.h"
 #include "platform/win32/ui_win32.h"
@@ -26,7 +29,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         // zip32.dll and unzip32.dll are found by name, beside the program, on first use.
         win::Win32LibraryLoader libraries;
         XW_UN_ZIP_Module archiveModule(ui, locale, libraries);
-        frmMain form(systemSource, window);
+        win::Win32FileSystem fileSystem(locale);
+        win::Win32Registry registry;
+        win::Win32ProcessLauncher processes;
+        AppServices services{ui, fileSystem, registry, locale, processes, systemSource};
+        frmMain form(services, window);
         form.Form_Load();
         window.OnCreateClick([&form] { form.cmdCreate_Click(); });
         window.Show(showCommand);

@@ -1,0 +1,71 @@
+// The support-file workflow behind the Create button: save dialog, programs list, registry
+// export, report, packing into the .OVSupport file, clean-up and the final message, in nine
+// stages. Every step is one operation: a failure shows the error prompt naming the stage, and the
+// user decides whether the run goes on.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/operations.h"
+#include "app/report_writer.h"
+#include "platform/filesystem.h"
+#include "platform/process.h"
+
+namespace ost {
+
+class frmMain;
+class XWZipFiles;
+
+namespace workflow {
+inline constexpr const char* kFilter = "Orlavent Support File|*.OVSupport";
+inline constexpr const char* kExtension = ".OVSupport";
+inline constexpr const char* kProgramList = "c:\\progs.txt";
+inline constexpr const char* kReport = "c:\\ovsupport.txt";
+inline constexpr const char* kRegistryExport = "c:\\regbackup.reg";
+inline constexpr const char* kRegistryRestore = "c:\\regbackup1.reg";
+inline constexpr const char* kReportRestore = "c:\\ovsupport1.txt";
+// Where the final message tells the user to send the support file.
+inline constexpr const char* kSupportAddress = "support@orlavent.example";
+// How long the run waits for the registry editor to finish its export before packing.
+inline constexpr uint32_t kRegistryExportBoundMs = 10 * 60 * 1000;
+inline constexpr int32_t kMinimizedFocus = 2;
+
+// The support file's name: the target itself when it ends in ".OVSupport" (compared case by
+// case), otherwise the target with ".OVSupport" added.
+std::string SupportFileName(const std::string& target);
+// The text of the error prompt for a failure in a stage.
+std::string PromptText(int16_t stage, const std::string& stageName, int32_t number, const std::string& description);
+}  // namespace workflow
+
+class SupportFileWorkflow final : private IOperations {
+  public:
+    explicit SupportFileWorkflow(frmMain& form);
+    ~SupportFileWorkflow() override;
+
+    // One whole run, from the save dialog to the final message. Returns when the run ends in any
+    // of its ways; never raises.
+    void Run();
+
+  private:
+    void Steps();
+    void Stage(int16_t number, const char* name);
+    // IOperations: one step, with its failure going to the error prompt.
+    void Run(const std::function<void()>& operation) override;
+    bool Test(const std::function<bool()>& test) override;
+    // Shows the prompt for a failure; returns when the user goes on, throws RunAborted otherwise.
+    void Prompt(int32_t number, const std::string& description);
+    void ReleaseStreams();
+
+    frmMain& form_;
+    int16_t stage_ = 0;
+    std::string stageName_;
+    ReportWriter writer_;
+    std::unique_ptr<ITextStream> report_;
+    std::unique_ptr<ITextStream> programs_;
+    std::unique_ptr<IChildProcess> registryEditor_;
+    std::unique_ptr<XWZipFiles> zip_;
+};
+
+}  // namespace ost
