@@ -1,0 +1,163 @@
+// Support-file run benchmark: the report and packing phases of a run over the prefix's real
+// Windows folders and a generated c:\pwwin32, each against its reference measured in the same run.
+//   bench_run SUPPORT-FILE
+// Prints the bare walk of the three trees (the report phase's reference), the report phase, the
+// registry export's wait, the packing phase through zip32.dll, and the peak memory. It leaves
+// c:\ovsupport.txt and c:\regbackup.reg in place so the calling script can pack the same two
+// files with the host's `zip -6` for the packing phase's reference.
+#include "platform/win32/compat.h"
+
+#include <psapi.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/report_writer.h"
+#include "archive/xw_un_zip_module.h"
+#include "archive/xw_zip_files.h"
+#include "inspect/drive_listing.h"
+#include "inspect/system_info.h"
+#include "platform/error.h"
+#include "platform/win32/filesystem_win32.h"
+#include "platform/win32/library_win32.h"
+#include "platform/win32/locale_win32.h"
+#include "platform/win32/process_win32.h"
+#include "platform/win32/system_info_win32.h"
+
+namespace {
+
+using namespace ost;
+
+// No window here: boxes go to standard output, yields do nothing.
+class ConsoleUi : public IUi {
+  public:
+    int32_t MsgBox(const std::string& text, int32_t, const std::string&) override {
+        std::printf("box: %s\n", text.c_str());
+        return mb::kAnswerYes;
+    }
+    void SetAppMousePointer(int32_t) override {}
+    void DoEvents() override {}
+    ScreenMetrics Screen() override { return {15360, 11520, 15, 15}; }
+    [[noreturn]] void EndProgram() override { ::ExitProcess(1); }
+};
+
+class CountingOperations : public IOperations {
+  public:
+    int failures = 0;
+    void Run(const std::function<void()>& operation) override {
+        try {
+            operation();
+        } catch (const AppError& e) {
+            ++failures;
+            std::printf("failed: %d %s\n", e.Number(), e.what());
+        }
+    }
+    bool Test(const std::function<bool()>& test) override {
+        bool passed = true;
+        Run([&] { passed = test(); });
+        return passed;
+    }
+};
+
+uint64_t BareWalk(const std::wstring& longPath) {
+    uint64_t entries = 0;
+    WIN32_FIND_DATAW data;
+    HANDLE h = ::FindFirstFileExW((longPath + L"\\*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                                  FIND_FIRST_EX_LARGE_FETCH);
+    if (h == INVALID_HANDLE_VALUE)
+        return 0;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        ++entries;
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            entries += BareWalk(longPath + L"\\" + name);
+    } while (::FindNextFileW(h, &data));
+    ::FindClose(h);
+    return entries;
+}
+
+double Seconds() {
+    LARGE_INTEGER now, frequency;
+    ::QueryPerformanceCounter(&now);
+    ::QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: bench_run SUPPORT-FILE\n");
+        return 2;
+    }
+    ConsoleUi ui;
+    win::Win32Locale locale;
+    win::Win32LibraryLoader libraries;
+    XW_UN_ZIP_Module module(ui, locale, libraries);
+    win::Win32FileSystem fs(locale);
+    win::Win32ProcessLauncher processes;
+    win::Win32SystemInfoSource systemSource;
+    const cSystemInfo info(systemSource);
+
+    const std::string windows = fs.GetSpecialFolder(SpecialFolder::Windows)->Path();
+    const std::string system = fs.GetSpecialFolder(SpecialFolder::System)->Path();
+    const std::wstring trees[] = {win::LongPath(windows), win::LongPath(system), win::LongPath("c:\\pwwin32")};
+    for (const auto& tree : trees)
+        BareWalk(tree);  // warms the caches for both measurements
+    double t = Seconds();
+    uint64_t entries = 0;
+    for (const auto& tree : trees)
+        entries += BareWalk(tree);
+    const double bare = Seconds() - t;
+
+    auto editor = processes.Start(windows + "\\Regedit.exe /e c:\\regbackup.reg", 2);
+    CountingOperations ops;
+    ReportWriter writer(
+        fs, locale,
+        {[&] { return std::string("Windows Version : ") + info.WinName(); }, [&] { return ui.Screen(); },
+         [&] { return ExportDriveListings(fs, locale); }, [&] { return info.WinName(); }});
+    t = Seconds();
+    {
+        auto report = fs.OpenTextFile("c:\\ovsupport.txt", IoMode::ForWriting, true, 0);
+        writer.SetStreams(report.get(), nullptr);
+        writer.BasicInfo(ops);
+        writer.WindowsFolder(ops);
+        writer.SystemFolder(ops);
+        writer.PebbleworkFolder(ops);
+        writer.SetStreams(nullptr, nullptr);
+    }
+    const double reportPhase = Seconds() - t;
+    t = Seconds();
+    const bool exported = editor->WaitForExit(600000, nullptr);
+    const double exportWait = Seconds() - t;
+
+    t = Seconds();
+    int32_t result = -1;
+    {
+        XWZipFiles zip;
+        zip.ZipFileName(argv[1]);
+        zip.AddFile("c:\\ovsupport.txt");
+        zip.AddFile("c:\\regbackup.reg");
+        result = zip.MakeZipFile();
+    }
+    const double packing = Seconds() - t;
+
+    PROCESS_MEMORY_COUNTERS_EX memory{};
+    memory.cb = sizeof(memory);
+    ::GetProcessMemoryInfo(::GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof(memory));
+    std::printf("trees: %s, %s, c:\\pwwin32: %llu entries\n", windows.c_str(), system.c_str(),
+                static_cast<unsigned long long>(entries));
+    std::printf("bare walk of the three trees (reference): %.3f s\n", bare);
+    std::printf("report phase (stages 4 to 7): %.3f s, %d failed writes; ratio %.2f (goal 1.30 or less)\n", reportPhase,
+                ops.failures, reportPhase / bare);
+    std::printf("registry export still running after the report: waited %.3f s (%s)\n", exportWait,
+                exported ? "finished" : "bound reached");
+    std::printf("packing phase (zip32.dll): %.3f s, result %d\n", packing, result);
+    std::printf("peak working set: %.1f MB, peak private bytes: %.1f MB\n", memory.PeakWorkingSetSize / 1048576.0,
+                memory.PeakPagefileUsage / 1048576.0);
+    std::printf("packing seconds: %.3f\n", packing);
+    return result == 0 ? 0 : 1;
+}
