@@ -60,7 +60,10 @@ int32_t XW_UN_ZIP_Module::RunZip(const int16_t& iCount,
     AnsiCopy dateCopy;
     AnsiCopy rootDirCopy;
 
-    RecoverableStep([&] { lastMessage_.clear(); });
+    RecoverableStep([&] {
+        lastMessage_.clear();
+        lastMessageIsUnzipOutput_ = false;
+    });
     RecoverableStep([&] {
         functions.print = &ZipPrint;
         functions.password = &ZipPassword;

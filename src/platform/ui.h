@@ -77,6 +77,12 @@ class IUi {
     virtual ~IUi() = default;
     // A modal box; `style` is the Windows code (buttons + icon). Returns the answer code.
     virtual int32_t MsgBox(const std::string& text, int32_t style, const std::string& title = kAppTitle) = 0;
+    // A modal box that asks for one line of text: `prompt`, an edit box holding `defaultText`, OK
+    // and Cancel, owned by the main window. Returns the text in the box when the user presses OK,
+    // and the empty text when the user cancels or closes the box.
+    virtual std::string InputBox(const std::string& prompt,
+                                 const std::string& title = kAppTitle,
+                                 const std::string& defaultText = {}) = 0;
     virtual void SetAppMousePointer(int32_t pointer) = 0;
     // Processes the window messages that are waiting, then returns.
     virtual void DoEvents() = 0;

@@ -7,11 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#if defined(_WIN32)
-#define ZIP32_API __stdcall
-#else
-#define ZIP32_API
-#endif
+#include "ziplib/ziplib_api.h"
 
 extern "C" {
 

@@ -42,8 +42,10 @@ class FakeCommonDialog : public ICommonDialog {
     std::vector<std::string>* sharedLog = nullptr;
     void SetFilter(const std::string& f) override { filter = f; }
     void ShowSave() override {
-        if (sharedLog) sharedLog->push_back("ShowSave:");
-        if (failShow) throw MakeError(err::kInvalidCall, {}, "GetSaveFileNameW");
+        if (sharedLog)
+            sharedLog->push_back("ShowSave:");
+        if (failShow)
+            throw MakeError(err::kInvalidCall, {}, "GetSaveFileNameW");
         ++shows;
         fileName = answer;
     }
@@ -62,7 +64,8 @@ class FakeMainWindow : public IMainWindow {
     ICommonDialog& CommonDialog() override { return dialog; }
     void SetMousePointer(int32_t pointer) override {
         pointers.push_back(pointer);
-        if (sharedLog) sharedLog->push_back("Pointer:" + std::to_string(pointer));
+        if (sharedLog)
+            sharedLog->push_back("Pointer:" + std::to_string(pointer));
     }
 };
 
@@ -82,11 +85,18 @@ class FakeUi : public IUi {
     };
     std::vector<Box> boxes;
     std::vector<int32_t> answers;  // given to the boxes in order; OK (1) once they run out
+    struct Input {
+        std::string prompt;
+        std::string title;
+        std::string defaultText;
+    };
+    std::vector<Input> inputs;
+    std::vector<std::string> replies;  // given to the input boxes in order; empty (cancel) once they run out
     std::vector<int32_t> appPointers;
     int doEvents = 0;
     ScreenMetrics screen{15360, 11520, 15, 15};
     std::vector<std::string>* sharedLog = nullptr;  // when set, boxes and yields are logged there too
-    // "MsgBox" or "DoEvents" named here raise AppError 5 instead (a failed yield is still counted).
+    // "MsgBox", "InputBox" or "DoEvents" named here raise AppError 5 instead (a failed yield is still counted).
     std::set<std::string> failing;
 
     int32_t MsgBox(const std::string& text, int32_t style, const std::string& title) override {
@@ -99,6 +109,15 @@ class FakeUi : public IUi {
         const int32_t answer = answers.front();
         answers.erase(answers.begin());
         return answer;
+    }
+    std::string InputBox(const std::string& prompt, const std::string& title, const std::string& defaultText) override {
+        MaybeFail("InputBox");
+        inputs.push_back({prompt, title, defaultText});
+        if (replies.empty())
+            return {};
+        const std::string reply = replies.front();
+        replies.erase(replies.begin());
+        return reply;
     }
     void SetAppMousePointer(int32_t pointer) override {
         appPointers.push_back(pointer);

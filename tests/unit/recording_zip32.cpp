@@ -8,22 +8,6 @@ namespace {
 
 ZipRecording recording;
 
-void Record(RecordedText& out, const char* text) {
-    out = {};
-    if (text == nullptr)
-        return;
-    out.present = 1;
-    const size_t length = std::strlen(text);
-    out.length = static_cast<int32_t>(length);
-    std::memcpy(out.text, text, length < kRecordedTextSize ? length : kRecordedTextSize - 1);
-}
-
-void RecordCall(const char* name) {
-    if (recording.callCount < kMaxRecordedCalls)
-        std::strncpy(recording.calls[recording.callCount], name, sizeof(recording.calls[0]) - 1);
-    ++recording.callCount;
-}
-
 }  // namespace
 
 ZipRecording& Recording() {
@@ -35,13 +19,13 @@ void ResetRecording() {
 }
 
 int32_t ZIP32_API RecordingZpInit(ZIPUSERFUNCTIONS* functions) {
-    RecordCall("ZpInit");
+    RecordCall(recording.calls, recording.callCount, "ZpInit");
     recording.functions = *functions;
     return recording.initResult;
 }
 
 int32_t ZIP32_API RecordingZpSetOptions(ZPOPT* options) {
-    RecordCall("ZpSetOptions");
+    RecordCall(recording.calls, recording.callCount, "ZpSetOptions");
     recording.options = *options;
     Record(recording.date, options->Date);
     Record(recording.rootDir, options->szRootDir);
@@ -49,7 +33,7 @@ int32_t ZIP32_API RecordingZpSetOptions(ZPOPT* options) {
 }
 
 int32_t ZIP32_API RecordingZpArchive(int32_t count, char* zipFileName, ZIPNAMES* names) {
-    RecordCall("ZpArchive");
+    RecordCall(recording.calls, recording.callCount, "ZpArchive");
     recording.count = count;
     Record(recording.zipFileName, zipFileName);
     for (int i = 0; i < kZipNameListSize; ++i)

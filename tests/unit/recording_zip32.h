@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,27 @@ struct RecordedText {
     char text[kRecordedTextSize];
 };
 
+// Records `text` as received: its presence, its length and as much of it as fits.
+inline void Record(RecordedText& out, const char* text) {
+    out = {};
+    if (text == nullptr)
+        return;
+    out.present = 1;
+    const size_t length = std::strlen(text);
+    out.length = static_cast<int32_t>(length);
+    std::memcpy(out.text, text, length < kRecordedTextSize ? length : kRecordedTextSize - 1);
+}
+
 inline constexpr int kMaxScriptedMessages = 4;
 inline constexpr int kMaxRecordedCalls = 8;
+
+// Adds the entry `name` to a recording's list of the entries called, as far as the list holds.
+template <size_t Width>
+void RecordCall(char (&calls)[kMaxRecordedCalls][Width], int32_t& callCount, const char* name) {
+    if (callCount < kMaxRecordedCalls)
+        std::strncpy(calls[callCount], name, Width - 1);
+    ++callCount;
+}
 
 struct ZipRecording {
     // What the library does, set before the run.

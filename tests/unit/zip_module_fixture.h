@@ -1,4 +1,5 @@
-// The bridge module set up with in-memory services and the recording zip library as zip32.dll.
+// The bridge module set up with in-memory services and the recording libraries as zip32.dll and
+// unzip32.dll.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include "fake_library.h"
 #include "fake_locale.h"
 #include "fake_ui.h"
+#include "recording_unzip32.h"
 #include "recording_zip32.h"
 
 namespace ost::test {
@@ -15,9 +17,12 @@ class ZipModuleTest : public ::testing::Test {
   protected:
     ZipModuleTest() {
         ResetRecording();
+        ResetUnzipRecording();
         libraries.libraries[kZipLibrary] = {{"ZpInit", AsEntry(&RecordingZpInit)},
                                             {"ZpSetOptions", AsEntry(&RecordingZpSetOptions)},
                                             {"ZpArchive", AsEntry(&RecordingZpArchive)}};
+        libraries.libraries[kUnzipLibrary] = {{"UzpVersion2", AsEntry(&RecordingUzpVersion2)},
+                                              {"Wiz_SingleEntryUnzip", AsEntry(&RecordingWizSingleEntryUnzip)}};
     }
 
     // Scripts a message that the library prints during ZpArchive.
@@ -28,6 +33,7 @@ class ZipModuleTest : public ::testing::Test {
     }
 
     ZipRecording& recorded = Recording();
+    UnzipRecording& unzipRecorded = UnzipRecorded();
     FakeUi ui;
     FakeLocale locale;
     FakeLibraryLoader libraries;

@@ -1,5 +1,6 @@
-// The library loader, the upper-casing and the zip bridge against the real platform: libraries
-// found by name by the system's own search, among them a recording zip32.dll.
+// The library loader, the upper-casing and the bridge's two halves against the real platform:
+// libraries found by name by the system's own search, among them a recording zip32.dll and a
+// recording unzip32.dll.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -8,10 +9,12 @@
 #include <string>
 
 #include "archive/xw_un_zip_module.h"
+#include "archive/xw_unzip_files.h"
 #include "archive/xw_zip_files.h"
 #include "fake_ui.h"
 #include "platform/win32/library_win32.h"
 #include "platform/win32/locale_win32.h"
+#include "recording_unzip32.h"
 #include "recording_zip32.h"
 #include "win32_test_util.h"
 
@@ -19,6 +22,7 @@ namespace ost::test {
 namespace {
 
 using RecordingFn = ZipRecording*(ZIP32_API*)();
+using UnzipRecordingFn = UnzipRecording*(ZIP32_API*)();
 
 AppError RaisedBy(ILibraryLoader& loader, const std::string& library, const std::string& entry) {
     try {
@@ -114,6 +118,59 @@ TEST_F(ZipBridgeWin32Test, NoZip32AnywhereGivesThreeRecoverableErrorsAndZero) {
         EXPECT_EQ(box.title, "OrlaventSupportTool");
     }
     EXPECT_EQ(zip.GetLastMessage(), "");
+}
+
+TEST_F(ZipBridgeWin32Test, RecordingUnzip32FoundByNameReceivesTheExtractorsRun) {
+    ASSERT_TRUE(::SetDllDirectoryW((ProgramFolder() + L"fake_unzip32").c_str()));
+    UnzipRecording& recorded = *EntryAs<UnzipRecordingFn>(libraries, kUnzipLibrary, "FakeUnzipRecording")();
+    ::SetDllDirectoryW(nullptr);
+    recorded.unzipResult = 81;
+    ScriptPrint(recorded, "  inflating: caf\xE9.txt\n");
+    ScriptPrint(recorded, "\nsummary");
+    ScriptCallback(recorded, kUnzipCallPassword, {}, kUnzipNameBufferSize);
+    ScriptCallback(recorded, kUnzipCallPassword, {}, kUnzipNameBufferSize);
+    ScriptCallback(recorded, kUnzipCallReplace, "c:\\out\\a.txt");
+    ScriptCallback(recorded, kUnzipCallMessage, "a.txt");
+    ScriptCallback(recorded, kUnzipCallService, "a.txt", 1000);
+    ui.answers = {mb::kAnswerYes};
+
+    XWUnzipFiles unzip;
+    EXPECT_EQ(unzip.Unzip("c:\\in.zip", "c:\\out"), 81);
+
+    ASSERT_EQ(recorded.callCount, 2);
+    EXPECT_STREQ(recorded.calls[0], "UzpVersion2");
+    EXPECT_STREQ(recorded.calls[1], "Wiz_SingleEntryUnzip");
+    EXPECT_EQ(recorded.version.length, 64u);
+    const DCL& o = recorded.options;
+    EXPECT_EQ(o.MessageLevel, 2);
+    EXPECT_EQ(o.HonorDirectories + o.OverWriteFiles + o.CaseSensitive, 3);
+    EXPECT_EQ(Text(recorded.zipFileName), "c:\\in.zip");
+    EXPECT_EQ(Text(recorded.extractDir), "c:\\out");
+    EXPECT_EQ(recorded.includeNonNull + recorded.excludeNonNull, 0);
+
+    EXPECT_EQ(unzip.GetLastMessage(), "  inflating: caf\xC3\xA9.txt\n\r\n");
+    EXPECT_EQ(ui.doEvents, 0);
+    EXPECT_EQ(ui.inputs.size(), 1u);  // the second request of the run is declined without a box
+    EXPECT_EQ(recorded.callbacks[2].result, 1);
+    EXPECT_EQ(recorded.callbacks[3].result, 1);
+    EXPECT_EQ(recorded.callbacks[4].result, 102);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, "Overwrite c:\\out\\a.txt?");
+    EXPECT_EQ(recorded.callbacks[6].result, 0);
+}
+
+TEST_F(ZipBridgeWin32Test, NoUnzip32AnywhereRaisesFileNotFound) {
+    XWUnzipFiles unzip;
+    try {
+        unzip.Unzip("c:\\in.zip");
+        ADD_FAILURE() << "Unzip raised nothing";
+    } catch (const AppError& e) {
+        EXPECT_EQ(e.Number(), 53);
+        EXPECT_EQ(e.Description(), "File not found");
+        EXPECT_EQ(e.Source(), "XWUnZipFiles::Unzip");
+        EXPECT_NE(e.Context().find("unzip32.dll"), std::string::npos) << e.Context();
+    }
+    EXPECT_TRUE(ui.boxes.empty());
 }
 
 }  // namespace

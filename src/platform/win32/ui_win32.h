@@ -6,11 +6,19 @@
 
 namespace ost::win {
 
+// The controls of the input box, so that a robot or a screen reader can find them. Its buttons are
+// IDOK and IDCANCEL.
+inline constexpr int kIdInputPrompt = 201;
+inline constexpr int kIdInputText = 202;
+
 class Win32Ui final : public IUi {
   public:
     explicit Win32Ui(MainWindow& window) : window_(window) {}
 
     int32_t MsgBox(const std::string& text, int32_t style, const std::string& title) override;
+    // A dialog built at run time, centred on the screen: the prompt, OK and Cancel beside it, the
+    // edit box below with its text selected. Raises AppError when the dialog cannot be created.
+    std::string InputBox(const std::string& prompt, const std::string& title, const std::string& defaultText) override;
     void SetAppMousePointer(int32_t pointer) override;
     void DoEvents() override;
     ScreenMetrics Screen() override;

@@ -1,0 +1,202 @@
+// The unzip library's interface: the two entries of unzip32.dll, the records they take and the
+// callbacks they call. The bridge loads the library by name and calls it through these
+// declarations; unzip32.dll exports them with undecorated names and the calling convention of
+// zip32.dll. Any library with this interface can stand in its place.
+//
+// One run is one call of Wiz_SingleEntryUnzip. The library calls the callbacks synchronously, on
+// the thread that called it, and only during that call. Every text that crosses this interface is
+// 8-bit text in the system's ANSI code page, ended by a zero byte.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "ziplib/ziplib_api.h"
+
+extern "C" {
+
+// The buffer of UnzipPrint, UnzipReplace and UnzipService: 32,801 bytes (indices 0 to 32800).
+inline constexpr int kUnzipCallbackBufferSize = 32801;
+// The buffer of an entry's name (UnzipMessage) and of the password question (UnzipPassword): 257
+// bytes (indices 0 to 256).
+inline constexpr int kUnzipNameBufferSize = 257;
+// The number of entries of each name list the program hands over.
+inline constexpr int kUnzipNameListSize = 100;
+
+// The answers of UnzipReplace.
+inline constexpr int32_t kUnzipReplaceNo = 100;    // keep the existing file; the entry is skipped
+inline constexpr int32_t kUnzipReplaceYes = 102;   // overwrite the existing file with the entry
+inline constexpr int32_t kUnzipReplaceNone = 104;  // keep this file and every other existing file of
+                                                   // the run, without asking again
+
+// The answers of UnzipPassword.
+inline constexpr int32_t kUnzipPasswordGiven = 0;  // the password buffer holds the password
+inline constexpr int32_t kUnzipPasswordNone = 1;   // no password: the entry fails as not decrypted
+
+// Receives what the library prints: a buffer of kUnzipCallbackBufferSize bytes and the length of
+// the text in it. Returns 0.
+typedef int32_t(ZIP32_API* UnzipPrintFn)(char* buffer, int32_t length);
+// A sound the library may play; the program registers none.
+typedef void(ZIP32_API* UnzipSoundFn)(void);
+// Asked before an existing file would be replaced: a buffer of kUnzipCallbackBufferSize bytes
+// holding the file's path. Returns kUnzipReplaceNo, kUnzipReplaceYes or kUnzipReplaceNone.
+typedef int32_t(ZIP32_API* UnzipReplaceFn)(char* fileName);
+// Asked for the password of an encrypted entry: the password buffer and its size in bytes (at
+// most kUnzipNameBufferSize), into which the callback writes the password ended by a zero byte;
+// then the library's prompt and the entry's name. Returns kUnzipPasswordGiven or
+// kUnzipPasswordNone.
+typedef int32_t(ZIP32_API* UnzipPasswordFn)(char* password, int32_t size, const char* prompt, const char* entryName);
+// Called once for each entry that the run lists, tests or extracts, before its data is handled:
+// the entry's size, its compressed size and the compression ratio in percent (with `ratioSign`
+// '-' when the compressed data is the larger, a blank otherwise), the local date and time of its
+// time stamp, its name in a buffer of kUnzipNameBufferSize bytes, the name of its compression
+// method ("Stored", "Defl:N" and so on), its CRC-32, and 1 when it is encrypted, 0 otherwise.
+// Sizes above 0xFFFFFFFF are given as 0xFFFFFFFF.
+typedef void(ZIP32_API* UnzipMessageFn)(uint32_t size,
+                                        uint32_t compressedSize,
+                                        uint32_t ratioPercent,
+                                        int16_t month,
+                                        int16_t day,
+                                        int16_t year,
+                                        int16_t hour,
+                                        int16_t minute,
+                                        char ratioSign,
+                                        char* entryName,
+                                        const char* method,
+                                        uint32_t crc,
+                                        int32_t encrypted);
+// Called once for each entry before it is handled, with its name in a buffer of
+// kUnzipCallbackBufferSize bytes and its size (0xFFFFFFFF for a larger one). A result other than 0
+// ends the run before that entry, with a non-zero result of the run.
+typedef int32_t(ZIP32_API* UnzipServiceFn)(char* entryName, int32_t size);
+
+// The callback record. The five callbacks are set by the caller; the library fills the totals at
+// the end of a run, and the program never reads them.
+struct USERFUNCTION {
+    UnzipPrintFn print;
+    UnzipSoundFn sound;  // may be null
+    UnzipReplaceFn replace;
+    UnzipPasswordFn password;
+    UnzipMessageFn message;
+    UnzipServiceFn service;
+    uint32_t totalCompressedSize;  // the entries handled, compressed sizes added up
+    uint32_t totalSize;            // the entries handled, sizes added up
+    uint32_t totalRatioPercent;    // the compression ratio of the two totals
+    uint32_t entryCount;           // the entries handled
+    uint32_t commentLength;        // the length of the archive comment
+};
+
+// The options of one run, each field named after the extractor's property that fills it. Every
+// switch is 1 (on) or 0 (off). A library that meets a value it does not know in any field ends the
+// run with a non-zero result and prints a line that names the field; it never ignores one.
+struct DCL {
+    // Update: extract an entry only when no file of its name exists or the existing file is older.
+    int32_t ExtractOnlyNewer;
+    // Spaces in the entries' names become underscores in the extracted files' names.
+    int32_t SpaceToUnderScore;
+    // Ask through UnzipReplace before an existing file is replaced; this wins over OverWriteFiles.
+    int32_t PromptOverwrite;
+    // How much the library prints: a larger value prints less. The library defines each value it
+    // accepts; the extractor sends 2 unless told otherwise.
+    int32_t MessageLevel;
+    // Extracted data goes to UnzipPrint instead of files.
+    int32_t WriteToStdOut;
+    // Test: read every entry and check its CRC-32, write nothing, print a summary line.
+    int32_t TestZip;
+    // What the run does with the entries: extract them, or list them (one UnzipMessage per entry
+    // with printed lines). The library defines each value it accepts; 0 extracts.
+    int32_t ExtractList;
+    // Freshen: replace only files that exist and are older than their entries; create no new ones.
+    int32_t ExtractNewer;
+    // Print the archive comment.
+    int32_t DisplayComment;
+    // Recreate the entries' folders under the extraction folder; off, every file goes straight
+    // into the extraction folder.
+    int32_t HonorDirectories;
+    // Replace existing files without asking; off (and PromptOverwrite off), never replace one.
+    int32_t OverWriteFiles;
+    // Text entries get CR LF line ends.
+    int32_t ConvertCRtoCRLF;
+    // Print more detail: a listing in full and the name of every entry handled.
+    int32_t Verbose;
+    // Names are matched with their letter case; off, without it.
+    int32_t CaseSensitive;
+    // Which security information stored with the entries the extracted files get. The library
+    // defines each value it accepts; 0 gives them none.
+    int32_t Privilege;
+    char* ZipFileName;  // the archive's path
+    char* ExtractDir;   // the folder extracted files go under; null for the current folder
+};
+
+// The library's version, as UzpVersion2 fills it.
+struct UnzipVersionNumber {
+    uint8_t major;
+    uint8_t minor;
+    uint8_t patch;
+    uint8_t reserved;  // 0
+};
+
+// The version record in its 8-bit form. The caller sets `length` and leaves the rest blank; the
+// library fills the rest.
+struct UnzipVersionInfo {
+    uint32_t length;  // the record's size in bytes: 64
+    uint32_t flags;   // bit 0 set for a test release, the other bits 0
+    char betaLevel[10];
+    char date[20];
+    char zlibVersion[10];
+    UnzipVersionNumber unzip;         // the reading engine
+    UnzipVersionNumber listing;       // its listing
+    UnzipVersionNumber reserved;      // 0
+    UnzipVersionNumber dllInterface;  // this interface
+};
+
+// Fills the version record and returns 0; nothing reads the result.
+typedef int32_t(ZIP32_API* UzpVersion2Fn)(UnzipVersionInfo* version);
+// Runs once over the archive that `options` names: lists, tests or extracts the entries whose
+// names match one of the `includeCount` names of `include` (every entry when the count is 0) and
+// none of the `excludeCount` names of `exclude`; each list is an array of at least that many
+// pointers. Returns 0 for a clean run, and otherwise a non-zero code that the library has printed
+// a line about.
+typedef int32_t(ZIP32_API* Wiz_SingleEntryUnzipFn)(int32_t includeCount,
+                                                   char** include,
+                                                   int32_t excludeCount,
+                                                   char** exclude,
+                                                   DCL* options,
+                                                   USERFUNCTION* functions);
+
+}  // extern "C"
+
+#if defined(_WIN32) && !defined(_WIN64)
+// The 32-bit records are laid out exactly as the callers of such libraries expect.
+static_assert(sizeof(DCL) == 68);
+static_assert(offsetof(DCL, ExtractOnlyNewer) == 0);
+static_assert(offsetof(DCL, SpaceToUnderScore) == 4);
+static_assert(offsetof(DCL, PromptOverwrite) == 8);
+static_assert(offsetof(DCL, MessageLevel) == 12);
+static_assert(offsetof(DCL, WriteToStdOut) == 16);
+static_assert(offsetof(DCL, TestZip) == 20);
+static_assert(offsetof(DCL, ExtractList) == 24);
+static_assert(offsetof(DCL, ExtractNewer) == 28);
+static_assert(offsetof(DCL, DisplayComment) == 32);
+static_assert(offsetof(DCL, HonorDirectories) == 36);
+static_assert(offsetof(DCL, OverWriteFiles) == 40);
+static_assert(offsetof(DCL, ConvertCRtoCRLF) == 44);
+static_assert(offsetof(DCL, Verbose) == 48);
+static_assert(offsetof(DCL, CaseSensitive) == 52);
+static_assert(offsetof(DCL, Privilege) == 56);
+static_assert(offsetof(DCL, ZipFileName) == 60);
+static_assert(offsetof(DCL, ExtractDir) == 64);
+static_assert(sizeof(USERFUNCTION) == 44);
+static_assert(offsetof(USERFUNCTION, print) == 0);
+static_assert(offsetof(USERFUNCTION, sound) == 4);
+static_assert(offsetof(USERFUNCTION, replace) == 8);
+static_assert(offsetof(USERFUNCTION, password) == 12);
+static_assert(offsetof(USERFUNCTION, message) == 16);
+static_assert(offsetof(USERFUNCTION, service) == 20);
+static_assert(offsetof(USERFUNCTION, totalCompressedSize) == 24);
+static_assert(sizeof(UnzipVersionInfo) == 64);
+static_assert(offsetof(UnzipVersionInfo, betaLevel) == 8);
+static_assert(offsetof(UnzipVersionInfo, date) == 18);
+static_assert(offsetof(UnzipVersionInfo, zlibVersion) == 38);
+static_assert(offsetof(UnzipVersionInfo, unzip) == 48);
+#endif
