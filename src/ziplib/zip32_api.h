@@ -24,6 +24,13 @@ class ITextCodec {
     virtual std::string FromUtf8(std::string_view utf8) = 0;
 };
 
+// Callers that speak UTF-8 already (the native command line and tests).
+class Utf8Codec : public ITextCodec {
+  public:
+    std::string ToUtf8(std::string_view text) override { return std::string(text); }
+    std::string FromUtf8(std::string_view utf8) override { return std::string(utf8); }
+};
+
 // Turns the options record into the engine's options. Every switch of the record either maps to
 // an engine option or is refused: each refusal is one message naming the switch, and a run with
 // any refusal does nothing but print them and return kBadOptions. `root` is szRootDir in UTF-8.

@@ -219,6 +219,10 @@ void ZipJob::Run() {
     if (changes_ == 0)
         throw ZipError(kNothingToDo, haveOld_ ? "nothing to do: the archive " + archive_ + " is up to date"
                                               : "nothing to do: no file matched the names given");
+    // A read-only archive is never replaced (Windows refuses it, and so does this library on
+    // every platform); this is found out before any work is done.
+    if (const auto target = fs_.Stat(archive_); target && target->readOnly && !target->isFolder)
+        throw ZipError(kReplaceFailed, "cannot put the new archive in place of " + archive_ + ": it is read-only");
     if (o_.encrypt) {
         if (cb_.password)
             password_ = cb_.password();

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Checks zip archives with the readers users have: unzip, Python's zipfile, 7-Zip and bsdtar.
 
-check_archives.py [--test-only] ARCHIVE...  For each ARCHIVE, the folder ARCHIVE.expected holds
+check_archives.py [--test-only] ARCHIVE|FOLDER...  For each ARCHIVE, the folder ARCHIVE.expected holds
 the files it must contain, under their stored names; ARCHIVE.password, when present, holds the
 password. Every reader must test the archive as sound, and unzip, 7-Zip, bsdtar and zipfile must
 each extract exactly the expected files with identical bytes. With --test-only the readers only
@@ -90,6 +90,14 @@ def main():
     args = sys.argv[1:]
     test_only = "--test-only" in args
     args = [a for a in args if a != "--test-only"]
+    # A folder stands for every archive in it that has its expected files beside it.
+    archives = []
+    for a in args:
+        if os.path.isdir(a):
+            archives += sorted(os.path.join(a, n) for n in os.listdir(a) if os.path.isdir(os.path.join(a, n + ".expected")))
+        else:
+            archives.append(a)
+    args = archives
     for archive in args:
         faults = check(archive, test_only)
         for fault in faults:

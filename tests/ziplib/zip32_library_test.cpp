@@ -15,12 +15,6 @@ namespace {
 
 using ::testing::HasSubstr;
 
-class Utf8Codec : public ITextCodec {
-  public:
-    std::string ToUtf8(std::string_view ansi) override { return std::string(ansi); }
-    std::string FromUtf8(std::string_view utf8) override { return std::string(utf8); }
-};
-
 // What the print callback received: every call's text, and whether each call kept the buffer rules.
 struct Recorder {
     static inline std::string text;

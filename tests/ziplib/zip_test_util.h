@@ -64,7 +64,7 @@ std::vector<uint8_t> ReadFile(const std::string& path);
 // A new empty folder under the test's temporary folder.
 std::string ScratchFolder(const std::string& name);
 
-// Runs tests/ziplib/check_archives.py on `archive` (with `archive`.expected beside it) and
+// Runs tests/ziplib/check_archives.py (native builds only) on `archive` (with `archive`.expected beside it) and
 // returns its output; `ok` is set when every reader passed. `testOnly` skips the extraction.
 std::string CheckWithReaders(const std::string& archive, bool& ok, bool testOnly = false);
 
