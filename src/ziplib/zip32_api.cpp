@@ -7,43 +7,53 @@
 
 namespace ost::zip {
 
+namespace {
+
+// The switches this library does not carry out; a run with any of them on is refused.
+struct RefusedSwitch {
+    int32_t ZPOPT::*field;
+    const char* name;
+    const char* meaning;
+};
+constexpr RefusedSwitch kRefused[] = {
+    {&ZPOPT::fSuffix, "fSuffix", "suffix option"},
+    {&ZPOPT::fVolume, "fVolume", "include the volume label"},
+    {&ZPOPT::fExtra, "fExtra", "extra file attributes"},
+    {&ZPOPT::fExcludeDate, "fExcludeDate", "date filter"},
+    {&ZPOPT::fIncludeDate, "fIncludeDate", "date filter"},
+    {&ZPOPT::fForce, "fForce", "short 8.3 names"},
+    {&ZPOPT::fJunkSFX, "fJunkSFX", "strip a self-extractor prefix"},
+    {&ZPOPT::fLatestTime, "fLatestTime", "archive time of its newest entry"},
+    {&ZPOPT::fOffsets, "fOffsets", "self-extractor offsets"},
+    {&ZPOPT::fPrivilege, "fPrivilege", "security information"},
+    {&ZPOPT::fRepair, "fRepair", "repair the archive"},
+};
+
+// Pairs of switches that contradict each other.
+struct Conflict {
+    int32_t ZPOPT::*first;
+    int32_t ZPOPT::*second;
+    const char* names;
+};
+constexpr Conflict kConflicts[] = {
+    {&ZPOPT::fVerbose, &ZPOPT::fQuiet, "fVerbose and fQuiet"},
+    {&ZPOPT::fCRLF_LF, &ZPOPT::fLF_CRLF, "fCRLF_LF and fLF_CRLF"},
+    {&ZPOPT::fUpdate, &ZPOPT::fFreshen, "fUpdate and fFreshen"},
+    {&ZPOPT::fDeleteEntries, &ZPOPT::fGrow, "fDeleteEntries and fGrow"},
+    {&ZPOPT::fDeleteEntries, &ZPOPT::fUpdate, "fDeleteEntries and fUpdate"},
+    {&ZPOPT::fDeleteEntries, &ZPOPT::fFreshen, "fDeleteEntries and fFreshen"},
+    {&ZPOPT::fDeleteEntries, &ZPOPT::fMove, "fDeleteEntries and fMove"},
+};
+
+}  // namespace
+
 ZipJobOptions InterpretOptions(const ZPOPT& r, const std::string& root, std::vector<std::string>& refusals) {
-    auto refuse = [&](const char* field, const char* what) {
-        refusals.push_back(std::string(field) + " (" + what + ") is not supported by this library");
-    };
-    if (r.fSuffix)
-        refuse("fSuffix", "suffix option");
-    if (r.fVolume)
-        refuse("fVolume", "include the volume label");
-    if (r.fExtra)
-        refuse("fExtra", "extra file attributes");
-    if (r.fExcludeDate)
-        refuse("fExcludeDate", "date filter");
-    if (r.fIncludeDate)
-        refuse("fIncludeDate", "date filter");
-    if (r.fForce)
-        refuse("fForce", "short 8.3 names");
-    if (r.fJunkSFX)
-        refuse("fJunkSFX", "strip a self-extractor prefix");
-    if (r.fLatestTime)
-        refuse("fLatestTime", "archive time of its newest entry");
-    if (r.fOffsets)
-        refuse("fOffsets", "self-extractor offsets");
-    if (r.fPrivilege)
-        refuse("fPrivilege", "security information");
-    if (r.fRepair)
-        refuse("fRepair", "repair the archive");
-    auto conflict = [&](bool both, const char* a, const char* b) {
-        if (both)
-            refusals.push_back(std::string(a) + " and " + b + " cannot both be on");
-    };
-    conflict(r.fVerbose && r.fQuiet, "fVerbose", "fQuiet");
-    conflict(r.fCRLF_LF && r.fLF_CRLF, "fCRLF_LF", "fLF_CRLF");
-    conflict(r.fUpdate && r.fFreshen, "fUpdate", "fFreshen");
-    conflict(r.fDeleteEntries && r.fGrow, "fDeleteEntries", "fGrow");
-    conflict(r.fDeleteEntries && r.fUpdate, "fDeleteEntries", "fUpdate");
-    conflict(r.fDeleteEntries && r.fFreshen, "fDeleteEntries", "fFreshen");
-    conflict(r.fDeleteEntries && r.fMove, "fDeleteEntries", "fMove");
+    for (const RefusedSwitch& s : kRefused)
+        if (r.*s.field)
+            refusals.push_back(std::string(s.name) + " (" + s.meaning + ") is not supported by this library");
+    for (const Conflict& c : kConflicts)
+        if (r.*c.first && r.*c.second)
+            refusals.push_back(std::string(c.names) + " cannot both be on");
 
     ZipJobOptions o;
     // fLevel: 0 leaves the choice to the library; 1-9 are zlib's levels; the digits '0' to '9'

@@ -14,14 +14,15 @@
 
 namespace ost::zip {
 
-// The zlib level used when the caller leaves the choice to the library. Measured on a 100 MB
-// UTF-16 registry export on a 2-core machine (zlib 1.2.13; `zip -6` takes 2.91 s for 16.26 MB):
-//   level 5: 1.21 s, 17.06 MB (+4.9 % against zip -6)    level 6: 2.77 s, 16.27 MB (+0.06 %)
-//   level 7: 3.94 s, 16.07 MB                            level 9: 16.1 s, 15.50 MB
-// An archive at most 0.5 % larger than zip -6's rules out level 5 and below; deflating blocks on
-// both cores has to be at least 1.8 times faster than zip -6, which gives 2.91 s / 1.8 = 1.6 s
-// for the two cores together, and only level 6 (about 1.4 s on two cores) fits that. Level 7
-// would take about 2 s. bench/zip-bench measures the chosen level again against zip -6 and -9.
+// The zlib level used when the caller leaves the choice to the library. The goal: at least 1.8
+// times faster than `zip -6` on a 2-core machine, with an archive at most 0.5 % larger. Measured
+// on a 200 MB UTF-16 registry export made by bench/make_registry_export.py (zlib 1.2.13, one
+// thread, CPU seconds; `zip -6` takes 6.65 s for 35,972,132 bytes):
+//   level 5: 2.73 s, +4.04 %     level 6: 5.42 s, +0.11 %     level 7: 8.76 s, -1.34 %
+// (a 100 MB export on another machine gave the same picture: level 5 +4.9 %, level 6 +0.06 %).
+// Level 5 and below make archives too large. Deflating on both cores halves the time, so level
+// 6 takes about 2.7 s (2.4 times faster than zip -6) and level 7 about 4.4 s (only 1.5 times).
+// Level 6 is the one level that meets both; bench/zip-bench measures it again.
 inline constexpr int kDefaultLevel = 6;
 
 struct ZipJobOptions {

@@ -55,6 +55,16 @@ void PutBytes(std::vector<uint8_t>& out, const void* data, size_t size) {
     out.insert(out.end(), p, p + size);
 }
 
+// The fields that local and central headers hold in the same order: version needed to CRC-32.
+void PutSharedFields(std::vector<uint8_t>& out, const EntryHeader& e) {
+    PutU16(out, e.versionNeeded);
+    PutU16(out, e.flags);
+    PutU16(out, e.method);
+    PutU16(out, e.modified.time);
+    PutU16(out, e.modified.date);
+    PutU32(out, e.crc);
+}
+
 }  // namespace
 
 std::vector<uint8_t> LocalHeader(const EntryHeader& e) {
@@ -69,12 +79,7 @@ std::vector<uint8_t> LocalHeader(const EntryHeader& e) {
     std::vector<uint8_t> out;
     out.reserve(kLocalHeaderSize + e.name.size() + extra.size());
     PutU32(out, kLocalHeaderSignature);
-    PutU16(out, e.versionNeeded);
-    PutU16(out, e.flags);
-    PutU16(out, e.method);
-    PutU16(out, e.modified.time);
-    PutU16(out, e.modified.date);
-    PutU32(out, e.crc);
+    PutSharedFields(out, e);
     PutU32(out, e.zip64Sizes ? 0xFFFFFFFFu : static_cast<uint32_t>(e.compressedSize));
     PutU32(out, e.zip64Sizes ? 0xFFFFFFFFu : static_cast<uint32_t>(e.size));
     PutU16(out, static_cast<uint16_t>(e.name.size()));
@@ -103,12 +108,7 @@ std::vector<uint8_t> CentralHeader(const EntryHeader& e) {
     out.reserve(kCentralHeaderSize + e.name.size() + extra.size() + e.comment.size());
     PutU32(out, kCentralHeaderSignature);
     PutU16(out, e.versionMadeBy);
-    PutU16(out, e.versionNeeded);
-    PutU16(out, e.flags);
-    PutU16(out, e.method);
-    PutU16(out, e.modified.time);
-    PutU16(out, e.modified.date);
-    PutU32(out, e.crc);
+    PutSharedFields(out, e);
     PutU32(out, Field32(e.compressedSize));
     PutU32(out, Field32(e.size));
     PutU16(out, static_cast<uint16_t>(e.name.size()));
