@@ -177,6 +177,47 @@ TEST_F(ZipEngineTest, ExistingArchivesAreGrownUpdatedFreshenedAndPruned) {
     EXPECT_EQ(fs_.Bytes(kArchive), damaged);
 }
 
+// The archive behind 64 bytes of something else, as a self-extractor's stub would stand.
+std::vector<uint8_t> Prefixed(const std::vector<uint8_t>& archive) {
+    std::vector<uint8_t> out(64, 'x');
+    out.insert(out.end(), archive.begin(), archive.end());
+    return out;
+}
+
+TEST_F(ZipEngineTest, TheDirectoryReaderRefusesDamagedArchivesWithTheirFault) {
+    fs_.AddFile("/c/a.txt", "first");
+    fs_.AddFile("/c/b.txt", "second");
+    ASSERT_EQ(Run({"/c/a.txt", "/c/b.txt"}), kOk);
+    const std::vector<uint8_t> good = fs_.Bytes(kArchive);
+    const size_t end = good.size() - kEndSize;
+    struct Damage {
+        std::function<void(std::vector<uint8_t>&)> apply;
+        const char* fault;
+    };
+    const Damage damages[] = {
+        {[&](auto& b) { b.pop_back(); }, "no end of central directory record"},
+        {[&](auto& b) { b.push_back(0); }, "no end of central directory record"},
+        {[&](auto& b) { b = Prefixed(b); }, "data before the archive"},
+        {[&](auto& b) { b[end + 8] = b[end + 10] = 3; }, "entry count does not fit"},
+        {[&](auto& b) { b[end + 16] += 1; }, "central directory"},
+        {[&](auto& b) { b[kLocalHeaderSize] = 'A'; }, "local and central headers of a.txt disagree"},
+        {[&](auto& b) { b[GetU32(&b[end + 16]) + 2 * kCentralHeaderSize + 5] = 'a'; }, "appears twice"},
+        {[&](auto& b) { b[GetU32(&b[end + 16]) + 20] = 0xF0; }, "runs into the central directory"},
+    };
+    for (const Damage& d : damages) {
+        std::vector<uint8_t> bytes = good;
+        d.apply(bytes);
+        MemorySource source(bytes);
+        try {
+            ReadArchiveDirectory(source, "damaged.zip");
+            ADD_FAILURE() << "read a damaged archive: " << d.fault;
+        } catch (const ZipError& e) {
+            EXPECT_EQ(e.Code(), kBadArchive);
+            EXPECT_THAT(e.what(), HasSubstr(d.fault));
+        }
+    }
+}
+
 TEST_F(ZipEngineTest, FoldersAreRecursedHiddenFilesFollowTheSystemSwitchAndNamesCanClash) {
     fs_.AddFile("/c/docs/a.txt", "a");
     fs_.AddFile("/c/docs/sub/b.txt", "b");
