@@ -31,6 +31,11 @@ struct Recorder {
         std::snprintf(buffer, static_cast<size_t>(size), "%s", password.c_str());
         return 1;
     }
+    static char* ZIP32_API Comment(char* buffer) {
+        const std::string was = buffer;
+        std::snprintf(buffer, kZipCallbackBufferSize, "Support file, ticket 42 (was: \"%s\")", was.c_str());
+        return buffer;
+    }
     static void Reset() {
         text.clear();
         lengths.clear();
@@ -167,6 +172,15 @@ TEST_F(Zip32LibraryTest, EverySwitchThatIsNotSupportedIsRefusedByName) {
     EXPECT_TRUE(Recorder::buffersTerminated);
     EXPECT_EQ(*std::max_element(Recorder::lengths.begin(), Recorder::lengths.end()), 4096u);
     EXPECT_EQ(library_.Archive(101, out.data(), nullptr), kBadOptions);
+
+    // fComment asks the comment callback, which gets the current comment and returns the new one.
+    ZIPUSERFUNCTIONS withComment{&Recorder::Print, nullptr, &Recorder::Comment, nullptr};
+    library_.Init(&withComment);
+    EXPECT_EQ(Run(Switches(&ZPOPT::fComment), out + "/a.zip", {in + "/a.txt"}, in), 0) << Recorder::text;
+    const std::vector<uint8_t> archive = ReadFile(out + "/a.zip");
+    MemorySource source(archive);
+    const std::vector<uint8_t> comment = ReadArchiveDirectory(source, "a.zip").comment;
+    EXPECT_EQ(std::string(comment.begin(), comment.end()), "Support file, ticket 42 (was: \"\")");
 }
 
 TEST(Zip64Test, MoreThan65534EntriesGiveAZip64DirectoryThatEveryReaderOpens) {

@@ -179,8 +179,8 @@ TEST_F(ZipEngineTest, ExistingArchivesAreGrownUpdatedFreshenedAndPruned) {
 
 // The archive behind 64 bytes of something else, as a self-extractor's stub would stand.
 std::vector<uint8_t> Prefixed(const std::vector<uint8_t>& archive) {
-    std::vector<uint8_t> out(64, 'x');
-    out.insert(out.end(), archive.begin(), archive.end());
+    std::vector<uint8_t> out(64 + archive.size(), 'x');
+    std::copy(archive.begin(), archive.end(), out.begin() + 64);
     return out;
 }
 
