@@ -8,6 +8,8 @@
 #include <fstream>
 #include <random>
 
+#include <unistd.h>
+
 namespace ost::zip::test {
 
 ReadBack ReadArchive(const std::vector<uint8_t>& archive) {
@@ -95,9 +97,18 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
 }
 
 std::string ScratchFolder(const std::string& name) {
+    // One folder per test process, so that runs in other work trees never meet; removed at exit.
+    static const std::filesystem::path base = [] {
+        auto path = std::filesystem::temp_directory_path() / ("ost-ziplib-" + std::to_string(::getpid()));
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(
+                std::filesystem::temp_directory_path() / ("ost-ziplib-" + std::to_string(::getpid())), ignored);
+        });
+        return path;
+    }();
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "ost-ziplib" /
-                                         (std::string(info->test_suite_name()) + "." + info->name()) / name;
+    const std::filesystem::path folder = base / (std::string(info->test_suite_name()) + "." + info->name()) / name;
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     return folder.string();
