@@ -35,6 +35,7 @@ class ConsoleUi : public IUi {
         std::printf("box: %s\n", text.c_str());
         return mb::kAnswerYes;
     }
+    std::string InputBox(const std::string&, const std::string&, const std::string&) override { return {}; }
     void SetAppMousePointer(int32_t) override {}
     void DoEvents() override {}
     ScreenMetrics Screen() override { return {15360, 11520, 15, 15}; }

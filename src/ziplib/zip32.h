@@ -14,13 +14,19 @@ extern "C" {
 // The callback buffer: 4097 bytes of 8-bit text (indices 0 to 4096).
 inline constexpr int kZipCallbackBufferSize = 4097;
 
-// Receives what the library prints: the buffer and the length of the text in it.
+// Receives what the library prints: at least one line per file, every warning and error. The
+// text is 8-bit (the ANSI code page), at most 4096 bytes, followed by a zero byte in a buffer of
+// kZipCallbackBufferSize bytes; `length` does not count the zero byte. The result is not examined.
 typedef int32_t(ZIP32_API* ZipPrintFn)(char* buffer, uint32_t length);
-// Asked for a password: buffer, its size, the prompt and the entry's name.
+// Asked once per run when fEncrypt is on: writes a zero-terminated password of at most size - 1
+// bytes into `buffer` (which starts empty). The result is not examined; a buffer left empty
+// means no password, and the run ends with result 9.
 typedef int32_t(ZIP32_API* ZipPasswordFn)(char* buffer, int32_t size, const char* prompt, const char* name);
-// Asked for the archive comment: returns the buffer with the comment.
+// Asked when fComment is on: gets a buffer holding the archive's current comment, zero-terminated,
+// and returns the zero-terminated comment to store (the same buffer will do), or null to keep it.
 typedef char*(ZIP32_API* ZipCommentFn)(char* buffer);
-// Progress service; the program registers none.
+// Called, when registered, before each file is packed, with its stored name and its size (4 GiB - 1
+// at most); returns 0 to go on, anything else stops the run with result 9.
 typedef int32_t(ZIP32_API* ZipServiceFn)(const char* name, uint32_t size);
 
 struct ZIPUSERFUNCTIONS {
@@ -73,7 +79,15 @@ struct ZIPNAMES {
 
 typedef int32_t(ZIP32_API* ZpInitFn)(ZIPUSERFUNCTIONS* functions);
 typedef int32_t(ZIP32_API* ZpSetOptionsFn)(ZPOPT* options);
-// Returns 0 when the archive was written, a non-zero error code otherwise.
+// Packs entries 0 to count - 1 of the name list (null entries are skipped) into the archive.
+// Returns 0 exactly when the archive was written; otherwise one code per kind of failure, and the
+// archive that was there before is left as it was:
+//   3 the existing archive is damaged or cannot be carried over     4 out of memory
+//   5 an unexpected failure inside the library                      9 stopped by the service callback, or no password
+//  10 no temporary file could be made beside the archive          11 an input file could not be opened or read
+//  12 nothing to do (no name matched a file, or all is current)     13 two files would get the same stored name
+//  14 writing the archive failed (a full disk)                      15 the archive could not be replaced (read-only)
+//  16 a refused switch or a bad argument (the message names it)
 typedef int32_t(ZIP32_API* ZpArchiveFn)(int32_t count, char* zipFileName, ZIPNAMES* names);
 
 }  // extern "C"

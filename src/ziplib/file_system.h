@@ -1,0 +1,60 @@
+// What the zip engine needs from a file system. Paths are UTF-8 with '/' separators (a
+// Windows implementation also takes '\' and drive letters). The engine gets one implementation
+// by reference: the Win32 one in zip32.dll, the POSIX one natively, fakes in tests.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ziplib/streams.h"
+#include "ziplib/zip_format.h"
+
+namespace ost::zip {
+
+struct FileInfo {
+    bool isFolder = false;
+    bool isLink = false;  // a symbolic link or other reparse point: never followed into
+    bool hidden = false;
+    bool system = false;
+    bool readOnly = false;
+    uint64_t size = 0;
+    LocalTime modified;
+};
+
+// A new file that becomes visible under its final name only through IFileSystem::Replace.
+// Destroying one that was not put in place removes it.
+class OutputFile : public ByteSink {
+  public:
+    virtual const std::string& Path() const = 0;
+};
+
+class IFileSystem {
+  public:
+    virtual ~IFileSystem() = default;
+
+    // The file or folder at `path`, or nothing when there is none. Raises ZipError(kReadFailed)
+    // when it exists but cannot be examined.
+    virtual std::optional<FileInfo> Stat(const std::string& path) = 0;
+    // The names (not paths) in a folder, without "." and "..". Raises ZipError(kReadFailed).
+    virtual std::vector<std::string> List(const std::string& folder) = 0;
+    // Opens a file for reading; other programs may go on reading it. Raises ZipError(kReadFailed)
+    // with the system's reason ("locked by another program", "Permission denied", ...).
+    virtual std::unique_ptr<ByteSource> OpenRead(const std::string& path) = 0;
+    // Creates a new, empty file in the folder of `target` under a name of its own. Raises
+    // ZipError(kTempFile).
+    virtual std::unique_ptr<OutputFile> CreateBeside(const std::string& target) = 0;
+    // Writes `file` through to the disk, closes it and renames it over `target` in one step; the
+    // old target stays whole until then. Raises ZipError(kWriteFailed) when the data cannot be
+    // written out, ZipError(kReplaceFailed) when the target cannot be replaced; either way
+    // `file` is removed and the target is as it was.
+    virtual void Replace(std::unique_ptr<OutputFile> file, const std::string& target) = 0;
+    // Removes a file or an empty folder; returns the system's reason on failure, empty on success.
+    virtual std::string Remove(const std::string& path) = 0;
+    // The absolute form of a path, for comparing two paths (the archive and a file to add).
+    virtual std::string Absolute(const std::string& path) = 0;
+};
+
+}  // namespace ost::zip

@@ -1,0 +1,31 @@
+// The zip engine's file system and 8-bit text on Windows: what zip32.dll runs on.
+#pragma once
+
+#include "ziplib/file_system.h"
+#include "ziplib/zip32_api.h"
+
+namespace ost::zip {
+
+// Paths are UTF-8 and may use '/' or '\'. Files are read with other readers allowed and
+// writers refused, so a file another program still writes ends the run instead of being packed
+// half-written. The archive's temporary file is written through to the disk and moved over the
+// target with MoveFileExW(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH).
+class Win32FileSystem : public IFileSystem {
+  public:
+    std::optional<FileInfo> Stat(const std::string& path) override;
+    std::vector<std::string> List(const std::string& folder) override;
+    std::unique_ptr<ByteSource> OpenRead(const std::string& path) override;
+    std::unique_ptr<OutputFile> CreateBeside(const std::string& target) override;
+    void Replace(std::unique_ptr<OutputFile> file, const std::string& target) override;
+    std::string Remove(const std::string& path) override;
+    std::string Absolute(const std::string& path) override;
+};
+
+// The ANSI code page of the system (CP_ACP).
+class AnsiCodec : public ITextCodec {
+  public:
+    std::string ToUtf8(std::string_view ansi) override;
+    std::string FromUtf8(std::string_view utf8) override;
+};
+
+}  // namespace ost::zip

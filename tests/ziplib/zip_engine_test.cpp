@@ -1,0 +1,273 @@
+// The engine over an in-memory file system: what it packs, how it treats names that match no
+// file, the existing-archive modes, and failures that must leave the earlier archive untouched.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "memory_file_system.h"
+#include "zip_test_util.h"
+#include "ziplib/zip_engine.h"
+
+namespace ost::zip::test {
+namespace {
+
+using ::testing::HasSubstr;
+
+class ZipEngineTest : public ::testing::Test {
+  protected:
+    Result Run(const std::vector<std::string>& names, ZipJobOptions options = {}) {
+        printed_.clear();
+        options.threads = 2;
+        if (options.rootFolder.empty())
+            options.rootFolder = "/c";
+        return RunZipJob(fs_, kArchive, names, options, callbacks_);
+    }
+    ReadBack Archive() { return ReadArchive(fs_.Bytes(kArchive)); }
+    std::vector<std::string> Names() {
+        std::vector<std::string> names;
+        for (const auto& [name, header] : Archive().headers)
+            names.push_back(name);
+        return names;
+    }
+
+    static constexpr const char* kArchive = "/out/support.OVSupport";
+    MemoryFileSystem fs_;
+    std::string printed_;
+    ZipCallbacks callbacks_{[this](std::string_view m) { printed_ += m; }, {}, {}, {}};
+};
+
+TEST_F(ZipEngineTest, ThePlaceholderIsWarnedAboutAndTheRealFilesArePacked) {
+    const std::vector<uint8_t> registry = RegistryLikeText(3 << 20);
+    fs_.AddFile("/c/ovsupport.txt", std::string(5000, 'x') + "\r\nWindows XP\r\n");
+    fs_.AddFile("/c/regbackup.reg", registry);
+    fs_.AddFolder("/out");
+    ASSERT_EQ(Run({"querty", "/c/ovsupport.txt", "/c/regbackup.reg"}), kOk) << printed_;
+    EXPECT_THAT(printed_, HasSubstr(" zip warning: name not matched: querty\n"));
+    EXPECT_THAT(printed_, HasSubstr("  adding: ovsupport.txt (deflated 99%)\n"));
+    EXPECT_THAT(printed_, HasSubstr("  adding: regbackup.reg (deflated "));
+    const ReadBack back = Archive();
+    EXPECT_EQ(back.files.at("regbackup.reg"), registry);
+    EXPECT_EQ(back.headers.at("regbackup.reg").method, kMethodDeflated);
+    EXPECT_EQ(back.headers.at("regbackup.reg").modified.Key(), ToDosTime({2024, 5, 6, 7, 8, 10}).Key());
+    EXPECT_EQ(back.headers.at("regbackup.reg").versionNeeded, kVersionDefault);
+    EXPECT_EQ(back.headers.at("regbackup.reg").externalAttributes, kDosArchive);
+    EXPECT_EQ(fs_.Paths(), (std::vector<std::string>{"/c/ovsupport.txt", "/c/regbackup.reg", kArchive}));
+
+    // Nothing but names that match no file: nothing is written, and an existing archive stays.
+    const std::vector<uint8_t> before = fs_.Bytes(kArchive);
+    EXPECT_EQ(Run({"querty", "/c/missing.txt"}), kNothingToDo);
+    EXPECT_THAT(printed_, HasSubstr(" zip error: nothing to do"));
+    EXPECT_EQ(fs_.Bytes(kArchive), before);
+}
+
+TEST_F(ZipEngineTest, IncompressibleAndEmptyFilesAreStoredAndTextIsDeflated) {
+    const std::vector<uint8_t> noise = RandomBytes(300000);
+    fs_.AddFile("/c/noise.bin", noise);
+    fs_.AddFile("/c/empty.txt", std::string());
+    fs_.AddFile("/c/text.txt", std::string(100000, 'a'));
+    ASSERT_EQ(Run({"/c/noise.bin", "/c/empty.txt", "/c/text.txt"}), kOk) << printed_;
+    const ReadBack back = Archive();
+    EXPECT_EQ(back.headers.at("noise.bin").method, kMethodStored);
+    EXPECT_EQ(back.files.at("noise.bin"), noise);
+    EXPECT_EQ(back.headers.at("empty.txt").method, kMethodStored);
+    EXPECT_EQ(back.headers.at("text.txt").method, kMethodDeflated);
+    EXPECT_THAT(printed_, HasSubstr("  adding: noise.bin (stored 0%)\n"));
+    // The stored copy replaced the deflated attempt in place: nothing of it is left behind.
+    size_t entries = 0;
+    for (const auto& [name, h] : back.headers)
+        entries += kLocalHeaderSize + name.size() + h.compressedSize + kCentralHeaderSize + name.size();
+    EXPECT_EQ(fs_.Bytes(kArchive).size(), entries + kEndSize);
+}
+
+TEST_F(ZipEngineTest, FailuresMidwayLeaveTheEarlierArchiveByteForByte) {
+    fs_.AddFile("/c/a.txt", RegistryLikeText(200000, 3));
+    fs_.AddFile("/c/b.reg", RegistryLikeText(3 << 20, 4));
+    fs_.AddFile("/c/old.txt", "the earlier archive");
+    ASSERT_EQ(Run({"/c/old.txt"}), kOk);
+    const std::vector<uint8_t> earlier = fs_.Bytes(kArchive);
+    const std::vector<std::string> paths = fs_.Paths();
+
+    struct Failure {
+        const char* what;
+        std::function<void()> arrange;
+        Result expected;
+        const char* message;
+    };
+    const Failure failures[] = {
+        {"disk full in a header", [&] { fs_.diskFree = 10; }, kWriteFailed, "Disk full"},
+        {"disk full in the big file", [&] { fs_.diskFree = 150000; }, kWriteFailed, "Disk full"},
+        {"disk full in the directory", [&] { fs_.diskFree = 0; }, kWriteFailed, "Disk full"},
+        {"read error in the big file", [&] { fs_.failReadAfter["/c/b.reg"] = 2 << 20; }, kReadFailed,
+         "cannot read /c/b.reg: I/O error"},
+        {"locked file", [&] { fs_.locked.insert("/c/b.reg"); }, kReadFailed, "in use by another program"},
+        {"target cannot be replaced", [&] { fs_.replaceFails = true; }, kReplaceFailed, "Access is denied"},
+        {"stopped by the caller",
+         [&] { callbacks_.service = [](const std::string& name, uint64_t) { return name != "b.reg"; }; }, kCancelled,
+         "stopped by the caller before b.reg"},
+    };
+    // The directory disk-full case needs the exact size of what comes before it.
+    MemoryFileSystem probe = fs_;
+    ASSERT_EQ(RunZipJob(probe, kArchive, {"/c/a.txt", "/c/b.reg"}, Root("/c"), {}), kOk);
+    const uint64_t withoutEnd = probe.Bytes(kArchive).size() - kEndSize - 2 * kCentralHeaderSize - 10;
+    for (const Failure& f : failures) {
+        fs_.diskFree = UINT64_MAX;
+        fs_.failReadAfter.clear();
+        fs_.locked.clear();
+        fs_.replaceFails = false;
+        callbacks_.service = nullptr;
+        f.arrange();
+        if (fs_.diskFree == 0)
+            fs_.diskFree = withoutEnd;
+        EXPECT_EQ(Run({"/c/a.txt", "/c/b.reg"}), f.expected) << f.what << "\n" << printed_;
+        EXPECT_THAT(printed_, HasSubstr(f.message)) << f.what;
+        EXPECT_EQ(fs_.Bytes(kArchive), earlier) << f.what;
+        EXPECT_EQ(fs_.Paths(), paths) << f.what << ": a temporary file was left behind";
+    }
+}
+
+TEST_F(ZipEngineTest, ExistingArchivesAreGrownUpdatedFreshenedAndPruned) {
+    const LocalTime older{2023, 1, 1, 0, 0, 0}, newer{2025, 1, 1, 0, 0, 0};
+    fs_.AddFile("/c/a.txt", "first a", older);
+    fs_.AddFile("/c/b.txt", "first b", older);
+    ASSERT_EQ(Run({"/c/a.txt", "/c/b.txt"}), kOk);
+    fs_.AddFile("/c/a.txt", "second a", newer);
+    fs_.AddFile("/c/b.txt", "second b, same time", older);
+    fs_.AddFile("/c/c.txt", "new c", newer);
+
+    EXPECT_EQ(Run({"/c/a.txt", "/c/b.txt", "/c/c.txt"}, With(&ZipJobOptions::update)), kOk) << printed_;
+    EXPECT_THAT(printed_, HasSubstr("updating: a.txt"));
+    EXPECT_THAT(printed_, HasSubstr("unchanged: b.txt"));
+    EXPECT_THAT(printed_, HasSubstr("  adding: c.txt"));
+    ReadBack back = Archive();
+    EXPECT_EQ(back.files.at("a.txt"), Bytes("second a"));
+    EXPECT_EQ(back.files.at("b.txt"), Bytes("first b"));
+    EXPECT_EQ(back.files.at("c.txt"), Bytes("new c"));
+
+    const std::vector<uint8_t> current = fs_.Bytes(kArchive);
+    EXPECT_EQ(Run({"/c/a.txt", "/c/b.txt"}, With(&ZipJobOptions::update)), kNothingToDo) << "every entry is current";
+    EXPECT_EQ(fs_.Bytes(kArchive), current);
+
+    fs_.AddFile("/c/b.txt", "third b", newer);
+    fs_.AddFile("/c/d.txt", "not in the archive", newer);
+    EXPECT_EQ(Run({"/c/b.txt", "/c/d.txt"}, With(&ZipJobOptions::freshen)), kOk) << printed_;
+    EXPECT_THAT(printed_, HasSubstr("skipped: d.txt"));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
+    EXPECT_EQ(Archive().files.at("b.txt"), Bytes("third b"));
+
+    EXPECT_EQ(Run({"/c/d.txt"}, With(&ZipJobOptions::grow)), kOk);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt", "d.txt"}));
+
+    EXPECT_EQ(Run({"B.TXT", "c*", "x*"}, With(&ZipJobOptions::deleteEntries)), kOk) << printed_;
+    EXPECT_THAT(printed_, HasSubstr("deleting: b.txt"));
+    EXPECT_THAT(printed_, HasSubstr(" zip warning: name not matched: x*"));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", "d.txt"}));
+    EXPECT_EQ(Archive().files.at("a.txt"), Bytes("second a"));
+
+    // Without grow or update the archive holds exactly the files named.
+    EXPECT_EQ(Run({"/c/d.txt"}), kOk);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"d.txt"}));
+
+    // A damaged archive is never carried over.
+    std::vector<uint8_t>& bytes = fs_.At(kArchive).bytes;
+    bytes.resize(bytes.size() - 3);
+    const std::vector<uint8_t> damaged = bytes;
+    EXPECT_EQ(Run({"/c/a.txt"}, With(&ZipJobOptions::grow)), kBadArchive);
+    EXPECT_THAT(printed_, HasSubstr("cannot be read: it has no end of central directory record"));
+    EXPECT_EQ(fs_.Bytes(kArchive), damaged);
+}
+
+// The archive behind 64 bytes of something else, as a self-extractor's stub would stand.
+std::vector<uint8_t> Prefixed(const std::vector<uint8_t>& archive) {
+    std::vector<uint8_t> out(64 + archive.size(), 'x');
+    std::copy(archive.begin(), archive.end(), out.begin() + 64);
+    return out;
+}
+
+TEST_F(ZipEngineTest, TheDirectoryReaderRefusesDamagedArchivesWithTheirFault) {
+    fs_.AddFile("/c/a.txt", "first");
+    fs_.AddFile("/c/b.txt", "second");
+    ASSERT_EQ(Run({"/c/a.txt", "/c/b.txt"}), kOk);
+    const std::vector<uint8_t> good = fs_.Bytes(kArchive);
+    const size_t end = good.size() - kEndSize;
+    struct Damage {
+        std::function<void(std::vector<uint8_t>&)> apply;
+        const char* fault;
+    };
+    const Damage damages[] = {
+        {[&](auto& b) { b.pop_back(); }, "no end of central directory record"},
+        {[&](auto& b) { b.push_back(0); }, "no end of central directory record"},
+        {[&](auto& b) { b = Prefixed(b); }, "data before the archive"},
+        {[&](auto& b) { b[end + 8] = b[end + 10] = 3; }, "entry count does not fit"},
+        {[&](auto& b) { b[end + 16] += 1; }, "central directory"},
+        {[&](auto& b) { b[kLocalHeaderSize] = 'A'; }, "local and central headers of a.txt disagree"},
+        {[&](auto& b) { b[GetU32(&b[end + 16]) + 2 * kCentralHeaderSize + 5] = 'a'; }, "appears twice"},
+        {[&](auto& b) { b[GetU32(&b[end + 16]) + 20] = 0xF0; }, "runs into the central directory"},
+    };
+    for (const Damage& d : damages) {
+        std::vector<uint8_t> bytes = good;
+        d.apply(bytes);
+        MemorySource source(bytes);
+        try {
+            ReadArchiveDirectory(source, "damaged.zip");
+            ADD_FAILURE() << "read a damaged archive: " << d.fault;
+        } catch (const ZipError& e) {
+            EXPECT_EQ(e.Code(), kBadArchive);
+            EXPECT_THAT(e.what(), HasSubstr(d.fault));
+        }
+    }
+}
+
+TEST_F(ZipEngineTest, FoldersAreRecursedHiddenFilesFollowTheSystemSwitchAndNamesCanClash) {
+    fs_.AddFile("/c/docs/a.txt", "a");
+    fs_.AddFile("/c/docs/sub/b.txt", "b");
+    fs_.AddFile("/c/docs/sub/secret.txt", "s");
+    fs_.At("/c/docs/sub/secret.txt").info.hidden = true;
+    fs_.AddFile("/c/other/a.txt", "other a");
+
+    EXPECT_EQ(Run({"/c/docs"}, With(&ZipJobOptions::recurse)), kOk) << printed_;
+    EXPECT_EQ(Names(), (std::vector<std::string>{"docs/", "docs/a.txt", "docs/sub/", "docs/sub/b.txt"}));
+    EXPECT_EQ(Archive().headers.at("docs/sub/").externalAttributes, kDosFolder);
+
+    EXPECT_EQ(
+        Run({"/c/docs"}, With(&ZipJobOptions::includeSystem, &ZipJobOptions::noFolderEntries, &ZipJobOptions::recurse)),
+        kOk);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"docs/a.txt", "docs/sub/b.txt", "docs/sub/secret.txt"}));
+    EXPECT_EQ(Archive().headers.at("docs/sub/secret.txt").externalAttributes, kDosArchive | kDosHidden);
+
+    EXPECT_EQ(Run({"/c/docs/sub/secret.txt", "/c/docs/*.txt"}), kOk);
+    EXPECT_THAT(printed_, HasSubstr("skipped hidden or system file: /c/docs/sub/secret.txt (fSystem is off)"));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"docs/a.txt"}));
+
+    EXPECT_EQ(Run({"/c/docs/a.txt", "/c/other/a.txt"}, With(&ZipJobOptions::junkFolders)), kNameConflict);
+    EXPECT_THAT(printed_, HasSubstr("two files would be stored as a.txt: /c/docs/a.txt and /c/other/a.txt"));
+    EXPECT_EQ(Run({"/c/docs/a.txt", "/c/other/a.txt", "/c/docs/a.txt"}), kOk) << "a file named twice is packed once";
+}
+
+TEST_F(ZipEngineTest, MovedFilesAreDeletedOnlyOnceTheArchiveIsInPlace) {
+    fs_.AddFile("/c/in/a.txt", "a");
+    fs_.AddFile("/c/in/b.txt", "b");
+    fs_.diskFree = 20;
+    EXPECT_EQ(Run({"/c/in"}, With(&ZipJobOptions::recurse, &ZipJobOptions::move)), kWriteFailed);
+    EXPECT_TRUE(fs_.Exists("/c/in/a.txt"));
+    fs_.diskFree = UINT64_MAX;
+    EXPECT_EQ(Run({"/c/in"}, With(&ZipJobOptions::recurse, &ZipJobOptions::move)), kOk) << printed_;
+    EXPECT_EQ(fs_.Paths(), std::vector<std::string>{kArchive});
+    EXPECT_FALSE(fs_.Stat("/c/in")) << "the emptied folder goes too";
+    EXPECT_EQ(Archive().files.at("in/b.txt"), Bytes("b"));
+}
+
+TEST_F(ZipEngineTest, LineEndsAreTranslatedInTextFilesOnly) {
+    const std::vector<uint8_t> utf16 = RegistryLikeText(1000);
+    fs_.AddFile("/c/unix.txt", "one\ntwo\n");
+    fs_.AddFile("/c/dos.txt", "one\r\ntwo\r\n");
+    fs_.AddFile("/c/registry.reg", utf16);
+    ASSERT_EQ(Run({"/c/unix.txt", "/c/registry.reg"}, Lines(ZipJobOptions::LineEnds::kLfToCrLf)), kOk);
+    EXPECT_EQ(Archive().files.at("unix.txt"), Bytes("one\r\ntwo\r\n"));
+    EXPECT_EQ(Archive().files.at("registry.reg"), utf16);
+    ASSERT_EQ(Run({"/c/dos.txt"}, Lines(ZipJobOptions::LineEnds::kCrLfToLf)), kOk);
+    EXPECT_EQ(Archive().files.at("dos.txt"), Bytes("one\ntwo\n"));
+}
+
+}  // namespace
+}  // namespace ost::zip::test

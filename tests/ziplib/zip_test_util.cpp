@@ -1,0 +1,135 @@
+#include "zip_test_util.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include <unistd.h>
+
+namespace ost::zip::test {
+
+ReadBack ReadArchive(const std::vector<uint8_t>& archive) {
+    ReadBack out;
+    MemorySource source(archive);
+    const ArchiveDirectory dir = ReadArchiveDirectory(source, "test archive");
+    for (const ArchiveEntry& e : dir.entries) {
+        const EntryHeader& h = e.header;
+        out.headers[h.name] = h;
+        if (h.name.back() == '/')
+            continue;
+        const uint8_t* data = archive.data() + e.dataOffset;
+        std::vector<uint8_t> bytes(static_cast<size_t>(h.size));
+        if (h.method == kMethodStored) {
+            EXPECT_EQ(h.compressedSize, h.size) << h.name;
+            std::copy_n(data, std::min(h.size, h.compressedSize), bytes.begin());
+        } else {
+            EXPECT_EQ(h.method, kMethodDeflated) << h.name;
+            z_stream z{};
+            inflateInit2(&z, -MAX_WBITS);
+            z.next_in = const_cast<uint8_t*>(data);
+            z.avail_in = static_cast<uInt>(h.compressedSize);
+            z.next_out = bytes.data();
+            z.avail_out = static_cast<uInt>(bytes.size());
+            EXPECT_EQ(inflate(&z, Z_FINISH), Z_STREAM_END) << h.name;
+            EXPECT_EQ(z.total_out, h.size) << h.name;
+            EXPECT_EQ(z.avail_in, 0u) << h.name;
+            inflateEnd(&z);
+        }
+        EXPECT_EQ(crc32(0, bytes.data(), static_cast<uInt>(bytes.size())), h.crc) << h.name;
+        out.files[h.name] = std::move(bytes);
+    }
+    return out;
+}
+
+std::vector<uint8_t> RegistryLikeText(size_t bytes, uint32_t seed) {
+    std::mt19937 random(seed);
+    static const char* const kValues[] = {"\"DisplayName\"=\"Pebblework %d\"", "\"InstallDate\"=\"2024%04d\"",
+                                          "\"Version\"=dword:%08x", "\"Flags\"=hex:01,00,00,00,%02x,00,00,00",
+                                          "@=\"{%08X-1C2B-4D5E-8F90-A1B2C3D4E5F6}\""};
+    std::string text = "Windows Registry Editor Version 5.00\r\n\r\n";
+    while (text.size() * 2 < bytes) {
+        char line[160];
+        std::snprintf(line, sizeof(line), "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{%08X}]\r\n",
+                      static_cast<unsigned>(random() % 5000));
+        text += line;
+        for (int i = static_cast<int>(random() % 5); i >= 0; --i) {
+            std::snprintf(line, sizeof(line), kValues[random() % 5], static_cast<int>(random() % 3000));
+            text += line;
+            text += "\r\n";
+        }
+        text += "\r\n";
+    }
+    std::vector<uint8_t> out{0xFF, 0xFE};
+    for (const char c : text) {
+        out.push_back(static_cast<uint8_t>(c));
+        out.push_back(0);
+    }
+    out.resize(bytes & ~size_t{1});
+    return out;
+}
+
+std::vector<uint8_t> RandomBytes(size_t bytes, uint32_t seed) {
+    std::mt19937 random(seed);
+    std::vector<uint8_t> out(bytes);
+    for (uint8_t& b : out)
+        b = static_cast<uint8_t>(random());
+    return out;
+}
+
+std::vector<uint8_t> Bytes(const std::string& text) {
+    return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(out.good()) << path;
+}
+
+std::vector<uint8_t> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string ScratchFolder(const std::string& name) {
+    // One folder per test process, so that runs in other work trees never meet; removed at exit.
+    static const std::filesystem::path base = [] {
+        auto path = std::filesystem::temp_directory_path() / ("ost-ziplib-" + std::to_string(::getpid()));
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(
+                std::filesystem::temp_directory_path() / ("ost-ziplib-" + std::to_string(::getpid())), ignored);
+        });
+        return path;
+    }();
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::filesystem::path folder = base / (std::string(info->test_suite_name()) + "." + info->name()) / name;
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    return folder.string();
+}
+
+#ifdef OST_CHECK_ARCHIVES
+std::string CheckWithReaders(const std::string& archive, bool& ok, bool testOnly) {
+    const std::string command =
+        std::string("python3 '" OST_CHECK_ARCHIVES "' ") + (testOnly ? "--test-only '" : "'") + archive + "' 2>&1";
+    std::string output;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) {
+        ok = false;
+        return "cannot run " + command;
+    }
+    char buffer[4096];
+    while (size_t n = std::fread(buffer, 1, sizeof(buffer), pipe))
+        output.append(buffer, n);
+    ok = ::pclose(pipe) == 0;
+    return output;
+}
+#endif
+
+}  // namespace ost::zip::test
