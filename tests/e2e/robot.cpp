@@ -224,12 +224,14 @@ std::string HostPath(const std::wstring& windowsPath) {
 }
 
 std::string RunHost(const std::string& shellCommand, DWORD timeoutMs) {
-    // The host program's exit status does not survive the trip back through Wine, so the shell
-    // writes it into the output file, which is read back through drive Z:.
+    // Wine gives no waitable handle for a host program, and its exit status does not come back
+    // either. So the shell writes the output and the status to a side file and renames it into
+    // place when it is done; the test polls (bounded) for the finished file through drive Z:.
     static int runs = 0;
     const std::string output =
         "/tmp/ost-robot-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++runs);
-    const std::string script = "(" + shellCommand + ") > " + output + " 2>&1; echo exit=$? >> " + output;
+    const std::string script = "(" + shellCommand + ") > " + output + ".part 2>&1; echo exit=$? >> " + output +
+                               ".part; mv " + output + ".part " + output;
     std::wstring line = L"Z:\\bin\\sh -c \"";
     for (char c : script) {
         if (c == '"' || c == '\\')
@@ -242,13 +244,19 @@ std::string RunHost(const std::string& shellCommand, DWORD timeoutMs) {
     PROCESS_INFORMATION pi{};
     if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return "exit=start-failed";
-    ::WaitForSingleObject(pi.hProcess, timeoutMs);
     ::CloseHandle(pi.hThread);
     ::CloseHandle(pi.hProcess);
-    std::ifstream in(WindowsPath(output).c_str(), std::ios::binary);
+    const std::wstring finished = WindowsPath(output);
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    while (::GetFileAttributesW(finished.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        if (::GetTickCount64() > deadline)
+            return "exit=timed-out";
+        ::Sleep(20);
+    }
+    std::ifstream in(finished.c_str(), std::ios::binary);
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     in.close();
-    ::DeleteFileW(WindowsPath(output).c_str());
+    ::DeleteFileW(finished.c_str());
     return text;
 }
 
