@@ -10,10 +10,6 @@
 namespace ost::test {
 namespace {
 
-std::vector<std::string> Calls(const UnzipRecording& r) {
-    return std::vector<std::string>(r.calls, r.calls + r.callCount);
-}
-
 // UxUnzip with the extractor's initial values.
 int32_t RunUnzip(XW_UN_ZIP_Module& module, std::string zipFile = "c:\\in.zip", std::string extractDir = "c:\\out") {
     return module.UxUnzip(zipFile, extractDir, 0, 0, 0, 2, 0, 0, 0, 0, 0, 1, 1, 0, 0, 1, 0);
