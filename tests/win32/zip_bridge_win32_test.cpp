@@ -24,7 +24,7 @@ namespace {
 using RecordingFn = ZipRecording*(ZIP32_API*)();
 using UnzipRecordingFn = UnzipRecording*(ZIP32_API*)();
 
-AppError RaisedBy(ILibraryLoader& loader, const std::string& library, const std::string& entry) {
+AppError LoaderError(ILibraryLoader& loader, const std::string& library, const std::string& entry) {
     return RaisedBy([&] { loader.Entry(library, entry); });
 }
 
@@ -35,13 +35,13 @@ TEST(Win32LibraryLoaderTest, FindsLibrariesByBareNameAndNamesWhatIsMissing) {
     ASSERT_NE(tickCount, nullptr);
     EXPECT_GT(tickCount(), 0u);
 
-    const AppError noEntry = RaisedBy(loader, "kernel32.dll", "NoSuchEntry");
+    const AppError noEntry = LoaderError(loader, "kernel32.dll", "NoSuchEntry");
     EXPECT_EQ(noEntry.Number(), err::kEntryPointMissing);
     EXPECT_EQ(noEntry.Description(), "Specified DLL function not found");
     EXPECT_NE(noEntry.Context().find("kernel32.dll!NoSuchEntry"), std::string::npos) << noEntry.Context();
 
     for (int attempt = 0; attempt < 2; ++attempt) {  // a failed load is tried again, and fails again
-        const AppError noLibrary = RaisedBy(loader, "ost_no_such_library.dll", "Anything");
+        const AppError noLibrary = LoaderError(loader, "ost_no_such_library.dll", "Anything");
         EXPECT_EQ(noLibrary.Number(), err::kFileNotFound);
         EXPECT_EQ(noLibrary.Description(), "File not found");
         EXPECT_NE(noLibrary.Context().find("ost_no_such_library.dll"), std::string::npos) << noLibrary.Context();
