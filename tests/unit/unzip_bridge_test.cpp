@@ -218,14 +218,5 @@ TEST_F(UnzipCallbacksTest, OverwriteQuestionAnswersYesNoAndCancelAndKeepsTheFile
     EXPECT_EQ(XW_UN_ZIP_Module::UnzipReplace(longName.data()), 100);
 }
 
-TEST(UnzipCallbacksWithoutModuleTest, AnswerWithoutAsking) {
-    char buffer[kUnzipCallbackBufferSize] = "c:\\a.txt";
-    EXPECT_EQ(XW_UN_ZIP_Module::UnzipPrint(buffer, 8), 0);
-    EXPECT_EQ(XW_UN_ZIP_Module::UnzipReplace(buffer), 100);
-    EXPECT_EQ(XW_UN_ZIP_Module::UnzipPassword(buffer, kUnzipNameBufferSize, "p", "n"), 1);
-    EXPECT_EQ(XW_UN_ZIP_Module::UnzipService(buffer, 8), 0);
-    EXPECT_STREQ(buffer, "c:\\a.txt");
-}
-
 }  // namespace
 }  // namespace ost::test

@@ -212,10 +212,14 @@ TEST_F(ZipPrintTest, FailuresInsideTheCallbackNeverReachTheLibrary) {
 
 TEST(ZipModuleSetupTest, OneModuleAtATimeAndCallbacksAnswerWithoutOne) {
     EXPECT_EQ(RaisedBy([] { XW_UN_ZIP_Module::Instance(); }).Number(), err::kObjectNotSet);
-    char buffer[kZipCallbackBufferSize] = "text";
+    char buffer[kUnzipCallbackBufferSize] = "text";  // the larger of the two callback buffers
     EXPECT_EQ(XW_UN_ZIP_Module::ZipPrint(buffer, 4), 0);
     EXPECT_EQ(XW_UN_ZIP_Module::ZipPassword(buffer, 4097, "p", "n"), 1);
     EXPECT_EQ(XW_UN_ZIP_Module::ZipComment(buffer), buffer);
+    EXPECT_EQ(XW_UN_ZIP_Module::UnzipPrint(buffer, 4), 0);
+    EXPECT_EQ(XW_UN_ZIP_Module::UnzipReplace(buffer), 100);
+    EXPECT_EQ(XW_UN_ZIP_Module::UnzipPassword(buffer, kUnzipNameBufferSize, "p", "n"), 1);
+    EXPECT_EQ(XW_UN_ZIP_Module::UnzipService(buffer, 4), 0);
     EXPECT_STREQ(buffer, "text");
 
     FakeUi ui;
