@@ -30,24 +30,10 @@ class ScratchFolder {
     ScratchFolder() : path_("C:\\ost-fs-" + std::to_string(::GetCurrentProcessId())) {
         ::CreateDirectoryW(LongPath(path_).c_str(), nullptr);
     }
-    ~ScratchFolder() { Remove(LongPath(path_)); }
+    ~ScratchFolder() { test::RemoveTree(LongPath(path_)); }
     const std::string& Path() const { return path_; }
 
   private:
-    static void Remove(const std::wstring& longPath) {
-        ForEachChild(longPath, [&](const WIN32_FIND_DATAW& data) {
-            const std::wstring child = longPath + L"\\" + data.cFileName;
-            if (IsWalkedFolder(data)) {
-                Remove(child);
-            } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                ::RemoveDirectoryW(child.c_str());
-            } else {
-                ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                ::DeleteFileW(child.c_str());
-            }
-        });
-        ::RemoveDirectoryW(longPath.c_str());
-    }
     std::string path_;
 };
 

@@ -60,12 +60,7 @@ class ReportWin32Test : public ::testing::Test {
         sizes_[L"tree"] = {3072, "3kb"};
     }
     void TearDown() override {
-        for (const wchar_t* path : {L"\\tree\\inner\\b", L"\\tree\\a"})
-            ::DeleteFileW((kFolder + path).c_str());
-        for (const auto& [name, size] : sizes_)
-            ::DeleteFileW((kFolder + L"\\" + name).c_str());
-        for (const wchar_t* path : {L"\\tree\\inner", L"\\tree", L"\\empty", L""})
-            ::RemoveDirectoryW((kFolder + path).c_str());
+        test::RemoveTree(kFolder);
         ::DeleteFileW(L"C:\\ost-report-test.txt");
     }
     std::map<std::wstring, std::pair<uint64_t, std::string>> sizes_;

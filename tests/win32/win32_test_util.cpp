@@ -80,6 +80,21 @@ void ForEachChild(const std::wstring& folder, const std::function<void(const WIN
     } while (::FindNextFileW(find.get(), &data));
 }
 
+void RemoveTree(const std::wstring& folder) {
+    ForEachChild(folder, [&](const WIN32_FIND_DATAW& data) {
+        const std::wstring child = folder + L"\\" + data.cFileName;
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            ::DeleteFileW(child.c_str());
+        } else if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            ::RemoveDirectoryW(child.c_str());
+        } else {
+            RemoveTree(child);
+        }
+    });
+    ::RemoveDirectoryW(folder.c_str());
+}
+
 ScopedUserRegistryValue::ScopedUserRegistryValue(const std::wstring& key,
                                                  const std::wstring& name,
                                                  const std::wstring& value)

@@ -24,6 +24,8 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
 // Calls `visit` with each entry of a folder but "." and "..", in the order the system lists them.
 void ForEachChild(const std::wstring& folder, const std::function<void(const WIN32_FIND_DATAW&)>& visit);
+// Removes a folder with everything in it, read-only files included; links are removed, not followed.
+void RemoveTree(const std::wstring& folder);
 
 // Sets a string value under HKEY_CURRENT_USER for the life of the object, then removes the value
 // (and the key, if this object created it).
