@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
 #include <sstream>
 
 #include "robot.h"
@@ -78,54 +77,7 @@ std::vector<std::string> SplitCrLf(const std::string& text) {
     return lines;
 }
 
-class MainWindowE2eTest : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        tool_ = std::make_unique<ToolProcess>(WindowsPath(OST_TOOL_EXE));
-    }
-    static void TearDownTestSuite() { tool_.reset(); }
-    void SetUp() override { ASSERT_NE(tool_->Main(), nullptr) << "the tool's window did not appear (is DISPLAY set?)"; }
-    static std::unique_ptr<ToolProcess> tool_;
-};
-std::unique_ptr<ToolProcess> MainWindowE2eTest::tool_;
-
-TEST_F(MainWindowE2eTest, FixedWindowWithTheControlsAtTheirPlaces) {
-    HWND main = tool_->Main();
-    RECT client{};
-    ::GetClientRect(main, &client);
-    EXPECT_EQ(client.right, 249);
-    EXPECT_EQ(client.bottom, 299);
-    const LONG_PTR style = ::GetWindowLongPtrW(main, GWL_STYLE);
-    EXPECT_TRUE(style & WS_SYSMENU);
-    EXPECT_TRUE(style & WS_CAPTION);
-    EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
-
-    const auto children = ChildrenFrontToBack(main);
-    ASSERT_EQ(children.size(), 3u);
-    EXPECT_EQ(ClassName(children[0]), L"ListBox");
-    EXPECT_EQ(Text(children[1]), "Create Support File");
-    EXPECT_EQ(ClassName(children[2]), L"Static");
-
-    const RECT list = ChildRect(children[0]);
-    EXPECT_EQ(list.left, 404);
-    EXPECT_EQ(list.top, 253);
-    EXPECT_EQ(list.right - list.left, 201);
-    EXPECT_EQ(list.bottom - list.top, 147);
-    EXPECT_GT(list.left, client.right) << "the list box lies outside the client area";
-    const RECT button = ChildRect(children[1]);
-    EXPECT_EQ(button.left, 52);
-    EXPECT_EQ(button.top, 140);
-    EXPECT_EQ(button.right - button.left, 150);
-    EXPECT_EQ(button.bottom - button.top, 100);
-    const RECT label = ChildRect(children[2]);
-    EXPECT_EQ(label.left, 14);
-    EXPECT_EQ(label.top, 26);
-    EXPECT_EQ(label.right - label.left, 222);
-    EXPECT_EQ(label.bottom - label.top, 150);
-}
-
-TEST_F(MainWindowE2eTest, ProgramCarriesTheThreeSizeIcon) {
+TEST(MainWindowE2eTest, ProgramCarriesTheThreeSizeIcon) {
     HMODULE exe = ::LoadLibraryExW(WindowsPath(OST_TOOL_EXE).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(exe, nullptr);
     HRSRC group = ::FindResourceW(exe, MAKEINTRESOURCEW(1), reinterpret_cast<LPCWSTR>(RT_GROUP_ICON));
@@ -147,9 +99,38 @@ TEST_F(MainWindowE2eTest, ProgramCarriesTheThreeSizeIcon) {
     ::FreeLibrary(exe);
 }
 
-TEST_F(MainWindowE2eTest, LabelHoldsTheSixLineSummary) {
-    const auto children = ChildrenFrontToBack(tool_->Main());
+// The window of a running tool: its frame and controls, the summary in its label, and its pictures
+// on the screen.
+TEST(MainWindowE2eTest, FixedWindowWithItsControlsSummaryAndPictures) {
+    ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const ToolProcess tool(WindowsPath(OST_TOOL_EXE));
+    HWND main = tool.Main();
+    ASSERT_NE(main, nullptr) << "the tool's window did not appear (is DISPLAY set?)";
+    RECT client{};
+    ::GetClientRect(main, &client);
+    EXPECT_EQ(client.right, 249);
+    EXPECT_EQ(client.bottom, 299);
+    const LONG_PTR style = ::GetWindowLongPtrW(main, GWL_STYLE);
+    EXPECT_TRUE(style & WS_SYSMENU);
+    EXPECT_TRUE(style & WS_CAPTION);
+    EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
+
+    const auto children = ChildrenFrontToBack(main);
     ASSERT_EQ(children.size(), 3u);
+    EXPECT_EQ(ClassName(children[0]), L"ListBox");
+    EXPECT_EQ(Text(children[1]), "Create Support File");
+    EXPECT_EQ(ClassName(children[2]), L"Static");
+    // Left, top, width and height of the list box, the button and the label.
+    const LONG places[3][4] = {{404, 253, 201, 147}, {52, 140, 150, 100}, {14, 26, 222, 150}};
+    for (size_t i = 0; i < 3; ++i) {
+        const RECT r = ChildRect(children[i]);
+        EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right - r.left, r.bottom - r.top}),
+                  (std::vector<LONG>(places[i], places[i] + 4)))
+            << "control " << i;
+    }
+    EXPECT_GT(ChildRect(children[0]).left, client.right) << "the list box lies outside the client area";
+
+    // The label holds the six summary lines.
     const auto shown = SplitCrLf(Text(children[2]));
     const auto expected = ExpectedSummary();
     ASSERT_EQ(shown.size(), 6u) << Text(children[2]);
@@ -164,9 +145,7 @@ TEST_F(MainWindowE2eTest, LabelHoldsTheSixLineSummary) {
     const double expectedFree = std::stod(expected[4].substr(prefix.size()));
     const double total = std::stod(expected[5].substr(std::string("Total Memory : ").size()));
     EXPECT_NEAR(shownFree, expectedFree, total * 0.05);
-}
 
-TEST_F(MainWindowE2eTest, PicturesShowWithTheBackgroundThroughTheButton) {
     const Image skin = DecodeFile(WindowsPath(OST_RESOURCES_DIR "/background.jpg"));
     const Image gif = DecodeFile(WindowsPath(OST_RESOURCES_DIR "/button.gif"));
     ASSERT_TRUE(skin);
@@ -188,7 +167,7 @@ TEST_F(MainWindowE2eTest, PicturesShowWithTheBackgroundThroughTheButton) {
     // The first paint can lag the window's appearance: wait (bounded) until the button shows.
     const bool painted = WaitUntil(
         [&] {
-            shot = CaptureClient(tool_->Main());
+            shot = CaptureClient(tool.Main());
             return shot && ColourDistance(shot.At(bx + ox, by + oy), gif.At(ox, oy)) <= 2;
         },
         20000);

@@ -149,7 +149,10 @@ TEST_F(WorkflowE2eTest, HappyPathMakesACompleteSupportFile) {
     ::RemoveDirectoryW(L"C:\\pwwin32");
 }
 
-TEST_F(WorkflowE2eTest, CancelLeavesOnlyTheProgramList) {
+// One window, pressed three times: the save dialog cancelled, the overwrite declined, then accepted.
+TEST_F(WorkflowE2eTest, CancelLeavesOnlyTheProgramListAndOverwriteNoKeepsTheFileAndYesReplacesIt) {
+    const std::string target = Out("over.OVSupport");
+    Write(target, "an earlier file");
     StartAndPress();
     const Dialog save = Next();
     ASSERT_TRUE(save);
@@ -159,12 +162,8 @@ TEST_F(WorkflowE2eTest, CancelLeavesOnlyTheProgramList) {
     EXPECT_TRUE(Exists("c:\\progs.txt"));
     EXPECT_FALSE(Exists("c:\\ovsupport.txt"));
     EXPECT_FALSE(Exists("c:\\regbackup.reg"));
-}
 
-TEST_F(WorkflowE2eTest, OverwriteAnsweredYesReplacesTheFileAndNoKeepsIt) {
-    const std::string target = Out("over.OVSupport");
-    Write(target, "an earlier file");
-    StartAndPress();
+    Click(::GetDlgItem(tool_->Main(), 102));
     SaveTo(target);
     Expect(kOverwrite, IDNO);
     ASSERT_TRUE(WaitIdle(tool_->Main()));

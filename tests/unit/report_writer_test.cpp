@@ -32,15 +32,9 @@ class ReportWriterTest : public ::testing::Test {
   protected:
     ReportWriterTest() {
         test::FakeFolder windows;
-        for (const auto& [name, size] : std::vector<std::pair<std::string, uint64_t>>{{"zero.txt", 0},
-                                                                                      {"five.txt", 5},
-                                                                                      {"six.txt", 6},
-                                                                                      {"eighth.bin", 128},
-                                                                                      {"one-k.bin", 1024},
-                                                                                      {"k-and-half.bin", 1536},
-                                                                                      {"two-thousand.bin", 2000},
-                                                                                      {"mega.bin", 1048576}})
-            windows.files.push_back(FakeItem{name, size});
+        windows.files = {{"zero.txt", 0},        {"five.txt", 5},      {"six.txt", 6},
+                         {"eighth.bin", 128},    {"one-k.bin", 1024},  {"k-and-half.bin", 1536},
+                         {"two-thousand.bin", 2000}, {"mega.bin", 1048576}};
         windows.files[2].created = {2001, 12, 24, 0, 0, 0};
         windows.files[7].created = {2010, 7, 1, 9, 30, 0};
         windows.subFolders = {FakeItem{"three", 3}, FakeItem{"empty", 0}, FakeItem{"system32", 5000000}};
@@ -56,9 +50,7 @@ class ReportWriterTest : public ::testing::Test {
 
     // Writes the whole report, stage by stage, into c:\ovsupport.txt of the fake file system.
     std::string Write() {
-        ReportWriter writer(
-            fs, locale,
-            {[&] { return summary; }, [&] { return screen; }, [&] { return drives; }, [&] { return winName; }});
+        ReportWriter writer = Writer();
         auto report = fs.OpenTextFile("c:\\ovsupport.txt", IoMode::ForWriting, true, 0);
         auto programs = fs.OpenTextFile("c:\\progs.txt", IoMode::ForReading, false, 0);
         writer.SetStreams(report.get(), programs.get());
@@ -67,6 +59,11 @@ class ReportWriterTest : public ::testing::Test {
         writer.SystemFolder(ops);
         writer.PebbleworkFolder(ops);
         return fs.Content("c:\\ovsupport.txt");
+    }
+
+    ReportWriter Writer() {
+        return {fs, locale,
+                {[&] { return summary; }, [&] { return screen; }, [&] { return drives; }, [&] { return winName; }}};
     }
 
     test::FakeFileSystem fs;
@@ -148,8 +145,7 @@ TEST_F(ReportWriterTest, AFailedWalkOrLookUpSkipsOnlyItsPartOfTheListing) {
 }
 
 TEST_F(ReportWriterTest, WritesWithoutStreamsFailOneByOne) {
-    ReportWriter writer(
-        fs, locale, {[&] { return summary; }, [&] { return screen; }, [&] { return drives; }, [&] { return winName; }});
+    ReportWriter writer = Writer();
     writer.SetStreams(nullptr, nullptr);
     writer.BasicInfo(ops);
     EXPECT_EQ(ops.failures, std::vector<int32_t>(16, err::kObjectNotSet));

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "fake_system_info.h"
 
 namespace ost {
@@ -9,41 +11,19 @@ namespace {
 
 using test::FakeSystemInfoSource;
 
-struct NameCase {
-    uint32_t major, minor;
-    const char* name;
-};
-
-class WinNameTest : public ::testing::TestWithParam<NameCase> {};
-
-TEST_P(WinNameTest, NamesTheVersionByMajorAndMinorAlone) {
-    FakeSystemInfoSource source;
-    source.version = {GetParam().major, GetParam().minor, 1};
-    EXPECT_EQ(cSystemInfo(source).WinName(), GetParam().name);
+TEST(SystemInfoTest, NamesTheVersionByMajorAndMinorAlone) {
+    const std::tuple<uint32_t, uint32_t, const char*> rows[] = {
+        {3, 5, "Windows NT "},   {3, 51, "Windows "},   {3, 0, "Windows "},
+        {4, 0, "Windows NT"},    {4, 1, "Windows 98"},  {4, 10, "Windows ME"},
+        {4, 90, "Windows ME"},   {5, 0, "Windows 2000"}, {5, 1, "Windows XP"},
+        {5, 2, "Windows 2000"},  {6, 0, "Windows Unknown Version"}, {6, 1, "Windows Unknown Version"},
+        {10, 0, "Windows Unknown Version"}, {0, 0, "Windows Unknown Version"}};
+    for (const auto& [major, minor, name] : rows) {
+        FakeSystemInfoSource source;
+        source.version = {major, minor, 1};
+        EXPECT_EQ(cSystemInfo(source).WinName(), name) << major << "." << minor;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(EveryRow,
-                         WinNameTest,
-                         ::testing::Values(NameCase{3, 5, "Windows NT "},
-                                           NameCase{3, 51, "Windows "},
-                                           NameCase{3, 0, "Windows "},
-                                           NameCase{4, 0, "Windows NT"},
-                                           NameCase{4, 1, "Windows 98"},
-                                           NameCase{4, 10, "Windows ME"},
-                                           NameCase{4, 90, "Windows ME"},
-                                           NameCase{5, 0, "Windows 2000"},
-                                           NameCase{5, 1, "Windows XP"},
-                                           NameCase{5, 2, "Windows 2000"},
-                                           NameCase{6, 0, "Windows Unknown Version"},
-                                           NameCase{6, 1, "Windows Unknown Version"},
-                                           NameCase{10, 0, "Windows Unknown Version"},
-                                           NameCase{0, 0, "Windows Unknown Version"}),
-                         [](const auto& info) {
-                             std::string name = std::to_string(info.param.major);
-                             name += '_';
-                             name += std::to_string(info.param.minor);
-                             return name;
-                         });
 
 TEST(SystemInfoTest, ProcessorTypesMapToTheirLabelsAndEverythingElseIsUnknown) {
     const std::pair<uint32_t, const char*> rows[] = {
@@ -56,18 +36,17 @@ TEST(SystemInfoTest, ProcessorTypesMapToTheirLabelsAndEverythingElseIsUnknown) {
     }
 }
 
-TEST(SystemInfoTest, VersionTextPrintsTheWholeBuildMember) {
+TEST(SystemInfoTest, VersionTextsAreWrittenAsFilledAndFailedQueriesGiveTheZeroTexts) {
     FakeSystemInfoSource source;
     source.version = {4, 10, 0xC0000A28u};  // Windows 98 SE keeps other data in the upper half
+    source.shell = {5, 50, 0};
     EXPECT_EQ(cSystemInfo(source).WinVersion(), "4.10 (Build 3221228072)");
-    source.version = {5, 1, 2600};
-    EXPECT_EQ(cSystemInfo(source).WinVersion(), "5.1 (Build 2600)");
+    EXPECT_EQ(cSystemInfo(source).IEVersion(), "Internet Explorer 5.50.0");
     source.version = {6, 2, 0};
+    source.shell = {6, 0, 2900};
     EXPECT_EQ(cSystemInfo(source).WinVersion(), "6.2 (Build 0)");
-}
+    EXPECT_EQ(cSystemInfo(source).IEVersion(), "Internet Explorer 6.0.2900");
 
-TEST(SystemInfoTest, FailedQueriesGiveTheZeroTexts) {
-    FakeSystemInfoSource source;
     source.version = {};
     source.shell = {};
     const cSystemInfo info(source);
@@ -76,28 +55,11 @@ TEST(SystemInfoTest, FailedQueriesGiveTheZeroTexts) {
     EXPECT_EQ(info.IEVersion(), "Internet Explorer 0.0.0");
 }
 
-TEST(SystemInfoTest, ShellVersionIsWrittenAsFilled) {
-    FakeSystemInfoSource source;
-    source.shell = {5, 50, 0};
-    EXPECT_EQ(cSystemInfo(source).IEVersion(), "Internet Explorer 5.50.0");
-    source.shell = {6, 0, 2900};
-    EXPECT_EQ(cSystemInfo(source).IEVersion(), "Internet Explorer 6.0.2900");
-}
-
 TEST(SystemInfoTest, MemoryIsRoundedToWholeKilobytesHalvesToEven) {
+    // A 64-bit process sees counts past the 32-bit record; they saturate to its largest value.
     const std::pair<uint64_t, int32_t> rows[] = {
-        {1536, 2},
-        {2560, 2},
-        {1023, 1},
-        {511, 0},
-        {512, 0},
-        {1024 + 512 + 1, 2},
-        {3 * 1024 + 512, 4},
-        {1ull << 31, 1 << 21},
-        {0, 0},
-        {0xFFFFFFFFull, 1 << 22},
-        // A 64-bit process sees counts past the 32-bit record; they saturate to its largest value.
-        {1ull << 47, 1 << 22}};
+        {1536, 2}, {2560, 2}, {1023, 1}, {511, 0}, {512, 0}, {1024 + 512 + 1, 2}, {3 * 1024 + 512, 4},
+        {1ull << 31, 1 << 21}, {0, 0}, {0xFFFFFFFFull, 1 << 22}, {1ull << 47, 1 << 22}};
     for (const auto& [bytes, kb] : rows) {
         FakeSystemInfoSource source;
         source.memory = {bytes, bytes, bytes, bytes};
@@ -107,16 +69,13 @@ TEST(SystemInfoTest, MemoryIsRoundedToWholeKilobytesHalvesToEven) {
         EXPECT_EQ(info.VirtualMemoryTotal(), kb) << bytes;
         EXPECT_EQ(info.VirtualMemoryFree(), kb) << bytes;
     }
-}
-
-TEST(SystemInfoTest, EachCountGoesToItsOwnProperty) {
+    // Each count goes to its own property.
     FakeSystemInfoSource source;
     source.memory = {10 * 1024, 20 * 1024, 30 * 1024, 40 * 1024};
     const cSystemInfo info(source);
-    EXPECT_EQ(info.MemoryTotal(), 10);
-    EXPECT_EQ(info.MemoryFree(), 20);
-    EXPECT_EQ(info.VirtualMemoryTotal(), 30);
-    EXPECT_EQ(info.VirtualMemoryFree(), 40);
+    EXPECT_EQ((std::vector<int32_t>{info.MemoryTotal(), info.MemoryFree(), info.VirtualMemoryTotal(),
+                                    info.VirtualMemoryFree()}),
+              (std::vector<int32_t>{10, 20, 30, 40}));
 }
 
 TEST(SystemInfoTest, QueriesOnceInOrderAndNeverAgain) {

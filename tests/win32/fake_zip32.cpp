@@ -1,6 +1,6 @@
 // The recording zip library as a zip32.dll: the three entries of the real one, undecorated, and
 // FakeZipRecording, which gives the tests the recording to script and to read.
-#include "recording_zip32.h"
+#include "recording_libraries.h"
 
 #define FAKE_ZIP32_EXPORT extern "C" __declspec(dllexport)
 

@@ -11,9 +11,18 @@
 #include "platform/error.h"
 #include "platform/win32/locale_win32.h"
 #include "platform/win32/text.h"
+#include "raised_by.h"
+#include "win32_test_util.h"
 
 namespace ost::win {
 namespace {
+
+using test::ForEachChild;
+using test::RaisedBy;
+
+bool IsWalkedFolder(const WIN32_FIND_DATAW& data) {
+    return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
 
 // A scratch folder C:\ost-fs-<pid>, removed with everything in it when the test ends.
 class ScratchFolder {
@@ -21,43 +30,15 @@ class ScratchFolder {
     ScratchFolder() : path_("C:\\ost-fs-" + std::to_string(::GetCurrentProcessId())) {
         ::CreateDirectoryW(LongPath(path_).c_str(), nullptr);
     }
-    ~ScratchFolder() { Remove(LongPath(path_)); }
+    ~ScratchFolder() { test::RemoveTree(LongPath(path_)); }
     const std::string& Path() const { return path_; }
 
   private:
-    static void Remove(const std::wstring& longPath) {
-        WIN32_FIND_DATAW data;
-        HANDLE h = ::FindFirstFileW((longPath + L"\\*").c_str(), &data);
-        if (h != INVALID_HANDLE_VALUE) {
-            do {
-                const std::wstring name = data.cFileName;
-                if (name == L"." || name == L"..")
-                    continue;
-                const std::wstring child = longPath + L"\\" + name;
-                const bool link = data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
-                if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !link) {
-                    Remove(child);
-                } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                    ::RemoveDirectoryW(child.c_str());
-                } else {
-                    ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                    ::DeleteFileW(child.c_str());
-                }
-            } while (::FindNextFileW(h, &data));
-            ::FindClose(h);
-        }
-        ::RemoveDirectoryW(longPath.c_str());
-    }
     std::string path_;
 };
 
 void MakeFile(const std::string& path, size_t bytes) {
-    HANDLE h = ::CreateFileW(LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
-    std::string data(bytes, 'x');
-    DWORD wrote = 0;
-    ::WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &wrote, nullptr);
-    ::CloseHandle(h);
+    ASSERT_TRUE(test::WriteBytes(LongPath(path), std::string(bytes, 'x'))) << path;
 }
 
 void MakeFolder(const std::string& path) {
@@ -65,38 +46,19 @@ void MakeFolder(const std::string& path) {
 }
 
 std::string ReadBytes(const std::string& path) {
-    HANDLE h = ::CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return "<unreadable>";
-    std::string bytes(1 << 16, '\0');
-    DWORD got = 0;
-    ::ReadFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-    ::CloseHandle(h);
-    bytes.resize(got);
-    return bytes;
+    return test::ReadBytes(LongPath(path));
 }
 
 // The test's own total of a tree: plain FindFirstFileW, directories counted as they come.
 uint64_t OwnTreeSize(const std::wstring& longPath, int& directories) {
     ++directories;
     uint64_t total = 0;
-    WIN32_FIND_DATAW data;
-    HANDLE h = ::FindFirstFileW((longPath + L"\\*").c_str(), &data);
-    if (h == INVALID_HANDLE_VALUE)
-        return 0;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-                total += OwnTreeSize(longPath + L"\\" + name, directories);
-        } else {
+    ForEachChild(longPath, [&](const WIN32_FIND_DATAW& data) {
+        if (IsWalkedFolder(data))
+            total += OwnTreeSize(longPath + L"\\" + data.cFileName, directories);
+        else if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             total += (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-        }
-    } while (::FindNextFileW(h, &data));
-    ::FindClose(h);
+    });
     return total;
 }
 
@@ -203,24 +165,15 @@ TEST_F(FileSystemWin32Test, CreationDatesAreTheFilesOwnInLocalTime) {
     IFsItem* item = files->Next();
     ASSERT_NE(item, nullptr);
     const DateTime created = item->DateCreated();
-    EXPECT_EQ(created.year, local.wYear);
-    EXPECT_EQ(created.month, local.wMonth);
-    EXPECT_EQ(created.day, local.wDay);
-    EXPECT_EQ(created.hour, local.wHour);
-    EXPECT_EQ(created.minute, local.wMinute);
-    EXPECT_EQ(created.second, local.wSecond);
+    EXPECT_EQ((std::vector<int>{created.year, created.month, created.day, created.hour, created.minute, created.second}),
+              (std::vector<int>{local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond}));
 }
 
 TEST_F(FileSystemWin32Test, DeleteRespectsReadOnlyLocksAndMissingPaths) {
     const std::string file = At("readonly.txt");
     MakeFile(file, 10);
     ::SetFileAttributesW(LongPath(file).c_str(), FILE_ATTRIBUTE_READONLY);
-    try {
-        fs.DeleteFile(file, false);
-        FAIL() << "a read-only file was deleted without force";
-    } catch (const AppError& e) {
-        EXPECT_EQ(e.Number(), err::kPermissionDenied);
-    }
+    EXPECT_EQ(RaisedBy([&] { fs.DeleteFile(file, false); }).Number(), err::kPermissionDenied);
     EXPECT_TRUE(fs.FileExists(file));
     fs.DeleteFile(file, true);
     EXPECT_FALSE(fs.FileExists(file));
@@ -229,37 +182,21 @@ TEST_F(FileSystemWin32Test, DeleteRespectsReadOnlyLocksAndMissingPaths) {
     MakeFile(locked, 10);
     HANDLE holder = ::CreateFileW(LongPath(locked).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-    try {
-        fs.DeleteFile(locked, true);
-        FAIL() << "a locked file was deleted";
-    } catch (const AppError& e) {
-        EXPECT_EQ(e.Number(), err::kPermissionDenied);
-        EXPECT_NE(e.Context().find("locked.txt"), std::string::npos) << e.Context();
-    }
+    const AppError e = RaisedBy([&] { fs.DeleteFile(locked, true); });
+    EXPECT_EQ(e.Number(), err::kPermissionDenied);
+    EXPECT_NE(e.Context().find("locked.txt"), std::string::npos) << e.Context();
     ::CloseHandle(holder);
     EXPECT_TRUE(fs.FileExists(locked));
 
-    for (const auto& [path, number] : {std::pair{At("missing.txt"), err::kFileNotFound},
-                                       std::pair{At("no-folder\\missing.txt"), err::kPathNotFound}}) {
-        try {
-            fs.DeleteFile(path, true);
-            FAIL() << path;
-        } catch (const AppError& e) {
-            EXPECT_EQ(e.Number(), number) << path;
-        }
-    }
+    EXPECT_EQ(RaisedBy([&] { fs.DeleteFile(At("missing.txt"), true); }).Number(), err::kFileNotFound);
+    EXPECT_EQ(RaisedBy([&] { fs.DeleteFile(At("no-folder\\missing.txt"), true); }).Number(), err::kPathNotFound);
     EXPECT_THROW(fs.GetFolder(At("no-folder")), AppError);
 }
 
 TEST_F(FileSystemWin32Test, MoveNeverReplacesAnExistingFile) {
     MakeFile(At("a.txt"), 1);
     MakeFile(At("b.txt"), 2);
-    try {
-        fs.MoveFile(At("a.txt"), At("b.txt"));
-        FAIL() << "moved over an existing file";
-    } catch (const AppError& e) {
-        EXPECT_EQ(e.Number(), err::kFileExists);
-    }
+    EXPECT_EQ(RaisedBy([&] { fs.MoveFile(At("a.txt"), At("b.txt")); }).Number(), err::kFileExists);
     EXPECT_EQ(ReadBytes(At("b.txt")), "xx");
     fs.MoveFile(At("a.txt"), At("c.txt"));
     EXPECT_FALSE(fs.FileExists(At("a.txt")));
@@ -285,12 +222,8 @@ TEST_F(FileSystemWin32Test, TextStreamsWriteThroughInTheAnsiCodePage) {
     reader.reset();
     fs.OpenTextFile(path, IoMode::ForWriting, false, 0).reset();
     EXPECT_EQ(ReadBytes(path), "") << "writing starts from empty";
-    try {
-        fs.OpenTextFile(At("none.txt"), IoMode::ForReading, false, 0);
-        FAIL();
-    } catch (const AppError& e) {
-        EXPECT_EQ(e.Number(), err::kFileNotFound);
-    }
+    EXPECT_EQ(RaisedBy([&] { fs.OpenTextFile(At("none.txt"), IoMode::ForReading, false, 0); }).Number(),
+              err::kFileNotFound);
 }
 
 TEST_F(FileSystemWin32Test, SpecialFoldersAreTheWindowsAndSystemFolders) {

@@ -11,6 +11,7 @@
 #include "platform/win32/filesystem_win32.h"
 #include "platform/win32/locale_win32.h"
 #include "platform/win32/text.h"
+#include "win32_test_util.h"
 
 namespace ost::win {
 namespace {
@@ -18,12 +19,7 @@ namespace {
 const std::wstring kFolder = L"C:\\pwwin32";
 
 void MakeFile(const std::wstring& path, size_t bytes) {
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    const std::string data(bytes, 'r');
-    DWORD wrote = 0;
-    ::WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &wrote, nullptr);
-    ::CloseHandle(h);
+    ASSERT_TRUE(test::WriteBytes(path, std::string(bytes, 'r')));
 }
 
 // The general date of a creation time, formatted here with the platform's own calls.
@@ -64,12 +60,7 @@ class ReportWin32Test : public ::testing::Test {
         sizes_[L"tree"] = {3072, "3kb"};
     }
     void TearDown() override {
-        for (const wchar_t* path : {L"\\tree\\inner\\b", L"\\tree\\a"})
-            ::DeleteFileW((kFolder + path).c_str());
-        for (const auto& [name, size] : sizes_)
-            ::DeleteFileW((kFolder + L"\\" + name).c_str());
-        for (const wchar_t* path : {L"\\tree\\inner", L"\\tree", L"\\empty", L""})
-            ::RemoveDirectoryW((kFolder + path).c_str());
+        test::RemoveTree(kFolder);
         ::DeleteFileW(L"C:\\ost-report-test.txt");
     }
     std::map<std::wstring, std::pair<uint64_t, std::string>> sizes_;
@@ -89,32 +80,19 @@ TEST_F(ReportWin32Test, ListingLinesMatchTheTestsOwnReading) {
 
     // The expected block, in the order the system lists the folder.
     std::string files, folders;
-    WIN32_FIND_DATAW data;
-    HANDLE h = ::FindFirstFileW((kFolder + L"\\*").c_str(), &data);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    do {
+    test::ForEachChild(kFolder, [&](const WIN32_FIND_DATAW& data) {
         const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
         ASSERT_EQ(sizes_.count(name), 1u);
         const std::string line = ToAnsi(Narrow(name)) + " (Created : " + OwnDate(data.ftCreationTime) +
                                  " Size : " + sizes_[name].second + ")\r\n";
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? folders : files) += line;
-    } while (::FindNextFileW(h, &data));
-    ::FindClose(h);
+    });
     const std::string rule = "--------------------------\r\n";
     const std::string expected = rule + "Pebblework Dir Listing (c:\\pwwin32)\r\n" + rule +
                                  "\r\nFiles\r\n------\r\n\r\n" + files + "------\r\n\r\nFolders\r\n------\r\n\r\n" +
                                  folders + "\r\n" + rule + "\r\n";
 
-    HANDLE in =
-        ::CreateFileW(L"C:\\ost-report-test.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(in, INVALID_HANDLE_VALUE);
-    std::string written(1 << 16, '\0');
-    DWORD got = 0;
-    ::ReadFile(in, written.data(), static_cast<DWORD>(written.size()), &got, nullptr);
-    ::CloseHandle(in);
-    written.resize(got);
+    const std::string written = test::ReadBytes(L"C:\\ost-report-test.txt");
     EXPECT_EQ(written, expected);
     EXPECT_NE(written.find("\n??.dat (Created : "), std::string::npos) << "names outside the code page show as '?'";
 }

@@ -50,6 +50,51 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return lines;
 }
 
+bool WriteBytes(const std::wstring& path, const std::string& bytes) {
+    win::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD wrote = 0;
+    return file && ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr);
+}
+
+std::string ReadBytes(const std::wstring& path) {
+    win::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_EXISTING, 0, nullptr));
+    if (!file)
+        return "<unreadable>";
+    std::string bytes(1 << 16, '\0');
+    DWORD got = 0;
+    ::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+    bytes.resize(got);
+    return bytes;
+}
+
+void ForEachChild(const std::wstring& folder, const std::function<void(const WIN32_FIND_DATAW&)>& visit) {
+    WIN32_FIND_DATAW data;
+    win::UniqueFindHandle find(::FindFirstFileW((folder + L"\\*").c_str(), &data));
+    if (!find)
+        return;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name != L"." && name != L"..")
+            visit(data);
+    } while (::FindNextFileW(find.get(), &data));
+}
+
+void RemoveTree(const std::wstring& folder) {
+    ForEachChild(folder, [&](const WIN32_FIND_DATAW& data) {
+        const std::wstring child = folder + L"\\" + data.cFileName;
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            ::DeleteFileW(child.c_str());
+        } else if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            ::RemoveDirectoryW(child.c_str());
+        } else {
+            RemoveTree(child);
+        }
+    });
+    ::RemoveDirectoryW(folder.c_str());
+}
+
 ScopedUserRegistryValue::ScopedUserRegistryValue(const std::wstring& key,
                                                  const std::wstring& name,
                                                  const std::wstring& value)

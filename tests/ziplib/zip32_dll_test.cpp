@@ -178,11 +178,6 @@ TEST_F(Zip32DllTest, FailuresLeaveTheEarlierArchiveByteForByteAndNoTemporaryFile
     EXPECT_THAT(Calls::printed, HasSubstr("stopped by the caller before ost-zip32/second.reg"));
     EXPECT_EQ(ReadWide(archive), earlier);
 
-    ZPOPT volume{};
-    volume.fVolume = 1;
-    EXPECT_EQ(Run(archive, both, volume), 16);
-    EXPECT_THAT(Calls::printed, HasSubstr(" zip error: fVolume (include the volume label) is not supported"));
-
     ASSERT_TRUE(::SetFileAttributesW(archive.c_str(), FILE_ATTRIBUTE_READONLY));
     EXPECT_EQ(Run(archive, both), 15) << Calls::printed;
     EXPECT_THAT(Calls::printed, HasSubstr("cannot put the new archive in place of"));

@@ -1,0 +1,22 @@
+// The AppError an action raises, for tests that check what went wrong.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "platform/error.h"
+
+namespace ost::test {
+
+// The AppError that `action` raises; a test failure when it raises none.
+template <typename Action>
+AppError RaisedBy(Action&& action) {
+    try {
+        action();
+    } catch (const AppError& e) {
+        return e;
+    }
+    ADD_FAILURE() << "no AppError was raised";
+    return AppError(0, "(none)");
+}
+
+}  // namespace ost::test
