@@ -29,6 +29,9 @@ struct FileInfo {
 class OutputFile : public ByteSink {
   public:
     virtual const std::string& Path() const = 0;
+    // The modification time the file gets when it is put in place (local time). Raises
+    // ZipError(kWriteFailed).
+    virtual void SetModified(const LocalTime& when) = 0;
 };
 
 class IFileSystem {
@@ -51,6 +54,9 @@ class IFileSystem {
     // written out, ZipError(kReplaceFailed) when the target cannot be replaced; either way
     // `file` is removed and the target is as it was.
     virtual void Replace(std::unique_ptr<OutputFile> file, const std::string& target) = 0;
+    // Creates the folder `path` (its parent must exist); a folder already there is no failure.
+    // Raises ZipError(kWriteFailed) with the system's reason.
+    virtual void MakeFolder(const std::string& path) = 0;
     // Removes a file or an empty folder; returns the system's reason on failure, empty on success.
     virtual std::string Remove(const std::string& path) = 0;
     // The absolute form of a path, for comparing two paths (the archive and a file to add).

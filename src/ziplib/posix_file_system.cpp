@@ -108,6 +108,19 @@ class PosixOutput : public OutputFile {
             ::unlink(path_.c_str());
         path_.clear();
     }
+    void SetModified(const LocalTime& when) override {
+        std::tm local{};
+        local.tm_year = when.year - 1900;
+        local.tm_mon = when.month - 1;
+        local.tm_mday = when.day;
+        local.tm_hour = when.hour;
+        local.tm_min = when.minute;
+        local.tm_sec = when.second;
+        local.tm_isdst = -1;
+        const timespec times[2] = {{0, UTIME_OMIT}, {std::mktime(&local), 0}};
+        if (::futimens(fd_, times) != 0)
+            throw ZipError(kWriteFailed, "cannot set the time of " + path_ + ": " + Reason(errno));
+    }
     void Keep() { path_.clear(); }
 
   private:
@@ -198,6 +211,16 @@ void PosixFileSystem::Replace(std::unique_ptr<OutputFile> file, const std::strin
         ::fsync(dir);  // the rename itself reaches the disk
         ::close(dir);
     }
+}
+
+void PosixFileSystem::MakeFolder(const std::string& path) {
+    if (::mkdir(path.c_str(), 0755) == 0)
+        return;
+    const int e = errno;
+    struct stat st {};
+    if (e == EEXIST && ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return;
+    throw ZipError(kWriteFailed, "cannot create the folder " + path + ": " + Reason(e));
 }
 
 std::string PosixFileSystem::Remove(const std::string& path) {

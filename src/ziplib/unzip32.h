@@ -70,6 +70,29 @@ typedef void(ZIP32_API* UnzipMessageFn)(uint32_t size,
 // ends the run before that entry, with a non-zero result of the run.
 typedef int32_t(ZIP32_API* UnzipServiceFn)(char* entryName, int32_t size);
 
+// The results of Wiz_SingleEntryUnzip. Each non-zero result comes with at least one printed line
+// that says what happened and to which entry. When entries fail in different ways, the result is
+// that of the first failure; a warning is given only when nothing failed.
+inline constexpr int32_t kUnzipOk = 0;            // every entry asked for was handled and checked
+inline constexpr int32_t kUnzipWarning = 1;       // the run went through but passed something over: an
+                                                  // existing file kept, no entry matched the names
+inline constexpr int32_t kUnzipBadArchive = 2;    // the archive or an entry is damaged or inconsistent:
+                                                  // truncated, bad directory, overlapping entries, wrong
+                                                  // CRC-32 or size, data beyond its size or a ratio bound
+inline constexpr int32_t kUnzipBadPassword = 3;   // an encrypted entry had no password or a wrong one
+inline constexpr int32_t kUnzipDiskFailure = 4;   // a file or folder could not be created, written or
+                                                  // put in place (disk full, access denied)
+inline constexpr int32_t kUnzipUnsupported = 5;   // a compression method, an encryption kind or a
+                                                  // Privilege value this library does not handle
+inline constexpr int32_t kUnzipUnsafeEntry = 6;   // an entry refused to protect the disk: a name that
+                                                  // leaves the extraction folder or names a device, a
+                                                  // symbolic link, a link met on the way to its file
+inline constexpr int32_t kUnzipNoArchive = 7;     // the archive cannot be found or opened
+inline constexpr int32_t kUnzipBadOptions = 8;    // a null record, or a DCL field with a value this
+                                                  // library does not know
+inline constexpr int32_t kUnzipCancelled = 9;     // UnzipService asked the run to stop
+inline constexpr int32_t kUnzipInternal = 10;     // memory ran out, or an unexpected failure
+
 // The callback record. The five callbacks are set by the caller; the library fills the totals at
 // the end of a run, and the program never reads them.
 struct USERFUNCTION {
