@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """Makes the archives the unzip tests read, with the host's writers, and what unzip extracts from them.
 
-make_unzip_corpus.py FOLDER   FOLDER/<name>.zip are the archives: Debian's zip (deflated, stored,
+make_unzip_corpus.py FOLDER [--small]   FOLDER/<name>.zip are the archives: Debian's zip (deflated, stored,
 -P encrypted, -fz ZIP64, streamed with data descriptors), 7-Zip and Python's zipfile (UTF-8 names,
 a comment, a streamed archive). FOLDER/<name>.zip.expected/ holds the files `unzip` extracts from
 each, FOLDER/<name>.zip.password the password where there is one. Runs before the tests, on the
-host, because programs under Wine cannot wait for host programs.
+host, because programs under Wine cannot wait for host programs. --small makes small files, for
+seeding the fuzzer.
 """
 import io
 import os
@@ -20,14 +21,15 @@ shutil.rmtree(out, ignore_errors=True)
 src = os.path.join(out, "source")
 os.makedirs(os.path.join(src, "folder", "nested"))
 rnd = random.Random(5)
+scale = 100 if "--small" in sys.argv[2:] else 1
 files = {
     "hello.txt": b"Hello,\nworld.\n",
-    "data.bin": bytes(rnd.getrandbits(8) for _ in range(300_000)),
-    "folder/nested/deep.txt": b"deep\r\nwindows lines\r\n" * 500,
+    "data.bin": bytes(rnd.getrandbits(8) for _ in range(300_000 // scale)),
+    "folder/nested/deep.txt": b"deep\r\nwindows lines\r\n" * (500 // scale),
     "name with spaces.txt": b"spaces\n",
     "\u00fcbung.txt": b"non-ASCII name\n",
     "empty.txt": b"",
-    "folder/repeat.log": b"registry-like line 0123456789\n" * 40_000,
+    "folder/repeat.log": b"registry-like line 0123456789\n" * (40_000 // scale),
 }
 for name, data in files.items():
     with open(os.path.join(src, name), "wb") as f:

@@ -7,6 +7,7 @@
 
 #include <zlib.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -173,6 +174,10 @@ class UnzipLibraryTest : public ::testing::Test {
     std::string Archive(const std::vector<uint8_t>& bytes, const std::string& name = "a.zip") {
         const std::string path = scratch_ + "/" + name;
         WriteFile(path, bytes);
+        // tests/fuzz/run keeps every archive built here as a seed.
+        static int seeds = 0;
+        if (const char* seedFolder = std::getenv("OST_UNZIP_SEEDS"))
+            WriteFile(std::string(seedFolder) + "/built-" + std::to_string(++seeds) + ".zip", bytes);
         return path;
     }
     // The destination holds nothing, and nothing but it and the archives is in the scratch folder.
