@@ -32,6 +32,12 @@ class OutputFile : public ByteSink {
     // The modification time the file gets when it is put in place (local time). Raises
     // ZipError(kWriteFailed).
     virtual void SetModified(const LocalTime& when) = 0;
+    // Off, IFileSystem::Replace leaves writing the data to the disk to the system, as programs
+    // that extract files do; on (the default), it writes the data through first.
+    void SetWriteThrough(bool on) { writeThrough_ = on; }
+
+  protected:
+    bool writeThrough_ = true;
 };
 
 class IFileSystem {
@@ -49,7 +55,8 @@ class IFileSystem {
     // Creates a new, empty file in the folder of `target` under a name of its own. Raises
     // ZipError(kTempFile).
     virtual std::unique_ptr<OutputFile> CreateBeside(const std::string& target) = 0;
-    // Writes `file` through to the disk, closes it and renames it over `target` in one step; the
+    // Writes `file` through to the disk (unless told otherwise), closes it and renames it over
+    // `target` in one step; the
     // old target stays whole until then. Raises ZipError(kWriteFailed) when the data cannot be
     // written out, ZipError(kReplaceFailed) when the target cannot be replaced; either way
     // `file` is removed and the target is as it was.

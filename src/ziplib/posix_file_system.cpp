@@ -85,7 +85,7 @@ class PosixOutput : public OutputFile {
 
     // Writes the file through and closes it; returns the system's reason on failure.
     std::string Close() {
-        if (::fsync(fd_) != 0) {
+        if (writeThrough_ && ::fsync(fd_) != 0) {
             const int e = errno;
             Discard();
             return Reason(e);
@@ -122,6 +122,7 @@ class PosixOutput : public OutputFile {
             throw ZipError(kWriteFailed, "cannot set the time of " + path_ + ": " + Reason(errno));
     }
     void Keep() { path_.clear(); }
+    bool WriteThrough() const { return writeThrough_; }
 
   private:
     int fd_;
@@ -206,6 +207,8 @@ void PosixFileSystem::Replace(std::unique_ptr<OutputFile> file, const std::strin
         throw ZipError(kReplaceFailed, "cannot put the new archive in place of " + target + ": " + Reason(e));
     }
     out->Keep();
+    if (!out->WriteThrough())
+        return;
     const int dir = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);  // the rename itself reaches the disk

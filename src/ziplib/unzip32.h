@@ -113,21 +113,24 @@ struct USERFUNCTION {
 // switch is 1 (on) or 0 (off). A library that meets a value it does not know in any field ends the
 // run with a non-zero result and prints a line that names the field; it never ignores one.
 struct DCL {
-    // Update: extract an entry only when no file of its name exists or the existing file is older.
+    // Update: extract an entry only when no file of its name exists or the existing file is older
+    // (an older file is then replaced without asking, unless PromptOverwrite is on).
     int32_t ExtractOnlyNewer;
     // Spaces in the entries' names become underscores in the extracted files' names.
     int32_t SpaceToUnderScore;
     // Ask through UnzipReplace before an existing file is replaced; this wins over OverWriteFiles.
     int32_t PromptOverwrite;
-    // How much the library prints: a larger value prints less. The library defines each value it
-    // accepts; the extractor sends 2 unless told otherwise.
+    // How much the library prints: a larger value prints less. This library takes 0 (a line per
+    // entry and a summary), 1 (the summary and problems) and 2 (problems only); the extractor sends
+    // 2 unless told otherwise. What the run was asked for (a listing, the test's summary line, the
+    // comment, WriteToStdOut's data) is printed at every level.
     int32_t MessageLevel;
     // Extracted data goes to UnzipPrint instead of files.
     int32_t WriteToStdOut;
     // Test: read every entry and check its CRC-32, write nothing, print a summary line.
     int32_t TestZip;
-    // What the run does with the entries: extract them, or list them (one UnzipMessage per entry
-    // with printed lines). The library defines each value it accepts; 0 extracts.
+    // What the run does with the entries: 0 extracts them, 1 lists them (one UnzipMessage per entry
+    // with printed lines). TestZip wins over both.
     int32_t ExtractList;
     // Freshen: replace only files that exist and are older than their entries; create no new ones.
     int32_t ExtractNewer;
@@ -144,8 +147,9 @@ struct DCL {
     int32_t Verbose;
     // Names are matched with their letter case; off, without it.
     int32_t CaseSensitive;
-    // Which security information stored with the entries the extracted files get. The library
-    // defines each value it accepts; 0 gives them none.
+    // Which security information stored with the entries the extracted files get: 0, none. This
+    // library does not restore owners (1) or access lists (2): those end the run with
+    // kUnzipUnsupported.
     int32_t Privilege;
     char* ZipFileName;  // the archive's path
     char* ExtractDir;   // the folder extracted files go under; null for the current folder

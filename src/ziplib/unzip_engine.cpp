@@ -543,6 +543,7 @@ void UnzipRun::Extract(const ArchiveEntry& entry, const std::string& name) {
     EntryDecoder decoder(source_, entry);
     Decode(decoder, entry, name);
     std::unique_ptr<OutputFile> out = fs_.CreateBeside(target);
+    out->SetWriteThrough(false);  // as every unzip program; the rename still comes after the check
     CrLfWriter crlf;
     bool text = false, decided = !o_.crlf;
     uint64_t written = 0;

@@ -124,7 +124,7 @@ class Win32Output : public OutputFile {
 
     // Writes the file through and closes it; returns the system's reason on failure.
     std::string Close() {
-        if (!::FlushFileBuffers(file_.get())) {
+        if (writeThrough_ && !::FlushFileBuffers(file_.get())) {
             const DWORD code = ::GetLastError();
             Discard();
             return Reason(code);
@@ -152,6 +152,7 @@ class Win32Output : public OutputFile {
             throw ZipError(kWriteFailed, "cannot set the time of " + path_ + ": " + Reason(::GetLastError()));
     }
     void Keep() { path_.clear(); }
+    bool WriteThrough() const { return writeThrough_; }
 
   private:
     void MoveTo(uint64_t offset) {
@@ -250,7 +251,7 @@ void Win32FileSystem::Replace(std::unique_ptr<OutputFile> file, const std::strin
     if (const std::string why = out->Close(); !why.empty())
         throw ZipError(kWriteFailed, "cannot write " + temp + ": " + why);
     if (!::MoveFileExW(WidePath(temp).c_str(), WidePath(target).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+                       MOVEFILE_REPLACE_EXISTING | (out->WriteThrough() ? MOVEFILE_WRITE_THROUGH : 0))) {
         const DWORD code = ::GetLastError();
         out->Discard();
         throw ZipError(kReplaceFailed, "cannot put the new archive in place of " + target + ": " + Reason(code));
