@@ -38,8 +38,19 @@ int32_t ZIP32_API Replace(char*) {
 int32_t ZIP32_API Password(char*, int32_t, const char*, const char*) {
     return kUnzipPasswordNone;
 }
-void ZIP32_API Message(uint32_t, uint32_t, uint32_t, int16_t, int16_t, int16_t, int16_t, int16_t, char, char*,
-                       const char*, uint32_t, int32_t) {}
+void ZIP32_API Message(uint32_t,
+                       uint32_t,
+                       uint32_t,
+                       int16_t,
+                       int16_t,
+                       int16_t,
+                       int16_t,
+                       int16_t,
+                       char,
+                       char*,
+                       const char*,
+                       uint32_t,
+                       int32_t) {}
 int32_t ZIP32_API Service(char*, int32_t) {
     return 0;
 }
@@ -68,9 +79,9 @@ int main(int argc, char** argv) {
 #ifdef _WIN32
     std::wstring dll = L"Z:" + ost::win::Widen(OST_UNZIP32_DLL);  // the build's own, through Wine's drive Z:
     HMODULE library = ::LoadLibraryW(dll.c_str());
-    auto version = library ? reinterpret_cast<UzpVersion2Fn>(
-                                 reinterpret_cast<void*>(::GetProcAddress(library, "UzpVersion2")))
-                           : nullptr;
+    auto version =
+        library ? reinterpret_cast<UzpVersion2Fn>(reinterpret_cast<void*>(::GetProcAddress(library, "UzpVersion2")))
+                : nullptr;
     auto unzip = library ? reinterpret_cast<Wiz_SingleEntryUnzipFn>(
                                reinterpret_cast<void*>(::GetProcAddress(library, "Wiz_SingleEntryUnzip")))
                          : nullptr;

@@ -17,12 +17,18 @@ struct Switch {
     const char* name;
 };
 constexpr Switch kSwitches[] = {
-    {&DCL::ExtractOnlyNewer, "ExtractOnlyNewer"}, {&DCL::SpaceToUnderScore, "SpaceToUnderScore"},
-    {&DCL::PromptOverwrite, "PromptOverwrite"},   {&DCL::WriteToStdOut, "WriteToStdOut"},
-    {&DCL::TestZip, "TestZip"},                   {&DCL::ExtractNewer, "ExtractNewer"},
-    {&DCL::DisplayComment, "DisplayComment"},     {&DCL::HonorDirectories, "HonorDirectories"},
-    {&DCL::OverWriteFiles, "OverWriteFiles"},     {&DCL::ConvertCRtoCRLF, "ConvertCRtoCRLF"},
-    {&DCL::Verbose, "Verbose"},                   {&DCL::CaseSensitive, "CaseSensitive"},
+    {&DCL::ExtractOnlyNewer, "ExtractOnlyNewer"},
+    {&DCL::SpaceToUnderScore, "SpaceToUnderScore"},
+    {&DCL::PromptOverwrite, "PromptOverwrite"},
+    {&DCL::WriteToStdOut, "WriteToStdOut"},
+    {&DCL::TestZip, "TestZip"},
+    {&DCL::ExtractNewer, "ExtractNewer"},
+    {&DCL::DisplayComment, "DisplayComment"},
+    {&DCL::HonorDirectories, "HonorDirectories"},
+    {&DCL::OverWriteFiles, "OverWriteFiles"},
+    {&DCL::ConvertCRtoCRLF, "ConvertCRtoCRLF"},
+    {&DCL::Verbose, "Verbose"},
+    {&DCL::CaseSensitive, "CaseSensitive"},
 };
 
 void CopyText(char* buffer, size_t size, std::string_view text) {
@@ -52,7 +58,9 @@ uint32_t Clamp32(uint64_t v) {
 //                    the run ends with kUnzipUnsupported
 //
 // Every other value of these fields, and a switch other than 0 or 1, is refused.
-UnzipOptions InterpretUnzipOptions(const DCL& r, std::vector<std::string>& refusals, std::vector<std::string>& unsupported) {
+UnzipOptions InterpretUnzipOptions(const DCL& r,
+                                   std::vector<std::string>& refusals,
+                                   std::vector<std::string>& unsupported) {
     for (const Switch& s : kSwitches)
         if (r.*s.field != 0 && r.*s.field != 1)
             refusals.push_back(std::string(s.name) + " is " + std::to_string(r.*s.field) + "; 0 or 1 expected");
@@ -74,7 +82,7 @@ UnzipOptions InterpretUnzipOptions(const DCL& r, std::vector<std::string>& refus
                                     : UnzipOptions::Action::kExtract;
     o.toOutput = r.WriteToStdOut == 1;
     o.keepFolders = r.HonorDirectories == 1;
-    o.overwrite = r.PromptOverwrite == 1   ? UnzipOptions::Overwrite::kAsk
+    o.overwrite = r.PromptOverwrite == 1  ? UnzipOptions::Overwrite::kAsk
                   : r.OverWriteFiles == 1 ? UnzipOptions::Overwrite::kAlways
                                           : UnzipOptions::Overwrite::kNever;
     o.update = r.ExtractOnlyNewer == 1;
@@ -170,11 +178,11 @@ int32_t Unzip32Library::SingleEntryUnzip(int32_t includeCount,
                 const uint64_t saved = e.size > e.compressedSize ? e.size - e.compressedSize : 0;
                 const uint32_t ratio = e.size == 0 ? 0 : Clamp32((saved * 100 + e.size / 2) / e.size);
                 const LocalTime t{1980 + (e.modified.date >> 9), (e.modified.date >> 5) & 15, e.modified.date & 31,
-                                  e.modified.time >> 11, (e.modified.time >> 5) & 63, 0};
+                                  e.modified.time >> 11,         (e.modified.time >> 5) & 63, 0};
                 f.message(Clamp32(e.size), Clamp32(e.compressedSize), ratio, static_cast<int16_t>(t.month),
                           static_cast<int16_t>(t.day), static_cast<int16_t>(t.year), static_cast<int16_t>(t.hour),
-                          static_cast<int16_t>(t.minute), e.compressedSize > e.size ? '-' : ' ', name,
-                          e.method.c_str(), e.crc, e.encrypted ? 1 : 0);
+                          static_cast<int16_t>(t.minute), e.compressedSize > e.size ? '-' : ' ', name, e.method.c_str(),
+                          e.crc, e.encrypted ? 1 : 0);
             };
         }
         if (f.replace) {
@@ -215,8 +223,9 @@ int32_t Unzip32Library::SingleEntryUnzip(int32_t includeCount,
         functions->totalCompressedSize = Clamp32(totals.compressedSize);
         functions->totalSize = Clamp32(totals.size);
         functions->totalRatioPercent =
-            totals.size == 0 ? 0
-                             : Clamp32((totals.size - std::min(totals.size, totals.compressedSize)) * 100 / totals.size);
+            totals.size == 0
+                ? 0
+                : Clamp32((totals.size - std::min(totals.size, totals.compressedSize)) * 100 / totals.size);
         functions->entryCount = Clamp32(totals.entries);
         functions->commentLength = Clamp32(totals.commentLength);
         return result;

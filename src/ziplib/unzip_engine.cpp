@@ -26,11 +26,11 @@ constexpr int kPasswordTries = 3;
 
 // Code page 437's upper half.
 constexpr const char* kCp437[128] = {
-    "Ç", "ü", "é", "â", "ä", "à", "å", "ç", "ê", "ë", "è", "ï", "î", "ì", "Ä", "Å", "É", "æ", "Æ", "ô", "ö", "ò",
-    "û", "ù", "ÿ", "Ö", "Ü", "¢", "£", "¥", "₧", "ƒ", "á", "í", "ó", "ú", "ñ", "Ñ", "ª", "º", "¿", "⌐", "¬", "½",
-    "¼", "¡", "«", "»", "░", "▒", "▓", "│", "┤", "╡", "╢", "╖", "╕", "╣", "║", "╗", "╝", "╜", "╛", "┐", "└", "┴",
-    "┬", "├", "─", "┼", "╞", "╟", "╚", "╔", "╩", "╦", "╠", "═", "╬", "╧", "╨", "╤", "╥", "╙", "╘", "╒", "╓", "╫",
-    "╪", "┘", "┌", "█", "▄", "▌", "▐", "▀", "α", "ß", "Γ", "π", "Σ", "σ", "µ", "τ", "Φ", "Θ", "Ω", "δ", "∞", "φ",
+    "Ç", "ü", "é", "â", "ä", "à", "å", "ç", "ê", "ë", "è", "ï", "î", "ì", "Ä", "Å", "É", "æ",      "Æ", "ô", "ö", "ò",
+    "û", "ù", "ÿ", "Ö", "Ü", "¢", "£", "¥", "₧", "ƒ", "á", "í", "ó", "ú", "ñ", "Ñ", "ª", "º",      "¿", "⌐", "¬", "½",
+    "¼", "¡", "«", "»", "░", "▒", "▓", "│", "┤", "╡", "╢", "╖", "╕", "╣", "║", "╗", "╝", "╜",      "╛", "┐", "└", "┴",
+    "┬", "├", "─", "┼", "╞", "╟", "╚", "╔", "╩", "╦", "╠", "═", "╬", "╧", "╨", "╤", "╥", "╙",      "╘", "╒", "╓", "╫",
+    "╪", "┘", "┌", "█", "▄", "▌", "▐", "▀", "α", "ß", "Γ", "π", "Σ", "σ", "µ", "τ", "Φ", "Θ",      "Ω", "δ", "∞", "φ",
     "ε", "∩", "≡", "±", "≥", "≤", "⌠", "⌡", "÷", "≈", "°", "∙", "·", "√", "ⁿ", "²", "■", "\u00a0",
 };
 
@@ -295,7 +295,7 @@ class UnzipRun {
     UnzipTotals totals_;
     std::optional<std::string> password_;  // the last password that fitted
     bool passwordDeclined_ = false;
-    bool keepAll_ = false;  // the replace callback answered "none"
+    bool keepAll_ = false;                     // the replace callback answered "none"
     std::unordered_set<std::string> targets_;  // files written in this run (folded when foldCase)
 };
 
@@ -379,7 +379,8 @@ void UnzipRun::List(const std::vector<const ArchiveEntry*>& entries, const std::
         CountEntry(*entries[i]);
         const LocalTime t = FromDos(e.modified);
         if (o_.verbose) {
-            const int ratio = e.size == 0 ? 0 : static_cast<int>(100 - std::min<uint64_t>(100 * e.compressedSize / e.size, 100));
+            const int ratio =
+                e.size == 0 ? 0 : static_cast<int>(100 - std::min<uint64_t>(100 * e.compressedSize / e.size, 100));
             std::snprintf(line, sizeof(line), "%8llu  %-6s %8llu %3d%% %04d-%02d-%02d %02d:%02d %08x  ",
                           static_cast<unsigned long long>(e.size), MethodName(e).c_str(),
                           static_cast<unsigned long long>(e.compressedSize), ratio, t.year, t.month, t.day, t.hour,
@@ -408,10 +409,11 @@ void UnzipRun::Decode(EntryDecoder& decoder, const ArchiveEntry& entry, const st
     if (e.flags & kFlagStrongEncryption)
         throw EntryFailure{kUnzipUnsupported, "skipping: " + name + "  (strong encryption is not supported)"};
     if (e.method != kMethodStored && e.method != kMethodDeflated)
-        throw EntryFailure{kUnzipUnsupported,
-                           "skipping: " + name + "  (compression method " + std::to_string(e.method) + " is not supported)"};
-    if (e.method == kMethodStored && e.compressedSize - ((e.flags & kFlagEncrypted) ? 12 : 0) != e.size &&
-        e.compressedSize >= ((e.flags & kFlagEncrypted) ? 12u : 0u))
+        throw EntryFailure{kUnzipUnsupported, "skipping: " + name + "  (compression method " +
+                                                  std::to_string(e.method) + " is not supported)"};
+    // A stored entry's data is its content, after the encryption header when there is one.
+    const uint64_t header = (e.flags & kFlagEncrypted) ? TraditionalCipher::kHeaderSize : 0;
+    if (e.method == kMethodStored && (e.compressedSize < header || e.compressedSize - header != e.size))
         throw EntryFailure{kUnzipBadArchive, "the sizes of the stored entry " + name + " disagree"};
     if (e.size > o_.ratioFloor && e.size / o_.maxRatio > e.compressedSize)
         throw EntryFailure{kUnzipBadArchive, name + " would inflate more than " + std::to_string(o_.maxRatio) +
@@ -431,8 +433,8 @@ void UnzipRun::Decode(EntryDecoder& decoder, const ArchiveEntry& entry, const st
             return;
         }
     }
-    throw EntryFailure{kUnzipBadPassword,
-                       "skipping: " + name + "  " + (passwordDeclined_ ? "(no password given)" : "(incorrect password)")};
+    throw EntryFailure{kUnzipBadPassword, "skipping: " + name + "  " +
+                                              (passwordDeclined_ ? "(no password given)" : "(incorrect password)")};
 }
 
 void UnzipRun::Test(const ArchiveEntry& entry, const std::string& name) {
@@ -515,7 +517,8 @@ void UnzipRun::Extract(const ArchiveEntry& entry, const std::string& name) {
     if (o_.foldCase)
         key = ToLower(key);
     if (!targets_.insert(key).second)
-        throw EntryFailure{kUnzipBadArchive, "skipping: " + name + "  (another entry of this run has the same file name)"};
+        throw EntryFailure{kUnzipBadArchive,
+                           "skipping: " + name + "  (another entry of this run has the same file name)"};
 
     const std::optional<FileInfo> existing = fs_.Stat(target);
     if (existing && existing->isLink)

@@ -39,7 +39,7 @@ struct UnzipOptions {
     // comment) is printed at every level.
     int quiet = 0;
     bool verbose = false;
-    bool caseSensitive = true;  // for the include and exclude names
+    bool caseSensitive = true;                  // for the include and exclude names
     std::vector<std::string> include, exclude;  // UTF-8 patterns with * and ?; empty include: all
     // Names that differ only in letter case name the same file (Windows); a second entry with such
     // a name is refused.

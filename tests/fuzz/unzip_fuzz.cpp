@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     callbacks.output = [&](const uint8_t*, size_t n) { printed += n; };
     callbacks.password = [](const std::string&) -> std::optional<std::string> { return std::string("secret"); };
     callbacks.replace = [](const std::string&) { return kUnzipReplaceYes; };
-    for (const auto action : {UnzipOptions::Action::kList, UnzipOptions::Action::kTest, UnzipOptions::Action::kExtract}) {
+    for (const auto action :
+         {UnzipOptions::Action::kList, UnzipOptions::Action::kTest, UnzipOptions::Action::kExtract}) {
         MemorySource source(data, size);
         ost::zip::test::MemoryFileSystem fs;
         UnzipOptions options;

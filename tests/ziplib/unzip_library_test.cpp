@@ -46,7 +46,8 @@ Entries LoadEntries() {
         HMODULE library = ::LoadLibraryW(path.c_str());
         Entries e;
         if (library) {
-            e.version = reinterpret_cast<UzpVersion2Fn>(reinterpret_cast<void*>(::GetProcAddress(library, "UzpVersion2")));
+            e.version =
+                reinterpret_cast<UzpVersion2Fn>(reinterpret_cast<void*>(::GetProcAddress(library, "UzpVersion2")));
             e.unzip = reinterpret_cast<Wiz_SingleEntryUnzipFn>(
                 reinterpret_cast<void*>(::GetProcAddress(library, "Wiz_SingleEntryUnzip")));
         }
@@ -103,8 +104,19 @@ struct Seen {
         std::snprintf(buffer, static_cast<size_t>(size), "%s", password.c_str());
         return kUnzipPasswordGiven;
     }
-    static void ZIP32_API Message(uint32_t size, uint32_t, uint32_t, int16_t, int16_t, int16_t, int16_t, int16_t, char,
-                                  char* name, const char*, uint32_t, int32_t) {
+    static void ZIP32_API Message(uint32_t size,
+                                  uint32_t,
+                                  uint32_t,
+                                  int16_t,
+                                  int16_t,
+                                  int16_t,
+                                  int16_t,
+                                  int16_t,
+                                  char,
+                                  char* name,
+                                  const char*,
+                                  uint32_t,
+                                  int32_t) {
         names.push_back(name);
         sizes.push_back(size);
     }
@@ -162,8 +174,8 @@ class UnzipLibraryTest : public ::testing::Test {
             in[i] = include[i].data();
         for (size_t i = 0; i < exclude.size(); ++i)
             ex[i] = exclude[i].data();
-        USERFUNCTION f{&Seen::Print, nullptr, &Seen::Replace, &Seen::Password, &Seen::Message, &Seen::Service,
-                       0, 0, 0, 0, 0};
+        USERFUNCTION f{
+            &Seen::Print, nullptr, &Seen::Replace, &Seen::Password, &Seen::Message, &Seen::Service, 0, 0, 0, 0, 0};
         UnzipVersionInfo version{};
         version.length = sizeof(version);
         entries_.version(&version);
@@ -196,7 +208,7 @@ class UnzipLibraryTest : public ::testing::Test {
 // --- Archives of the host's writers -------------------------------------------------------------
 
 const char* const kCorpus[] = {"zip-deflated.zip", "zip-stored.zip", "zip-password.zip", "zip-zip64.zip",
-                               "zip-streamed.zip", "7z.zip", "python.zip", "python-streamed.zip"};
+                               "zip-streamed.zip", "7z.zip",         "python.zip",       "python-streamed.zip"};
 
 TEST_F(UnzipLibraryTest, ArchivesOfEveryWriterAreListedTestedAndExtractedLikeUnzip) {
     for (const char* name : kCorpus) {
@@ -255,8 +267,14 @@ struct Raw {
         int64_t declared = -1,
         uint32_t spoil = 0,
         std::string p = "")
-        : name(std::move(n)), data(std::move(d)), deflate(z), madeBy(m), external(x), declaredSize(declared),
-          crcXor(spoil), password(std::move(p)) {}
+        : name(std::move(n)),
+          data(std::move(d)),
+          deflate(z),
+          madeBy(m),
+          external(x),
+          declaredSize(declared),
+          crcXor(spoil),
+          password(std::move(p)) {}
     std::string name;
     std::vector<uint8_t> data;
     bool deflate;
@@ -317,11 +335,25 @@ std::vector<uint8_t> Build(const std::vector<Raw>& entries, const std::string& c
 }
 
 TEST_F(UnzipLibraryTest, NamesThatLeaveTheFolderOrNameADeviceAreRefusedAndNothingIsWritten) {
-    const char* const names[] = {
-        "../evil.txt",          "a/../../evil.txt", "a\\..\\..\\evil.txt", "/abs.txt",     "\\abs.txt",
-        "C:/evil.txt",          "C:evil.txt",       "\\\\server\\share\\x.txt", "file.txt:stream", "CON",
-        "nul.txt",              "COM1.log",         "lpt9 .txt",           "sub/AUX",      "trailing.",
-        "trailing ",            "ctl\x01.txt",      "..",                  "a/b/../../../evil.txt"};
+    const char* const names[] = {"../evil.txt",
+                                 "a/../../evil.txt",
+                                 "a\\..\\..\\evil.txt",
+                                 "/abs.txt",
+                                 "\\abs.txt",
+                                 "C:/evil.txt",
+                                 "C:evil.txt",
+                                 "\\\\server\\share\\x.txt",
+                                 "file.txt:stream",
+                                 "CON",
+                                 "nul.txt",
+                                 "COM1.log",
+                                 "lpt9 .txt",
+                                 "sub/AUX",
+                                 "trailing.",
+                                 "trailing ",
+                                 "ctl\x01.txt",
+                                 "..",
+                                 "a/b/../../../evil.txt"};
     for (const char* name : names) {
         SCOPED_TRACE(name);
         Seen::Reset();
@@ -378,7 +410,7 @@ TEST_F(UnzipLibraryTest, BombsAreStoppedWithoutAPartialFile) {
     const std::vector<uint8_t> zeros(40u << 20, 0);
     const std::vector<std::vector<uint8_t>> bombs = {
         overlap,
-        Build({{"ratio.bin", zeros, true}}),                                 // 40 MiB from about 40 KiB
+        Build({{"ratio.bin", zeros, true}}),  // 40 MiB from about 40 KiB
         Build({{"liar.bin", std::vector<uint8_t>(1 << 20, 'x'), true, kMadeByDos, kDosArchive, 1000}}),
     };
     for (size_t i = 0; i < bombs.size(); ++i) {
@@ -400,7 +432,8 @@ TEST_F(UnzipLibraryTest, DamagedArchivesFailWithoutAPartialFile) {
     std::vector<uint8_t> flipped = good;
     flipped[200] ^= 0xFF;  // inside the deflated data
     const std::vector<std::vector<uint8_t>> damaged = {
-        truncated, badCount, badOffset, flipped, Build({{"crc.txt", Bytes("data"), false, kMadeByDos, kDosArchive, -1, 1}})};
+        truncated, badCount, badOffset, flipped,
+        Build({{"crc.txt", Bytes("data"), false, kMadeByDos, kDosArchive, -1, 1}})};
     for (size_t i = 0; i < damaged.size(); ++i) {
         SCOPED_TRACE(i);
         Seen::Reset();
@@ -414,8 +447,8 @@ TEST_F(UnzipLibraryTest, DamagedArchivesFailWithoutAPartialFile) {
 }
 
 TEST_F(UnzipLibraryTest, EncryptedEntriesNeedTheRightPassword) {
-    const std::string archive = Archive(Build({{"secret.txt", Bytes("the secret text"), true, kMadeByDos,
-                                                kDosArchive, -1, 0, "right"}}));
+    const std::string archive =
+        Archive(Build({{"secret.txt", Bytes("the secret text"), true, kMadeByDos, kDosArchive, -1, 0, "right"}}));
     Seen::password = "wrong";
     EXPECT_EQ(Run(archive, Defaults()), kUnzipBadPassword) << Seen::printed;
     EXPECT_THAT(Seen::printed, HasSubstr("incorrect password"));
@@ -468,13 +501,14 @@ TEST_F(UnzipLibraryTest, ExistingFilesAreReplacedKeptOrAskedAbout) {
 
 TEST_F(UnzipLibraryTest, UpdateAndFreshenCompareTimes) {
     // Entries are dated 2000-01-01; the existing "old.txt" is older, "new.txt" newer.
-    const std::string archive = Archive(Build({{"old.txt", Bytes("entry")}, {"new.txt", Bytes("entry")},
-                                               {"absent.txt", Bytes("entry")}}));
+    const std::string archive =
+        Archive(Build({{"old.txt", Bytes("entry")}, {"new.txt", Bytes("entry")}, {"absent.txt", Bytes("entry")}}));
     auto reset = [&] {
         fs::remove_all(dest_);
         WriteFile(dest_ + "/old.txt", Bytes("disk"));
         WriteFile(dest_ + "/new.txt", Bytes("disk"));
-        fs::last_write_time(dest_ + "/old.txt", fs::last_write_time(dest_ + "/new.txt") - std::chrono::hours(24 * 365 * 60));
+        fs::last_write_time(dest_ + "/old.txt",
+                            fs::last_write_time(dest_ + "/new.txt") - std::chrono::hours(24 * 365 * 60));
     };
     // Update creates what is missing; freshen only replaces.
     for (int32_t DCL::*field : {&DCL::ExtractOnlyNewer, &DCL::ExtractNewer}) {
@@ -489,8 +523,8 @@ TEST_F(UnzipLibraryTest, UpdateAndFreshenCompareTimes) {
 }
 
 TEST_F(UnzipLibraryTest, NamesAndContentsAreShapedAsAsked) {
-    const std::string archive = Archive(Build({{"my dir/my file.txt", Bytes("one\ntwo\r\nthree\n")},
-                                               {"bin.dat", {0, '\n', 1, '\n'}}}, "the comment"));
+    const std::string archive = Archive(
+        Build({{"my dir/my file.txt", Bytes("one\ntwo\r\nthree\n")}, {"bin.dat", {0, '\n', 1, '\n'}}}, "the comment"));
     DCL d = Defaults();
     d.HonorDirectories = 0;
     d.SpaceToUnderScore = 1;
