@@ -13,6 +13,7 @@ OST_PACKAGES=(
     wine wine64 fonts-wine fonts-liberation
     xvfb x11-utils imagemagick
     zip unzip p7zip-full libarchive-tools time
+    clang-14 libclang-rt-14-dev
 )
 
 log() { printf '\n== %s\n' "$*" >&2; }

@@ -29,6 +29,15 @@ struct FileInfo {
 class OutputFile : public ByteSink {
   public:
     virtual const std::string& Path() const = 0;
+    // The modification time the file gets when it is put in place (local time). Raises
+    // ZipError(kWriteFailed).
+    virtual void SetModified(const LocalTime& when) = 0;
+    // Off, IFileSystem::Replace leaves writing the data to the disk to the system, as programs
+    // that extract files do; on (the default), it writes the data through first.
+    void SetWriteThrough(bool on) { writeThrough_ = on; }
+
+  protected:
+    bool writeThrough_ = true;
 };
 
 class IFileSystem {
@@ -46,11 +55,15 @@ class IFileSystem {
     // Creates a new, empty file in the folder of `target` under a name of its own. Raises
     // ZipError(kTempFile).
     virtual std::unique_ptr<OutputFile> CreateBeside(const std::string& target) = 0;
-    // Writes `file` through to the disk, closes it and renames it over `target` in one step; the
+    // Writes `file` through to the disk (unless told otherwise), closes it and renames it over
+    // `target` in one step; the
     // old target stays whole until then. Raises ZipError(kWriteFailed) when the data cannot be
     // written out, ZipError(kReplaceFailed) when the target cannot be replaced; either way
     // `file` is removed and the target is as it was.
     virtual void Replace(std::unique_ptr<OutputFile> file, const std::string& target) = 0;
+    // Creates the folder `path` (its parent must exist); a folder already there is no failure.
+    // Raises ZipError(kWriteFailed) with the system's reason.
+    virtual void MakeFolder(const std::string& path) = 0;
     // Removes a file or an empty folder; returns the system's reason on failure, empty on success.
     virtual std::string Remove(const std::string& path) = 0;
     // The absolute form of a path, for comparing two paths (the archive and a file to add).

@@ -85,7 +85,7 @@ class PosixOutput : public OutputFile {
 
     // Writes the file through and closes it; returns the system's reason on failure.
     std::string Close() {
-        if (::fsync(fd_) != 0) {
+        if (writeThrough_ && ::fsync(fd_) != 0) {
             const int e = errno;
             Discard();
             return Reason(e);
@@ -108,7 +108,21 @@ class PosixOutput : public OutputFile {
             ::unlink(path_.c_str());
         path_.clear();
     }
+    void SetModified(const LocalTime& when) override {
+        std::tm local{};
+        local.tm_year = when.year - 1900;
+        local.tm_mon = when.month - 1;
+        local.tm_mday = when.day;
+        local.tm_hour = when.hour;
+        local.tm_min = when.minute;
+        local.tm_sec = when.second;
+        local.tm_isdst = -1;
+        const timespec times[2] = {{0, UTIME_OMIT}, {std::mktime(&local), 0}};
+        if (::futimens(fd_, times) != 0)
+            throw ZipError(kWriteFailed, "cannot set the time of " + path_ + ": " + Reason(errno));
+    }
     void Keep() { path_.clear(); }
+    bool WriteThrough() const { return writeThrough_; }
 
   private:
     int fd_;
@@ -193,11 +207,23 @@ void PosixFileSystem::Replace(std::unique_ptr<OutputFile> file, const std::strin
         throw ZipError(kReplaceFailed, "cannot put the new archive in place of " + target + ": " + Reason(e));
     }
     out->Keep();
+    if (!out->WriteThrough())
+        return;
     const int dir = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);  // the rename itself reaches the disk
         ::close(dir);
     }
+}
+
+void PosixFileSystem::MakeFolder(const std::string& path) {
+    if (::mkdir(path.c_str(), 0755) == 0)
+        return;
+    const int e = errno;
+    struct stat st {};
+    if (e == EEXIST && ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return;
+    throw ZipError(kWriteFailed, "cannot create the folder " + path + ": " + Reason(e));
 }
 
 std::string PosixFileSystem::Remove(const std::string& path) {

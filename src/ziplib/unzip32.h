@@ -70,6 +70,29 @@ typedef void(ZIP32_API* UnzipMessageFn)(uint32_t size,
 // ends the run before that entry, with a non-zero result of the run.
 typedef int32_t(ZIP32_API* UnzipServiceFn)(char* entryName, int32_t size);
 
+// The results of Wiz_SingleEntryUnzip. Each non-zero result comes with at least one printed line
+// that says what happened and to which entry. When entries fail in different ways, the result is
+// that of the first failure; a warning is given only when nothing failed.
+inline constexpr int32_t kUnzipOk = 0;            // every entry asked for was handled and checked
+inline constexpr int32_t kUnzipWarning = 1;       // the run went through but passed something over: an
+                                                  // existing file kept, no entry matched the names
+inline constexpr int32_t kUnzipBadArchive = 2;    // the archive or an entry is damaged or inconsistent:
+                                                  // truncated, bad directory, overlapping entries, wrong
+                                                  // CRC-32 or size, data beyond its size or a ratio bound
+inline constexpr int32_t kUnzipBadPassword = 3;   // an encrypted entry had no password or a wrong one
+inline constexpr int32_t kUnzipDiskFailure = 4;   // a file or folder could not be created, written or
+                                                  // put in place (disk full, access denied)
+inline constexpr int32_t kUnzipUnsupported = 5;   // a compression method, an encryption kind or a
+                                                  // Privilege value this library does not handle
+inline constexpr int32_t kUnzipUnsafeEntry = 6;   // an entry refused to protect the disk: a name that
+                                                  // leaves the extraction folder or names a device, a
+                                                  // symbolic link, a link met on the way to its file
+inline constexpr int32_t kUnzipNoArchive = 7;     // the archive cannot be found or opened
+inline constexpr int32_t kUnzipBadOptions = 8;    // a null record, or a DCL field with a value this
+                                                  // library does not know
+inline constexpr int32_t kUnzipCancelled = 9;     // UnzipService asked the run to stop
+inline constexpr int32_t kUnzipInternal = 10;     // memory ran out, or an unexpected failure
+
 // The callback record. The five callbacks are set by the caller; the library fills the totals at
 // the end of a run, and the program never reads them.
 struct USERFUNCTION {
@@ -90,21 +113,24 @@ struct USERFUNCTION {
 // switch is 1 (on) or 0 (off). A library that meets a value it does not know in any field ends the
 // run with a non-zero result and prints a line that names the field; it never ignores one.
 struct DCL {
-    // Update: extract an entry only when no file of its name exists or the existing file is older.
+    // Update: extract an entry only when no file of its name exists or the existing file is older
+    // (an older file is then replaced without asking, unless PromptOverwrite is on).
     int32_t ExtractOnlyNewer;
     // Spaces in the entries' names become underscores in the extracted files' names.
     int32_t SpaceToUnderScore;
     // Ask through UnzipReplace before an existing file is replaced; this wins over OverWriteFiles.
     int32_t PromptOverwrite;
-    // How much the library prints: a larger value prints less. The library defines each value it
-    // accepts; the extractor sends 2 unless told otherwise.
+    // How much the library prints: a larger value prints less. This library takes 0 (a line per
+    // entry and a summary), 1 (the summary and problems) and 2 (problems only); the extractor sends
+    // 2 unless told otherwise. What the run was asked for (a listing, the test's summary line, the
+    // comment, WriteToStdOut's data) is printed at every level.
     int32_t MessageLevel;
     // Extracted data goes to UnzipPrint instead of files.
     int32_t WriteToStdOut;
     // Test: read every entry and check its CRC-32, write nothing, print a summary line.
     int32_t TestZip;
-    // What the run does with the entries: extract them, or list them (one UnzipMessage per entry
-    // with printed lines). The library defines each value it accepts; 0 extracts.
+    // What the run does with the entries: 0 extracts them, 1 lists them (one UnzipMessage per entry
+    // with printed lines). TestZip wins over both.
     int32_t ExtractList;
     // Freshen: replace only files that exist and are older than their entries; create no new ones.
     int32_t ExtractNewer;
@@ -121,8 +147,9 @@ struct DCL {
     int32_t Verbose;
     // Names are matched with their letter case; off, without it.
     int32_t CaseSensitive;
-    // Which security information stored with the entries the extracted files get. The library
-    // defines each value it accepts; 0 gives them none.
+    // Which security information stored with the entries the extracted files get: 0, none. This
+    // library does not restore owners (1) or access lists (2): those end the run with
+    // kUnzipUnsupported.
     int32_t Privilege;
     char* ZipFileName;  // the archive's path
     char* ExtractDir;   // the folder extracted files go under; null for the current folder

@@ -92,29 +92,6 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return IsSeparator(folder.back()) ? folder + name : folder + "/" + name;
 }
 
-// '*' matches any run of characters, '?' one character; ASCII letters match in either case.
-bool WildcardMatch(std::string_view pattern, std::string_view text) {
-    size_t p = 0, t = 0, star = std::string_view::npos, resume = 0;
-    auto same = [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-    };
-    while (t < text.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || (pattern[p] != '*' && same(pattern[p], text[t])))) {
-            ++p, ++t;
-        } else if (p < pattern.size() && pattern[p] == '*') {
-            star = p++;
-            resume = t;
-        } else if (star != std::string_view::npos) {
-            p = star + 1;
-            t = ++resume;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*')
-        ++p;
-    return p == pattern.size();
-}
 
 bool HasWildcard(std::string_view s) {
     return s.find_first_of("*?") != std::string_view::npos;
@@ -251,7 +228,7 @@ void ZipJob::Collect() {
                 std::vector<std::string> children = fs_.List(folder);
                 std::sort(children.begin(), children.end());
                 for (const std::string& child : children) {
-                    if (!WildcardMatch(last, child))
+                    if (!MatchesPattern(last, child, false))
                         continue;
                     const std::string childPath = cut == std::string::npos ? child : JoinPath(folder, child);
                     if (const auto info = fs_.Stat(childPath)) {
@@ -380,7 +357,7 @@ void ZipJob::PlanDeletions() {
         bool hit = false;
         for (size_t p = 0; p < patterns.size(); ++p) {
             if (!patterns[p].empty() &&
-                (WildcardMatch(patterns[p], entry) || WildcardMatch(patterns[p] + "/", entry))) {
+                (MatchesPattern(patterns[p], entry, false) || MatchesPattern(patterns[p] + "/", entry, false))) {
                 used[p] = true;
                 hit = true;
             }

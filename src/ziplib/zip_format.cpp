@@ -1,6 +1,7 @@
 #include "ziplib/zip_format.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "ziplib/deflate_pipeline.h"
 
@@ -42,6 +43,32 @@ DosDateTime ToDosTime(const LocalTime& t) {
 
 bool IsAscii(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+bool MatchesPattern(std::string_view pattern, std::string_view name, bool caseSensitive) {
+    auto same = [&](char a, char b) {
+        return caseSensitive ? a == b
+                             : std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+    };
+    // Iterative matching with one backtrack point: linear in practice, never exponential.
+    size_t p = 0, n = 0, starP = std::string_view::npos, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || (pattern[p] != '*' && same(pattern[p], name[n])))) {
+            ++p;
+            ++n;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starN = n;
+        } else if (starP != std::string_view::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
 }
 
 namespace {

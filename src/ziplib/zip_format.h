@@ -72,6 +72,10 @@ DosDateTime ToDosTime(const LocalTime& t);
 
 bool IsAscii(std::string_view text);
 
+// Whether `name` matches `pattern`: '*' any run of characters, '?' one character; without
+// `caseSensitive`, ASCII letters match in either case.
+bool MatchesPattern(std::string_view pattern, std::string_view name, bool caseSensitive);
+
 // What an entry's local and central headers hold.
 struct EntryHeader {
     std::string name;  // as stored: '/' separators, UTF-8 when bit 11 is set

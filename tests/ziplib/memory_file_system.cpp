@@ -60,13 +60,16 @@ class MemoryOutput : public OutputFile {
     uint64_t Position() const override { return position_; }
     void Seek(uint64_t offset) override { position_ = offset; }
     void Truncate() override { fs_.files_.at(path_).bytes.resize(static_cast<size_t>(position_)); }
+    void SetModified(const LocalTime& when) override { modified_ = when; }
     void Keep() { kept_ = true; }
+    const std::optional<LocalTime>& Modified() const { return modified_; }
 
   private:
     MemoryFileSystem& fs_;
     std::string path_;
     uint64_t position_ = 0;
     bool kept_ = false;
+    std::optional<LocalTime> modified_;
 };
 
 void MemoryFileSystem::AddFile(const std::string& path, std::vector<uint8_t> bytes, LocalTime modified) {
@@ -147,8 +150,14 @@ void MemoryFileSystem::Replace(std::unique_ptr<OutputFile> file, const std::stri
     File moved = files_.at(out.Path());
     files_.erase(out.Path());
     out.Keep();
-    moved.info.modified = LocalTime{2024, 6, 1, 12, 0, 0};
+    moved.info.modified = out.Modified().value_or(LocalTime{2024, 6, 1, 12, 0, 0});
     files_[target] = std::move(moved);
+}
+
+void MemoryFileSystem::MakeFolder(const std::string& path) {
+    if (files_.count(path) || !folders_.count(Parent(path)))
+        throw ZipError(kWriteFailed, "cannot create the folder " + path);
+    folders_.insert(path);
 }
 
 std::string MemoryFileSystem::Remove(const std::string& path) {

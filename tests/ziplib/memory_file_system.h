@@ -39,6 +39,7 @@ class MemoryFileSystem : public IFileSystem {
     std::unique_ptr<ByteSource> OpenRead(const std::string& path) override;
     std::unique_ptr<OutputFile> CreateBeside(const std::string& target) override;
     void Replace(std::unique_ptr<OutputFile> file, const std::string& target) override;
+    void MakeFolder(const std::string& path) override;
     std::string Remove(const std::string& path) override;
     std::string Absolute(const std::string& path) override { return path; }
 

@@ -124,7 +124,7 @@ class Win32Output : public OutputFile {
 
     // Writes the file through and closes it; returns the system's reason on failure.
     std::string Close() {
-        if (!::FlushFileBuffers(file_.get())) {
+        if (writeThrough_ && !::FlushFileBuffers(file_.get())) {
             const DWORD code = ::GetLastError();
             Discard();
             return Reason(code);
@@ -138,7 +138,21 @@ class Win32Output : public OutputFile {
             ::DeleteFileW(WidePath(path_).c_str());
         path_.clear();
     }
+    void SetModified(const LocalTime& when) override {
+        SYSTEMTIME t{};
+        t.wYear = static_cast<WORD>(when.year);
+        t.wMonth = static_cast<WORD>(when.month);
+        t.wDay = static_cast<WORD>(when.day);
+        t.wHour = static_cast<WORD>(when.hour);
+        t.wMinute = static_cast<WORD>(when.minute);
+        t.wSecond = static_cast<WORD>(when.second);
+        FILETIME local{}, utc{};
+        if (!::SystemTimeToFileTime(&t, &local) || !::LocalFileTimeToFileTime(&local, &utc) ||
+            !::SetFileTime(file_.get(), nullptr, nullptr, &utc))
+            throw ZipError(kWriteFailed, "cannot set the time of " + path_ + ": " + Reason(::GetLastError()));
+    }
     void Keep() { path_.clear(); }
+    bool WriteThrough() const { return writeThrough_; }
 
   private:
     void MoveTo(uint64_t offset) {
@@ -237,12 +251,24 @@ void Win32FileSystem::Replace(std::unique_ptr<OutputFile> file, const std::strin
     if (const std::string why = out->Close(); !why.empty())
         throw ZipError(kWriteFailed, "cannot write " + temp + ": " + why);
     if (!::MoveFileExW(WidePath(temp).c_str(), WidePath(target).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+                       MOVEFILE_REPLACE_EXISTING | (out->WriteThrough() ? MOVEFILE_WRITE_THROUGH : 0))) {
         const DWORD code = ::GetLastError();
         out->Discard();
         throw ZipError(kReplaceFailed, "cannot put the new archive in place of " + target + ": " + Reason(code));
     }
     out->Keep();
+}
+
+void Win32FileSystem::MakeFolder(const std::string& path) {
+    const std::wstring wide = WidePath(path);
+    if (::CreateDirectoryW(wide.c_str(), nullptr))
+        return;
+    const DWORD code = ::GetLastError();
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    if (code == ERROR_ALREADY_EXISTS && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return;
+    throw ZipError(kWriteFailed, "cannot create the folder " + path + ": " + Reason(code));
 }
 
 std::string Win32FileSystem::Remove(const std::string& path) {

@@ -1,0 +1,669 @@
+#include "ziplib/unzip_engine.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdio>
+#include <new>
+#include <unordered_set>
+
+#include "ziplib/deflate_pipeline.h"
+#include "ziplib/zip_crypto.h"
+#include "ziplib/zip_result.h"
+
+namespace ost::zip {
+
+namespace {
+
+constexpr size_t kChunk = 64 * 1024;
+constexpr uint16_t kFlagStrongEncryption = 1u << 6;
+constexpr uint16_t kHostUnix = 3;
+constexpr uint32_t kUnixTypeMask = 0170000;
+constexpr uint32_t kUnixLink = 0120000;
+constexpr int kPasswordTries = 3;
+
+// Code page 437's upper half.
+constexpr const char* kCp437[128] = {
+    "Ç", "ü", "é", "â", "ä", "à", "å", "ç", "ê", "ë", "è", "ï", "î", "ì", "Ä", "Å", "É", "æ",      "Æ", "ô", "ö", "ò",
+    "û", "ù", "ÿ", "Ö", "Ü", "¢", "£", "¥", "₧", "ƒ", "á", "í", "ó", "ú", "ñ", "Ñ", "ª", "º",      "¿", "⌐", "¬", "½",
+    "¼", "¡", "«", "»", "░", "▒", "▓", "│", "┤", "╡", "╢", "╖", "╕", "╣", "║", "╗", "╝", "╜",      "╛", "┐", "└", "┴",
+    "┬", "├", "─", "┼", "╞", "╟", "╚", "╔", "╩", "╦", "╠", "═", "╬", "╧", "╨", "╤", "╥", "╙",      "╘", "╒", "╓", "╫",
+    "╪", "┘", "┌", "█", "▄", "▌", "▐", "▀", "α", "ß", "Γ", "π", "Σ", "σ", "µ", "τ", "Φ", "Θ",      "Ω", "δ", "∞", "φ",
+    "ε", "∩", "≡", "±", "≥", "≤", "⌠", "⌡", "÷", "≈", "°", "∙", "·", "√", "ⁿ", "²", "■", "\u00a0",
+};
+
+bool IsUtf8(std::string_view s) {
+    for (size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        const size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        if (n == 0 || i + n > s.size() || (n == 2 && c < 0xC2))
+            return false;
+        for (size_t k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) >> 6) != 2)
+                return false;
+        i += n;
+    }
+    return true;
+}
+
+std::string ToLower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+bool IsDeviceName(std::string_view part) {
+    // The device names count with any extension and with blanks before it.
+    std::string base = ToLower(part.substr(0, part.find('.')));
+    while (!base.empty() && base.back() == ' ')
+        base.pop_back();
+    if (base == "con" || base == "nul" || base == "aux" || base == "prn" || base == "conin$" || base == "conout$")
+        return true;
+    return base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) && base[3] >= '1' &&
+           base[3] <= '9';
+}
+
+LocalTime FromDos(const DosDateTime& d) {
+    LocalTime t;
+    t.year = 1980 + (d.date >> 9);
+    t.month = std::clamp((d.date >> 5) & 15, 1, 12);
+    t.day = std::clamp(d.date & 31, 1, 31);
+    t.hour = std::min(d.time >> 11, 23);
+    t.minute = std::min((d.time >> 5) & 63, 59);
+    t.second = std::min((d.time & 31) * 2, 59);
+    return t;
+}
+
+std::string MethodName(const EntryHeader& e) {
+    if (e.method == kMethodStored)
+        return "Stored";
+    if (e.method == kMethodDeflated) {
+        static const char* const kLevels = "NXFS";  // normal, maximum, fast, super fast
+        return std::string("Defl:") + kLevels[(e.flags >> 1) & 3];
+    }
+    return "Unk:" + std::to_string(e.method);
+}
+
+// A failure of one entry: its result and the line printed for it.
+struct EntryFailure {
+    int32_t code;
+    std::string message;
+};
+
+// Streams one entry's data: decrypts, inflates, stops at the declared size and checks the
+// CRC-32 and the exact size at the end.
+class EntryDecoder {
+  public:
+    EntryDecoder(ByteSource& source, const ArchiveEntry& entry) : source_(source), entry_(entry) {}
+    ~EntryDecoder() {
+        if (inflating_)
+            inflateEnd(&z_);
+    }
+    EntryDecoder(const EntryDecoder&) = delete;
+    EntryDecoder& operator=(const EntryDecoder&) = delete;
+
+    // Checks `password` against the encryption header; true when it fits (or the entry is plain).
+    bool TryPassword(const std::string& password) {
+        const EntryHeader& e = entry_.header;
+        if (e.compressedSize < TraditionalCipher::kHeaderSize)
+            throw EntryFailure{kUnzipBadArchive, "the encrypted data of " + e.name + " is too short"};
+        std::array<uint8_t, TraditionalCipher::kHeaderSize> header{};
+        source_.Seek(entry_.dataOffset);
+        ReadExactly(source_, header.data(), header.size(), "the archive");
+        TraditionalCipher cipher(password);
+        cipher.Decrypt(header.data(), header.size());
+        const uint8_t check = (e.flags & kFlagDataDescriptor) ? static_cast<uint8_t>(e.modified.time >> 8)
+                                                              : static_cast<uint8_t>(e.crc >> 24);
+        if (header.back() != check)
+            return false;
+        cipher_.emplace(cipher);
+        return true;
+    }
+
+    // Calls `sink` with the entry's data in chunks. Raises EntryFailure.
+    template <typename Sink>
+    void Run(Sink&& sink) {
+        const EntryHeader& e = entry_.header;
+        uint64_t offset = entry_.dataOffset, left = e.compressedSize;
+        if (cipher_) {
+            offset += TraditionalCipher::kHeaderSize;
+            left -= TraditionalCipher::kHeaderSize;
+        }
+        source_.Seek(offset);
+        std::vector<uint8_t> in(kChunk), out(kChunk);
+        uint32_t crc = 0;
+        uint64_t produced = 0;
+        auto deliver = [&](const uint8_t* data, size_t size) {
+            if (size > e.size - produced)
+                throw EntryFailure{kUnzipBadArchive, e.name + " inflates beyond its declared size of " +
+                                                         std::to_string(e.size) + " bytes; stopped"};
+            produced += size;
+            crc = Crc32(crc, data, size);
+            sink(data, size);
+        };
+        bool ended = e.method == kMethodStored;
+        if (e.method == kMethodDeflated) {
+            z_ = z_stream{};
+            if (inflateInit2(&z_, -MAX_WBITS) != Z_OK)
+                throw std::bad_alloc();
+            inflating_ = true;
+        }
+        while (left > 0 || (e.method == kMethodDeflated && !ended)) {
+            size_t n = 0;
+            if (left > 0) {
+                n = source_.Read(in.data(), static_cast<size_t>(std::min<uint64_t>(left, in.size())));
+                if (n == 0)
+                    throw EntryFailure{kUnzipBadArchive, "the data of " + e.name + " is truncated"};
+                left -= n;
+                if (cipher_)
+                    cipher_->Decrypt(in.data(), n);
+            }
+            if (e.method == kMethodStored) {
+                deliver(in.data(), n);
+                continue;
+            }
+            if (ended) {
+                if (n > 0)
+                    throw EntryFailure{kUnzipBadArchive, "the compressed data of " + e.name + " ends before its size"};
+                continue;
+            }
+            z_.next_in = in.data();
+            z_.avail_in = static_cast<uInt>(n);
+            do {
+                z_.next_out = out.data();
+                z_.avail_out = static_cast<uInt>(out.size());
+                const int rc = inflate(&z_, Z_NO_FLUSH);
+                if (rc == Z_MEM_ERROR)
+                    throw std::bad_alloc();
+                if (rc != Z_OK && rc != Z_STREAM_END && !(rc == Z_BUF_ERROR && n == 0 && left == 0))
+                    throw EntryFailure{kUnzipBadArchive, "the compressed data of " + e.name + " is damaged"};
+                deliver(out.data(), out.size() - z_.avail_out);
+                if (rc == Z_STREAM_END) {
+                    ended = true;
+                    if (z_.avail_in != 0 || left != 0)
+                        throw EntryFailure{kUnzipBadArchive,
+                                           "the compressed data of " + e.name + " ends before its size"};
+                    break;
+                }
+                if (n == 0 && left == 0 && z_.avail_out != 0)
+                    throw EntryFailure{kUnzipBadArchive, "the compressed data of " + e.name + " is truncated"};
+            } while (z_.avail_in > 0 || z_.avail_out == 0);
+        }
+        if (produced != e.size)
+            throw EntryFailure{kUnzipBadArchive, e.name + " is shorter than its declared size"};
+        if (crc != e.crc) {
+            if (cipher_)
+                throw EntryFailure{kUnzipBadPassword, "bad CRC-32 for " + e.name + " (incorrect password?)"};
+            throw EntryFailure{kUnzipBadArchive, "bad CRC-32 for " + e.name};
+        }
+    }
+
+  private:
+    ByteSource& source_;
+    const ArchiveEntry& entry_;
+    std::optional<TraditionalCipher> cipher_;
+    z_stream z_{};
+    bool inflating_ = false;
+};
+
+// Lone LF (and a LF that begins a chunk without a CR before it) become CR LF.
+class CrLfWriter {
+  public:
+    template <typename Sink>
+    void Write(const uint8_t* data, size_t size, Sink&& sink) {
+        buffer_.clear();
+        for (size_t i = 0; i < size; ++i) {
+            if (data[i] == '\n' && !lastCr_)
+                buffer_.push_back('\r');
+            buffer_.push_back(data[i]);
+            lastCr_ = data[i] == '\r';
+        }
+        sink(buffer_.data(), buffer_.size());
+    }
+
+  private:
+    std::vector<uint8_t> buffer_;
+    bool lastCr_ = false;
+};
+
+class UnzipRun {
+  public:
+    UnzipRun(ByteSource& source,
+             const std::string& archiveName,
+             IFileSystem& fs,
+             const UnzipOptions& options,
+             const UnzipCallbacks& callbacks)
+        : source_(source), archiveName_(archiveName), fs_(fs), o_(options), cb_(callbacks) {}
+
+    int32_t Run(UnzipTotals* totals);
+
+  private:
+    void Print(const std::string& text, int level = 0) {
+        if (cb_.print && level >= o_.quiet)
+            cb_.print(text);
+    }
+    void Problem(int32_t code, const std::string& message) {
+        Print(message + "\n", 2);
+        if (result_ == kUnzipOk || result_ == kUnzipWarning)
+            result_ = code;
+    }
+    void Warn(const std::string& message) {
+        Print(message + "\n", 2);
+        if (result_ == kUnzipOk)
+            result_ = kUnzipWarning;
+    }
+    bool Selected(const std::string& name) const {
+        auto any = [&](const std::vector<std::string>& patterns) {
+            return std::any_of(patterns.begin(), patterns.end(),
+                               [&](const std::string& p) { return MatchesPattern(p, name, o_.caseSensitive); });
+        };
+        return (o_.include.empty() || any(o_.include)) && !any(o_.exclude);
+    }
+    void List(const std::vector<const ArchiveEntry*>& entries, const std::vector<std::string>& names);
+    void Test(const ArchiveEntry& entry, const std::string& name);
+    void Extract(const ArchiveEntry& entry, const std::string& name);
+    void Decode(EntryDecoder& decoder, const ArchiveEntry& entry, const std::string& name);
+    std::string Join(const std::string& folder, const std::string& part) const {
+        if (folder.empty())
+            return part;
+        return folder.back() == '/' || folder.back() == '\\' ? folder + part : folder + "/" + part;
+    }
+    // Creates the folders of `parts` under the extraction folder, refusing links; returns the path.
+    std::string MakeFolders(const std::vector<std::string>& parts, size_t count);
+    void Describe(const ArchiveEntry& entry, const std::string& name) {
+        if (!cb_.message)
+            return;
+        const EntryHeader& e = entry.header;
+        cb_.message(UnzipEntryInfo{name, e.size, e.compressedSize, e.modified, MethodName(e), e.crc,
+                                   (e.flags & kFlagEncrypted) != 0});
+    }
+    void CountEntry(const ArchiveEntry& entry) {
+        ++totals_.entries;
+        totals_.size += entry.header.size;
+        totals_.compressedSize += entry.header.compressedSize;
+    }
+
+    ByteSource& source_;
+    const std::string& archiveName_;
+    IFileSystem& fs_;
+    const UnzipOptions& o_;
+    const UnzipCallbacks& cb_;
+    int32_t result_ = kUnzipOk;
+    UnzipTotals totals_;
+    std::optional<std::string> password_;  // the last password that fitted
+    bool passwordDeclined_ = false;
+    bool keepAll_ = false;                     // the replace callback answered "none"
+    std::unordered_set<std::string> targets_;  // files written in this run (folded when foldCase)
+};
+
+int32_t UnzipRun::Run(UnzipTotals* totals) {
+    ArchiveDirectory directory;
+    try {
+        directory = ReadArchiveDirectory(source_, archiveName_);
+    } catch (const ZipError& e) {
+        Problem(e.Code() == kBadArchive ? kUnzipBadArchive : kUnzipNoArchive, std::string(e.what()));
+        return result_;
+    }
+    totals_.commentLength = directory.comment.size();
+    if (o_.showComment && !directory.comment.empty()) {
+        // A comment is UTF-8 when it reads as UTF-8, and code page 437 otherwise.
+        EntryHeader asText;
+        asText.name.assign(directory.comment.begin(), directory.comment.end());
+        if (cb_.print)
+            cb_.print((IsUtf8(asText.name) ? asText.name : DecodeEntryName(asText)) + "\n");
+    }
+    std::vector<const ArchiveEntry*> selected;
+    std::vector<std::string> names;
+    for (const ArchiveEntry& entry : directory.entries) {
+        std::string name = DecodeEntryName(entry.header);
+        if (Selected(name)) {
+            selected.push_back(&entry);
+            names.push_back(std::move(name));
+        }
+    }
+    if (selected.empty() && !(o_.include.empty() && directory.entries.empty()))
+        Warn("caution: no entry of " + archiveName_ + " matches the names given");
+    if (o_.action == UnzipOptions::Action::kList) {
+        List(selected, names);
+    } else {
+        if (!o_.toOutput)
+            Print("Archive:  " + archiveName_ + "\n", 1);
+        for (size_t i = 0; i < selected.size(); ++i) {
+            const ArchiveEntry& entry = *selected[i];
+            if (cb_.service && !cb_.service(names[i], entry.header.size)) {
+                Problem(kUnzipCancelled, "the run was stopped before " + names[i]);
+                break;
+            }
+            Describe(entry, names[i]);
+            try {
+                if (o_.action == UnzipOptions::Action::kTest)
+                    Test(entry, names[i]);
+                else
+                    Extract(entry, names[i]);
+            } catch (const EntryFailure& f) {
+                Problem(f.code, f.message);
+            } catch (const ZipError& e) {
+                const int32_t code = e.Code() == kReadFailed ? kUnzipBadArchive : kUnzipDiskFailure;
+                Problem(code, std::string(e.what()));
+            }
+        }
+        if (o_.action == UnzipOptions::Action::kTest) {
+            if (result_ == kUnzipOk)
+                Print("No errors detected in compressed data of " + archiveName_ + ".\n", 2);
+            else
+                Print("At least one problem was found in " + archiveName_ + ".\n", 2);
+        } else if (!o_.toOutput) {
+            Print(std::to_string(totals_.entries) + (totals_.entries == 1 ? " entry" : " entries") +
+                      " extracted from " + archiveName_ + "\n",
+                  1);
+        }
+    }
+    if (totals)
+        *totals = totals_;
+    return result_;
+}
+
+void UnzipRun::List(const std::vector<const ArchiveEntry*>& entries, const std::vector<std::string>& names) {
+    char line[512];
+    std::string text = "Archive:  " + archiveName_ + "\n";
+    text += o_.verbose ? " Length   Method    Size  Cmpr    Date    Time   CRC-32   Name\n"
+                         "--------  ------  ------- ---- ---------- ----- --------  ----\n"
+                       : "  Length      Date    Time    Name\n"
+                         "---------  ---------- -----   ----\n";
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const EntryHeader& e = entries[i]->header;
+        Describe(*entries[i], names[i]);
+        CountEntry(*entries[i]);
+        const LocalTime t = FromDos(e.modified);
+        if (o_.verbose) {
+            const int ratio =
+                e.size == 0 ? 0 : static_cast<int>(100 - std::min<uint64_t>(100 * e.compressedSize / e.size, 100));
+            std::snprintf(line, sizeof(line), "%8llu  %-6s %8llu %3d%% %04d-%02d-%02d %02d:%02d %08x  ",
+                          static_cast<unsigned long long>(e.size), MethodName(e).c_str(),
+                          static_cast<unsigned long long>(e.compressedSize), ratio, t.year, t.month, t.day, t.hour,
+                          t.minute, e.crc);
+        } else {
+            std::snprintf(line, sizeof(line), "%9llu  %04d-%02d-%02d %02d:%02d   ",
+                          static_cast<unsigned long long>(e.size), t.year, t.month, t.day, t.hour, t.minute);
+        }
+        text += line + names[i] + "\n";
+        if (text.size() > 16 * 1024) {
+            if (cb_.print)
+                cb_.print(text);
+            text.clear();
+        }
+    }
+    std::snprintf(line, sizeof(line), "---------                     -------\n%9llu                     %llu file%s\n",
+                  static_cast<unsigned long long>(totals_.size), static_cast<unsigned long long>(totals_.entries),
+                  totals_.entries == 1 ? "" : "s");
+    text += line;
+    if (cb_.print)
+        cb_.print(text);
+}
+
+void UnzipRun::Decode(EntryDecoder& decoder, const ArchiveEntry& entry, const std::string& name) {
+    const EntryHeader& e = entry.header;
+    if (e.flags & kFlagStrongEncryption)
+        throw EntryFailure{kUnzipUnsupported, "skipping: " + name + "  (strong encryption is not supported)"};
+    if (e.method != kMethodStored && e.method != kMethodDeflated)
+        throw EntryFailure{kUnzipUnsupported, "skipping: " + name + "  (compression method " +
+                                                  std::to_string(e.method) + " is not supported)"};
+    // A stored entry's data is its content, after the encryption header when there is one.
+    const uint64_t header = (e.flags & kFlagEncrypted) ? TraditionalCipher::kHeaderSize : 0;
+    if (e.method == kMethodStored && (e.compressedSize < header || e.compressedSize - header != e.size))
+        throw EntryFailure{kUnzipBadArchive, "the sizes of the stored entry " + name + " disagree"};
+    if (e.size > o_.ratioFloor && e.size / o_.maxRatio > e.compressedSize)
+        throw EntryFailure{kUnzipBadArchive, name + " would inflate more than " + std::to_string(o_.maxRatio) +
+                                                 " times its compressed size (a zip bomb?); skipped"};
+    if (!(e.flags & kFlagEncrypted))
+        return;
+    if (password_ && decoder.TryPassword(*password_))
+        return;
+    for (int attempt = 0; attempt < kPasswordTries && !passwordDeclined_ && cb_.password; ++attempt) {
+        std::optional<std::string> given = cb_.password(name);
+        if (!given || given->empty()) {
+            passwordDeclined_ = true;
+            break;
+        }
+        if (decoder.TryPassword(*given)) {
+            password_ = std::move(given);
+            return;
+        }
+    }
+    throw EntryFailure{kUnzipBadPassword, "skipping: " + name + "  " +
+                                              (passwordDeclined_ ? "(no password given)" : "(incorrect password)")};
+}
+
+void UnzipRun::Test(const ArchiveEntry& entry, const std::string& name) {
+    if (name.back() == '/' && entry.header.size == 0) {
+        CountEntry(entry);
+        return;
+    }
+    EntryDecoder decoder(source_, entry);
+    Decode(decoder, entry, name);
+    decoder.Run([](const uint8_t*, size_t) {});
+    CountEntry(entry);
+    Print("    testing: " + name + "   OK\n", 0);
+}
+
+std::string UnzipRun::MakeFolders(const std::vector<std::string>& parts, size_t count) {
+    std::string path = o_.extractFolder;
+    if (!path.empty() && !fs_.Stat(path))
+        fs_.MakeFolder(path);
+    for (size_t i = 0; i < count; ++i) {
+        path = Join(path, parts[i]);
+        const std::optional<FileInfo> info = fs_.Stat(path);
+        if (info && info->isLink)
+            throw EntryFailure{kUnzipUnsafeEntry, "refusing to pass through the link " + path};
+        if (info && !info->isFolder)
+            throw EntryFailure{kUnzipDiskFailure, "cannot create the folder " + path + ": a file has its name"};
+        if (!info)
+            fs_.MakeFolder(path);
+    }
+    return path;
+}
+
+void UnzipRun::Extract(const ArchiveEntry& entry, const std::string& name) {
+    const EntryHeader& e = entry.header;
+    const uint16_t host = e.versionMadeBy >> 8;
+    if (host == kHostUnix && ((e.externalAttributes >> 16) & kUnixTypeMask) == kUnixLink)
+        throw EntryFailure{kUnzipUnsafeEntry, "skipping: " + name + "  (symbolic links are not created)"};
+    SafeName safe = CheckEntryName(name);
+    if (!safe.refusal.empty())
+        throw EntryFailure{kUnzipUnsafeEntry, "skipping: " + name + "  (" + safe.refusal + ")"};
+    const bool folder = name.back() == '/' || name.back() == '\\';
+    if (folder && e.size != 0)
+        throw EntryFailure{kUnzipBadArchive, "the folder entry " + name + " holds data"};
+    if (o_.spacesToUnderscores)
+        for (std::string& part : safe.parts)
+            std::replace(part.begin(), part.end(), ' ', '_');
+
+    if (o_.toOutput) {
+        if (folder)
+            return;
+        EntryDecoder decoder(source_, entry);
+        Decode(decoder, entry, name);
+        CrLfWriter crlf;
+        bool text = false, decided = !o_.crlf;
+        decoder.Run([&](const uint8_t* data, size_t size) {
+            if (!decided) {
+                text = (e.internalAttributes & 1) || std::find(data, data + size, 0) == data + size;
+                decided = true;
+            }
+            if (!cb_.output)
+                return;
+            if (text)
+                crlf.Write(data, size, cb_.output);
+            else
+                cb_.output(data, size);
+        });
+        CountEntry(entry);
+        return;
+    }
+    if (folder) {
+        if (o_.keepFolders)
+            MakeFolders(safe.parts, safe.parts.size());
+        CountEntry(entry);
+        return;
+    }
+    if (!o_.keepFolders)
+        safe.parts.erase(safe.parts.begin(), safe.parts.end() - 1);
+    const std::string parent = MakeFolders(safe.parts, safe.parts.size() - 1);
+    const std::string target = Join(parent, safe.parts.back());
+    std::string key = target;
+    if (o_.foldCase)
+        key = ToLower(key);
+    if (!targets_.insert(key).second)
+        throw EntryFailure{kUnzipBadArchive,
+                           "skipping: " + name + "  (another entry of this run has the same file name)"};
+
+    const std::optional<FileInfo> existing = fs_.Stat(target);
+    if (existing && existing->isLink)
+        throw EntryFailure{kUnzipUnsafeEntry, "skipping: " + name + "  (" + target + " is a link)"};
+    if (existing && existing->isFolder)
+        throw EntryFailure{kUnzipDiskFailure, "skipping: " + name + "  (" + target + " is a folder)"};
+    if (!existing && o_.freshen)
+        return;  // freshening creates no new files
+    if (existing) {
+        if ((o_.update || o_.freshen) && ToDosTime(existing->modified).Key() >= e.modified.Key())
+            return;  // the existing file is as new as the entry
+        // Update and freshen replace an older file without asking, unless asking was chosen.
+        bool replace = o_.overwrite == UnzipOptions::Overwrite::kAlways || o_.update || o_.freshen;
+        if (o_.overwrite == UnzipOptions::Overwrite::kAsk) {
+            const int32_t answer = keepAll_ || !cb_.replace ? kUnzipReplaceNo : cb_.replace(target);
+            keepAll_ = keepAll_ || answer == kUnzipReplaceNone;
+            replace = answer == kUnzipReplaceYes;
+        }
+        if (!replace) {
+            Warn("skipping: " + name + "  (" + target + " exists and is kept)");
+            return;
+        }
+    }
+
+    EntryDecoder decoder(source_, entry);
+    Decode(decoder, entry, name);
+    std::unique_ptr<OutputFile> out = fs_.CreateBeside(target);
+    out->SetWriteThrough(false);  // as every unzip program; the rename still comes after the check
+    CrLfWriter crlf;
+    bool text = false, decided = !o_.crlf;
+    uint64_t written = 0;
+    auto write = [&](const uint8_t* data, size_t size) {
+        out->Write(data, size);
+        written += size;
+    };
+    decoder.Run([&](const uint8_t* data, size_t size) {
+        if (!decided) {
+            text = (e.internalAttributes & 1) || std::find(data, data + size, 0) == data + size;
+            decided = true;
+        }
+        if (text)
+            crlf.Write(data, size, write);
+        else
+            write(data, size);
+    });
+    out->Truncate();
+    out->SetModified(FromDos(e.modified));
+    fs_.Replace(std::move(out), target);
+    CountEntry(entry);
+    Print(std::string(e.method == kMethodStored ? " extracting: " : "  inflating: ") + target + "\n", 0);
+}
+
+}  // namespace
+
+SafeName CheckEntryName(std::string_view name) {
+    SafeName result;
+    auto refuse = [&](const std::string& why) {
+        result.parts.clear();
+        result.refusal = why;
+        return result;
+    };
+    if (name.empty())
+        return refuse("an empty name");
+    if (name[0] == '/' || name[0] == '\\')
+        return refuse("an absolute path");
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F)
+            return refuse("a control character in the name");
+        if (c == ':')
+            return refuse("a drive letter or stream name (':')");
+        if (c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*')
+            return refuse("a character Windows forbids in names");
+    }
+    size_t start = 0;
+    while (start <= name.size()) {
+        size_t end = name.find_first_of("/\\", start);
+        if (end == std::string_view::npos)
+            end = name.size();
+        const std::string_view part = name.substr(start, end - start);
+        start = end + 1;
+        if (part.empty() || part == ".")
+            continue;
+        if (part == "..")
+            return refuse("a \"..\" part leaves the extraction folder");
+        if (part.back() == '.' || part.back() == ' ')
+            return refuse("a name part ending in a dot or a blank");
+        if (IsDeviceName(part))
+            return refuse("a device name");
+        result.parts.emplace_back(part);
+    }
+    if (result.parts.empty())
+        return refuse("no file name left");
+    return result;
+}
+
+std::string DecodeEntryName(const EntryHeader& e) {
+    if (e.flags & kFlagUtf8)
+        return e.name;
+    // The Unicode Path field counts only when it was made for this very name.
+    const std::vector<uint8_t>& extra = e.centralExtra;
+    for (size_t p = 0; p + 4 <= extra.size();) {
+        const uint16_t id = GetU16(&extra[p]);
+        const size_t length = GetU16(&extra[p + 2]);
+        if (p + 4 + length > extra.size())
+            break;
+        if (id == kExtraUnicodePath && length >= 5 && extra[p + 4] == 1 &&
+            GetU32(&extra[p + 5]) == Crc32(0, reinterpret_cast<const uint8_t*>(e.name.data()), e.name.size())) {
+            std::string utf8(extra.begin() + static_cast<ptrdiff_t>(p + 9),
+                             extra.begin() + static_cast<ptrdiff_t>(p + 4 + length));
+            if (!utf8.empty() && IsUtf8(utf8) && utf8.find('\0') == std::string::npos)
+                return utf8;
+        }
+        p += 4 + length;
+    }
+    if ((e.versionMadeBy >> 8) == kHostUnix && IsUtf8(e.name))
+        return e.name;
+    std::string out;
+    for (const char c : e.name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x80)
+            out += c;
+        else
+            out += kCp437[u - 0x80];
+    }
+    return out;
+}
+
+int32_t RunUnzip(ByteSource& archive,
+                 const std::string& archiveName,
+                 IFileSystem& fs,
+                 const UnzipOptions& options,
+                 const UnzipCallbacks& callbacks,
+                 UnzipTotals* totals) {
+    try {
+        return UnzipRun(archive, archiveName, fs, options, callbacks).Run(totals);
+    } catch (const std::bad_alloc&) {
+        if (callbacks.print)
+            callbacks.print("unzip error: out of memory\n");
+        return kUnzipInternal;
+    } catch (const std::exception& e) {
+        if (callbacks.print)
+            callbacks.print(std::string("unzip error: ") + e.what() + "\n");
+        return kUnzipInternal;
+    }
+}
+
+}  // namespace ost::zip

@@ -1,0 +1,109 @@
+// The unzip engine: lists, tests and extracts the entries of an archive that nobody vouches for.
+// It reads through ReadArchiveDirectory (every length checked, overlapping entries refused) and
+// streams each entry through inflate with a fixed amount of memory. An extracted file is written
+// under a temporary name beside its target and put in place only when its size and CRC-32 are
+// right, so a failed entry leaves nothing under its name. Nothing is written outside the
+// extraction folder and no link is created or followed below it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ziplib/archive_reader.h"
+#include "ziplib/file_system.h"
+#include "ziplib/streams.h"
+#include "ziplib/unzip32.h"
+
+namespace ost::zip {
+
+struct UnzipOptions {
+    enum class Action { kExtract, kList, kTest };
+    enum class Overwrite { kAlways, kNever, kAsk };
+
+    Action action = Action::kExtract;
+    std::string extractFolder;  // UTF-8; empty for the current folder
+    bool toOutput = false;      // extracted data goes to UnzipCallbacks::output instead of files
+    bool keepFolders = true;    // recreate the entries' folders; off, every file goes to the top
+    Overwrite overwrite = Overwrite::kNever;
+    bool update = false;   // extract only when no file exists or the existing one is older
+    bool freshen = false;  // extract only over an existing, older file
+    bool spacesToUnderscores = false;
+    bool crlf = false;  // text entries get CR LF line ends
+    bool showComment = false;
+    // 0: a line for every entry handled and a closing summary; 1: the summary and problems;
+    // 2: problems only. What the run was asked for (a listing, the test summary, the archive
+    // comment) is printed at every level.
+    int quiet = 0;
+    bool verbose = false;
+    bool caseSensitive = true;                  // for the include and exclude names
+    std::vector<std::string> include, exclude;  // UTF-8 patterns with * and ?; empty include: all
+    // Names that differ only in letter case name the same file (Windows); a second entry with such
+    // a name is refused.
+    bool foldCase = false;
+    // An entry larger than ratioFloor bytes whose size is more than maxRatio times its compressed
+    // size is refused as a probable bomb, before anything is written.
+    uint64_t ratioFloor = 16u << 20;
+    uint64_t maxRatio = 200;
+};
+
+// One entry as UnzipMessage describes it.
+struct UnzipEntryInfo {
+    std::string name;  // UTF-8, as stored ('/' separators)
+    uint64_t size = 0;
+    uint64_t compressedSize = 0;
+    DosDateTime modified;
+    std::string method;  // "Stored", "Defl:N", or "Unk:N" for a method this library lacks
+    uint32_t crc = 0;
+    bool encrypted = false;
+};
+
+struct UnzipCallbacks {
+    std::function<void(std::string_view utf8)> print;
+    std::function<void(const UnzipEntryInfo&)> message;
+    // The raw bytes of an entry extracted to the output (UnzipOptions::toOutput).
+    std::function<void(const uint8_t* data, size_t size)> output;
+    // Asked before an existing file is replaced when overwrite is kAsk; `path` is UTF-8.
+    std::function<int32_t(const std::string& path)> replace;  // kUnzipReplaceNo / Yes / None
+    // The password for an encrypted entry, as the bytes the cipher takes; nothing when none is given.
+    std::function<std::optional<std::string>(const std::string& entryName)> password;
+    // Before each entry; false stops the run.
+    std::function<bool(const std::string& name, uint64_t size)> service;
+};
+
+struct UnzipTotals {
+    uint64_t entries = 0;
+    uint64_t size = 0;
+    uint64_t compressedSize = 0;
+    size_t commentLength = 0;
+};
+
+// Runs once over the archive in `archive` (called `archiveName` in messages) and returns one of
+// the kUnzip* results of unzip32.h. Never raises: every failure is printed and counted.
+int32_t RunUnzip(ByteSource& archive,
+                 const std::string& archiveName,
+                 IFileSystem& fs,
+                 const UnzipOptions& options,
+                 const UnzipCallbacks& callbacks,
+                 UnzipTotals* totals = nullptr);
+
+// The path parts under the extraction folder that an entry's name gives, or the reason the name
+// is refused: '\' separates too; a leading separator, a drive letter, "..", control characters,
+// ':' (alternate streams), characters Windows forbids, a part ending in a dot or a blank, and
+// device names (CON, NUL, AUX, PRN, COM1-9, LPT1-9, with or without an extension) are refused.
+// Empty and "." parts are dropped; a name with no part left is refused.
+struct SafeName {
+    std::vector<std::string> parts;
+    std::string refusal;  // empty when the name is safe
+};
+SafeName CheckEntryName(std::string_view name);
+
+// An entry's name in UTF-8: as stored when the UTF-8 flag is set, from a matching Info-ZIP
+// Unicode Path field, as stored when a Unix writer left valid UTF-8, and otherwise read as code
+// page 437, which DOS and Windows writers use.
+std::string DecodeEntryName(const EntryHeader& entry);
+
+}  // namespace ost::zip
