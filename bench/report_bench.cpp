@@ -9,63 +9,14 @@
 #include <string>
 
 #include "app/report_writer.h"
+#include "bench_win32.h"
 #include "platform/error.h"
 #include "platform/win32/filesystem_win32.h"
 #include "platform/win32/locale_win32.h"
 #include "platform/win32/text.h"
 
-namespace {
-
 using namespace ost;
-
-class CountingOperations : public IOperations {
-  public:
-    int failures = 0;
-    void Run(const std::function<void()>& operation) override {
-        try {
-            operation();
-        } catch (const AppError&) {
-            ++failures;
-        }
-    }
-    bool Test(const std::function<bool()>& test) override {
-        try {
-            return test();
-        } catch (const AppError&) {
-            ++failures;
-            return true;
-        }
-    }
-};
-
-uint64_t BareWalk(const std::wstring& longPath) {
-    uint64_t entries = 0;
-    WIN32_FIND_DATAW data;
-    HANDLE h = ::FindFirstFileExW((longPath + L"\\*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
-                                  FIND_FIRST_EX_LARGE_FETCH);
-    if (h == INVALID_HANDLE_VALUE)
-        return 0;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        ++entries;
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-            !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-            entries += BareWalk(longPath + L"\\" + name);
-    } while (::FindNextFileW(h, &data));
-    ::FindClose(h);
-    return entries;
-}
-
-double Seconds() {
-    LARGE_INTEGER now, frequency;
-    ::QueryPerformanceCounter(&now);
-    ::QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-}  // namespace
+using namespace ost::bench;
 
 int main(int argc, char** argv) {
     const std::string output = argc > 1 ? argv[1] : "C:\\ost-report-bench.txt";

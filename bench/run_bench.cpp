@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/report_writer.h"
+#include "bench_win32.h"
 #include "archive/xw_un_zip_module.h"
 #include "archive/xw_zip_files.h"
 #include "inspect/drive_listing.h"
@@ -30,6 +31,7 @@
 namespace {
 
 using namespace ost;
+using namespace ost::bench;
 
 // No window here: boxes go to standard output, yields do nothing.
 class ConsoleUi : public IUi {
@@ -50,51 +52,6 @@ class NullListBox : public IListBox {
     void Clear() override {}
     void AddItem(const std::string&) override {}
 };
-
-class CountingOperations : public IOperations {
-  public:
-    int failures = 0;
-    void Run(const std::function<void()>& operation) override {
-        try {
-            operation();
-        } catch (const AppError& e) {
-            ++failures;
-            std::printf("failed: %d %s\n", e.Number(), e.what());
-        }
-    }
-    bool Test(const std::function<bool()>& test) override {
-        bool passed = true;
-        Run([&] { passed = test(); });
-        return passed;
-    }
-};
-
-uint64_t BareWalk(const std::wstring& longPath) {
-    uint64_t entries = 0;
-    WIN32_FIND_DATAW data;
-    HANDLE h = ::FindFirstFileExW((longPath + L"\\*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
-                                  FIND_FIRST_EX_LARGE_FETCH);
-    if (h == INVALID_HANDLE_VALUE)
-        return 0;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        ++entries;
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-            !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-            entries += BareWalk(longPath + L"\\" + name);
-    } while (::FindNextFileW(h, &data));
-    ::FindClose(h);
-    return entries;
-}
-
-double Seconds() {
-    LARGE_INTEGER now, frequency;
-    ::QueryPerformanceCounter(&now);
-    ::QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 }  // namespace
 
@@ -129,7 +86,7 @@ int main(int argc, char** argv) {
     double bare = 1e9;
     double reportPhase = 1e9;
     uint64_t entries = 0;
-    CountingOperations ops;
+    CountingOperations ops(true);
     for (int round = 0; round < 3; ++round) {
         double t = Seconds();
         entries = 0;

@@ -13,45 +13,12 @@
 #include <cstdio>
 #include <string>
 
+#include "bench_win32.h"
 #include "platform/win32/filesystem_win32.h"
 #include "platform/win32/locale_win32.h"
 
-namespace {
-
 using namespace ost;
-
-struct WalkCount {
-    uint64_t directories = 0, files = 0, bytes = 0;
-};
-
-void BareWalk(const std::wstring& longPath, WalkCount& count) {
-    WIN32_FIND_DATAW data;
-    HANDLE h = ::FindFirstFileExW((longPath + L"\\*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
-                                  FIND_FIRST_EX_LARGE_FETCH);
-    if (h == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        if (data.cFileName[0] == L'.' && (data.cFileName[1] == 0 || (data.cFileName[1] == L'.' && !data.cFileName[2])))
-            continue;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            ++count.directories;
-            BareWalk(longPath + L"\\" + data.cFileName, count);
-        } else {
-            ++count.files;
-            count.bytes += (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-        }
-    } while (::FindNextFileW(h, &data));
-    ::FindClose(h);
-}
-
-double Seconds() {
-    LARGE_INTEGER now, frequency;
-    ::QueryPerformanceCounter(&now);
-    ::QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-}  // namespace
+using namespace ost::bench;
 
 int main(int argc, char** argv) {
     if (argc < 2) {
