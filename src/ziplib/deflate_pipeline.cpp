@@ -153,7 +153,20 @@ void ParallelDeflater::WorkerLoop() {
 
 std::unique_ptr<ParallelDeflater::Job> ParallelDeflater::ReadBlock(ByteSource& source,
                                                                    const std::vector<uint8_t>* previous) {
-    auto job = std::make_unique<Job>();
+    std::unique_ptr<Job> job;
+    if (spare_.empty()) {
+        job = std::make_unique<Job>();
+    } else {
+        job = std::move(spare_.back());
+        spare_.pop_back();
+        job->input.clear();
+        job->dictionary = 0;
+        job->last = false;
+        job->crc = 0;
+        job->done = false;
+        job->error = kOk;
+        job->errorText.clear();
+    }
     if (previous) {
         job->dictionary = std::min(previous->size(), kDictionarySize);
         job->input.assign(previous->end() - static_cast<ptrdiff_t>(job->dictionary), previous->end());
@@ -212,6 +225,7 @@ DeflateResult ParallelDeflater::Deflate(ByteSource& source, const Output& output
                     return;
             }
             take(*inflight.front());
+            spare_.push_back(std::move(inflight.front()));
             inflight.pop_front();
             if (wait)
                 return;

@@ -70,6 +70,9 @@ class ParallelDeflater {
     bool stopping_ = false;
     std::vector<std::thread> workers_;
     std::unique_ptr<DeflateStream> inlineStream_;  // small inputs are deflated on the calling thread
+    // Blocks already written, kept with their buffers for the next ones: a fresh megabyte for every
+    // block costs page faults and unmapping (under Wine on every block, as its heap maps each one).
+    std::vector<std::unique_ptr<Job>> spare_;
 };
 
 }  // namespace ost::zip
