@@ -275,40 +275,13 @@ int RunProgram(const std::wstring& commandLine, DWORD timeoutMs) {
     return static_cast<int>(code);
 }
 
-Image CaptureScreen() {
-    Image image;
-    image.width = ::GetSystemMetrics(SM_CXSCREEN);
-    image.height = ::GetSystemMetrics(SM_CYSCREEN);
-    BITMAPINFO bmi{};
-    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
-    bmi.bmiHeader.biWidth = image.width;
-    bmi.bmiHeader.biHeight = -image.height;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HDC screen = ::GetDC(nullptr);
-    HDC memory = ::CreateCompatibleDC(screen);
-    HBITMAP bitmap = ::CreateDIBSection(screen, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = ::SelectObject(memory, bitmap);
-    ::BitBlt(memory, 0, 0, image.width, image.height, screen, 0, 0, SRCCOPY);
-    ::GdiFlush();
-    image.pixels.assign(static_cast<const uint32_t*>(bits),
-                        static_cast<const uint32_t*>(bits) + static_cast<size_t>(image.width) * image.height);
-    ::SelectObject(memory, old);
-    ::DeleteObject(bitmap);
-    ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
-    return image;
-}
+namespace {
 
-Image CaptureClient(HWND hwnd) {
-    RECT client{};
-    ::GetClientRect(hwnd, &client);
-    POINT origin{0, 0};
-    ::ClientToScreen(hwnd, &origin);
+// What the screen shows in the rectangle of `width` by `height` pixels from (`left`, `top`).
+Image CaptureRect(int left, int top, int width, int height) {
     Image image;
-    image.width = client.right;
-    image.height = client.bottom;
+    image.width = width;
+    image.height = height;
     if (!image)
         return image;
     BITMAPINFO bmi{};
@@ -322,7 +295,7 @@ Image CaptureClient(HWND hwnd) {
     HDC memory = ::CreateCompatibleDC(screen);
     HBITMAP bitmap = ::CreateDIBSection(screen, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = ::SelectObject(memory, bitmap);
-    ::BitBlt(memory, 0, 0, image.width, image.height, screen, origin.x, origin.y, SRCCOPY);
+    ::BitBlt(memory, 0, 0, image.width, image.height, screen, left, top, SRCCOPY);
     ::GdiFlush();
     image.pixels.assign(static_cast<const uint32_t*>(bits),
                         static_cast<const uint32_t*>(bits) + static_cast<size_t>(image.width) * image.height);
@@ -331,6 +304,20 @@ Image CaptureClient(HWND hwnd) {
     ::DeleteDC(memory);
     ::ReleaseDC(nullptr, screen);
     return image;
+}
+
+}  // namespace
+
+Image CaptureScreen() {
+    return CaptureRect(0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN));
+}
+
+Image CaptureClient(HWND hwnd) {
+    RECT client{};
+    ::GetClientRect(hwnd, &client);
+    POINT origin{0, 0};
+    ::ClientToScreen(hwnd, &origin);
+    return CaptureRect(origin.x, origin.y, client.right, client.bottom);
 }
 
 Image DecodeFile(const std::wstring& path) {
