@@ -144,6 +144,7 @@ int32_t Zip32Library::Archive(int32_t count, const char* zipFileName, const ZIPN
             return kBadOptions;
         }
         options.threads = threads_;
+        options.upperCase = codec_.UpperCase();
         std::vector<std::string> list;
         for (int32_t i = 0; i < count; ++i)
             if (names->name[i])

@@ -22,6 +22,9 @@ class ITextCodec {
     virtual std::string ToUtf8(std::string_view ansi) = 0;
     // A character the 8-bit code page cannot hold becomes '?'.
     virtual std::string FromUtf8(std::string_view utf8) = 0;
+    // A UTF-8 name in upper case as the file system compares names; nothing when only ASCII
+    // letters are compared without case.
+    virtual NameUpperCase UpperCase() { return {}; }
 };
 
 // Callers that speak UTF-8 already (the native command line and tests).

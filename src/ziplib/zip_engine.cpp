@@ -92,7 +92,6 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return IsSeparator(folder.back()) ? folder + name : folder + "/" + name;
 }
 
-
 bool HasWildcard(std::string_view s) {
     return s.find_first_of("*?") != std::string_view::npos;
 }
@@ -260,7 +259,7 @@ void ZipJob::AddPath(const std::string& path, const FileInfo& info, bool named) 
             Print("  skipping hidden or system file: " + path);
         return;
     }
-    std::string stored = StoredName(path, o_.rootFolder);
+    std::string stored = StoredName(path, o_.rootFolder, o_.upperCase);
     if (!info.isFolder) {
         if (o_.junkFolders)
             stored = stored.substr(stored.find_last_of('/') + 1);
@@ -350,7 +349,7 @@ void ZipJob::PlanDeletions() {
     std::vector<std::string> patterns;
     for (const std::string& name : names_)
         if (!name.empty())
-            patterns.push_back(StoredName(ReadPath(name, o_.rootFolder), o_.rootFolder));
+            patterns.push_back(StoredName(ReadPath(name, o_.rootFolder), o_.rootFolder, o_.upperCase));
     std::vector<bool> used(patterns.size(), false);
     for (size_t i = 0; i < old_.entries.size(); ++i) {
         const std::string& entry = old_.entries[i].header.name;
@@ -617,15 +616,18 @@ void ZipJob::MoveAddedFiles() {
 
 }  // namespace
 
-std::string StoredName(const std::string& path, const std::string& rootFolder) {
+std::string StoredName(const std::string& path, const std::string& rootFolder, const NameUpperCase& upperCase) {
     const SplitPath p = Split(path);
     std::vector<std::string> parts = p.parts;
     if (!rootFolder.empty()) {
         const SplitPath r = Split(rootFolder);
-        const bool sameDrive = r.prefix.empty() || SameText(r.prefix, p.prefix);
+        auto same = [&](const std::string& a, const std::string& b) {
+            return upperCase ? upperCase(a) == upperCase(b) : SameText(a, b);
+        };
+        const bool sameDrive = r.prefix.empty() || same(r.prefix, p.prefix);
         const bool sameKind = r.absolute == p.absolute || r.parts.empty();
         if (sameDrive && sameKind && r.parts.size() <= p.parts.size() &&
-            std::equal(r.parts.begin(), r.parts.end(), p.parts.begin(), SameText))
+            std::equal(r.parts.begin(), r.parts.end(), p.parts.begin(), same))
             parts.erase(parts.begin(), parts.begin() + static_cast<ptrdiff_t>(r.parts.size()));
     }
     std::string out;

@@ -25,6 +25,9 @@ namespace ost::zip {
 // Level 6 is the one level that meets both; bench/zip-bench measures it again.
 inline constexpr int kDefaultLevel = 6;
 
+// A name in upper case as the file system compares names (UTF-8 in, UTF-8 out).
+using NameUpperCase = std::function<std::string(std::string_view)>;
+
 struct ZipJobOptions {
     enum class LineEnds { kAsIs, kCrLfToLf, kLfToCrLf };
 
@@ -44,7 +47,10 @@ struct ZipJobOptions {
     bool deleteEntries = false;           // delete the named entries from the existing archive
     bool askComment = false;              // ask the comment callback for the archive comment
     std::string rootFolder;               // UTF-8; see StoredName
-    unsigned threads = 0;                 // deflate threads; 0 = one per core
+    // The upper-casing that decides which names are one name to the file system (the DLL gives
+    // Windows' own); none compares ASCII letters without case and every other character as it is.
+    NameUpperCase upperCase;
+    unsigned threads = 0;  // deflate threads; 0 = one per core
 };
 
 struct ZipCallbacks {
@@ -60,13 +66,14 @@ struct ZipCallbacks {
 
 // The name under which the file at `path` is stored, relative to `rootFolder`:
 //  - separators become '/', "." parts are dropped and ".." parts resolved;
-//  - when the path lies inside the root folder (compared without regard to ASCII letter case,
-//    on whole folder names, and on the same drive when the root names one), the root's part is
+//  - when the path lies inside the root folder (compared after `upperCase`, or without regard to
+//    ASCII letter case when there is none, on whole folder names, and on the same drive when the
+//    root names one), the root's part is
 //    cut off: root "C:\PW" and "c:\pw\data\a.txt" give "data/a.txt";
 //  - otherwise the drive letter (or \\server\share) and the leading separators are cut off:
 //    root "\" and "c:\ovsupport.txt" give "ovsupport.txt";
 //  - ".." parts left at the front are dropped, so no stored name leaves the extraction folder.
-std::string StoredName(const std::string& path, const std::string& rootFolder);
+std::string StoredName(const std::string& path, const std::string& rootFolder, const NameUpperCase& upperCase = {});
 
 // The path a listed name is read from: an absolute name (a drive letter, a leading separator or
 // a UNC name) as it is, a relative one inside the root folder (or the current folder when the

@@ -97,12 +97,12 @@ class Zip32DllTest : public ::testing::Test {
     int32_t Run(const std::wstring& archive,
                 const std::vector<std::string>& names,
                 ZPOPT options = {},
-                ZipServiceFn service = nullptr) {
+                ZipServiceFn service = nullptr,
+                std::string root = "\\") {
         Calls::printed.clear();
         Calls::buffersKept = true;
         ZIPUSERFUNCTIONS functions{&Calls::Print, &Calls::Password, &Calls::Comment, service};
         init_(&functions);
-        std::string root = "\\";
         options.szRootDir = root.data();
         setOptions_(&options);
         std::vector<std::string> copies = names;
@@ -154,6 +154,16 @@ TEST_F(Zip32DllTest, AnAnsiNameOutsideAsciiIsStoredAsUtf8) {
     const ReadBack back = ReadArchive(ReadWide(archive));
     ASSERT_EQ(back.headers.count("ost-zip32/" + win::Narrow(name)), 1u);
     EXPECT_EQ(back.headers.at("ost-zip32/" + win::Narrow(name)).flags, kFlagUtf8);
+
+    // The root folder comes upper-cased by Windows' rules, as the bridge sends it; a file inside
+    // it is stored relative to it whatever letters its name has.
+    const std::wstring inside = archive + L".root.zip";
+    ::DeleteFileW(inside.c_str());
+    WriteWide(L"C:\\ost-zip32\\" + name + L".d\\x.txt", Bytes("x"));
+    WriteWide(inside + L".expected\\x.txt", Bytes("x"));
+    const std::string root = win::ToAnsi(win::UpperCase("C:\\ost-zip32\\" + win::Narrow(name) + ".d"));
+    ASSERT_EQ(Run(inside, {"C:\\ost-zip32\\" + ansi + ".d\\x.txt"}, {}, nullptr, root), 0) << Calls::printed;
+    EXPECT_EQ(ReadArchive(ReadWide(inside)).headers.count("x.txt"), 1u) << Calls::printed;
 }
 
 TEST_F(Zip32DllTest, FailuresLeaveTheEarlierArchiveByteForByteAndNoTemporaryFile) {

@@ -44,18 +44,7 @@ std::string Win32Locale::FromAnsi(std::string_view ansi) {
 }
 
 std::string Win32Locale::UpperCase(std::string_view utf8) {
-    const std::wstring text = Widen(utf8);
-    if (text.empty())
-        return {};
-    // Without LCMAP_LINGUISTIC_CASING the mapping is the file system's, the same in every locale.
-    const int length = static_cast<int>(text.size());
-    const int n = ::LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, text.data(), length, nullptr, 0);
-    if (n == 0)
-        ThrowLastError("LCMapStringW");
-    std::wstring upper(static_cast<size_t>(n), L'\0');
-    if (::LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, text.data(), length, upper.data(), n) == 0)
-        ThrowLastError("LCMapStringW");
-    return Narrow(upper);
+    return win::UpperCase(utf8);
 }
 
 }  // namespace ost::win

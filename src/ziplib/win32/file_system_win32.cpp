@@ -220,8 +220,7 @@ std::unique_ptr<ByteSource> Win32FileSystem::OpenRead(const std::string& path) {
     // report stays open in its writer until the run's clean-up, with everything written already in
     // the file. A file that changes while it is read is caught by the reader (kReadFailed).
     UniqueFile file(::CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file)
         throw ZipError(kReadFailed, "cannot open " + path + " for reading: " + Reason(::GetLastError()));
     return std::make_unique<Win32Source>(std::move(file), path);
@@ -296,6 +295,10 @@ std::string AnsiCodec::ToUtf8(std::string_view ansi) {
 
 std::string AnsiCodec::FromUtf8(std::string_view utf8) {
     return win::ToAnsi(utf8);
+}
+
+NameUpperCase AnsiCodec::UpperCase() {
+    return [](std::string_view utf8) { return win::UpperCase(utf8); };
 }
 
 }  // namespace ost::zip

@@ -27,6 +27,8 @@ class AnsiCodec : public ITextCodec {
   public:
     std::string ToUtf8(std::string_view ansi) override;
     std::string FromUtf8(std::string_view utf8) override;
+    // Windows' own upper-casing, the one the zip bridge gives the root folder.
+    NameUpperCase UpperCase() override;
 };
 
 }  // namespace ost::zip
