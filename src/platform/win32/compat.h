@@ -8,3 +8,9 @@
 #undef DeleteFile
 #undef MoveFile
 #undef MessageBox
+
+// Missing from mingw-w64's winerror.h: CreateProcess's answer for a program whose manifest asks
+// for more rights than the caller has.
+#ifndef ERROR_ELEVATION_REQUIRED
+#define ERROR_ELEVATION_REQUIRED 740L
+#endif

@@ -1,6 +1,6 @@
 #include "platform/win32/process_win32.h"
 
-#include "platform/win32/compat.h"
+#include <shellapi.h>
 
 #include "platform/win32/text.h"
 #include "platform/win32/unique_handle.h"
@@ -36,7 +36,51 @@ class Win32ChildProcess final : public IChildProcess {
     UniqueHandle process_;
 };
 
+std::unique_ptr<IChildProcess> StartElevated(const std::string& commandLine, int32_t windowStyle) {
+    const auto [program, parameters] = SplitCommandLine(commandLine);
+    const std::wstring file = Widen(program);
+    const std::wstring arguments = Widen(parameters);
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.lpFile = file.c_str();
+    info.lpParameters = arguments.empty() ? nullptr : arguments.c_str();
+    info.nShow = windowStyle;
+    if (!::ShellExecuteExW(&info)) {
+        const DWORD code = ::GetLastError();
+        if (code == ERROR_CANCELLED)  // the user said No to the consent prompt
+            throw Win32ErrorAs(err::kPermissionDenied, code, "ShellExecuteExW", commandLine);
+        throw Win32Error(code, "ShellExecuteExW", commandLine);
+    }
+    if (!info.hProcess)  // only a document handed to another program has none; a program always has one
+        throw MakeError(err::kInvalidCall, {}, "ShellExecuteExW '" + commandLine + "': no process to wait for");
+    return std::make_unique<Win32ChildProcess>(info.hProcess);
+}
+
 }  // namespace
+
+std::pair<std::string, std::string> SplitCommandLine(const std::string& commandLine) {
+    std::string program;
+    size_t pos = 0;
+    if (!commandLine.empty() && commandLine[0] == '"') {
+        const size_t close = commandLine.find('"', 1);
+        program = commandLine.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+        pos = close == std::string::npos ? commandLine.size() : close + 1;
+    } else {
+        pos = commandLine.find_first_of(" \t");
+        if (pos == std::string::npos)
+            pos = commandLine.size();
+        program = commandLine.substr(0, pos);
+    }
+    pos = commandLine.find_first_not_of(" \t", pos);
+    return {program, pos == std::string::npos ? std::string() : commandLine.substr(pos)};
+}
+
+Win32ProcessLauncher::Win32ProcessLauncher()
+    : createProcess_([](wchar_t* line, const STARTUPINFOW& startup, PROCESS_INFORMATION& info) {
+          STARTUPINFOW copy = startup;
+          return ::CreateProcessW(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &copy, &info);
+      }) {}
 
 std::unique_ptr<IChildProcess> Win32ProcessLauncher::Start(const std::string& commandLine, int32_t windowStyle) {
     STARTUPINFOW startup{};
@@ -45,8 +89,12 @@ std::unique_ptr<IChildProcess> Win32ProcessLauncher::Start(const std::string& co
     startup.wShowWindow = static_cast<WORD>(windowStyle);
     PROCESS_INFORMATION info{};
     std::wstring line = Widen(commandLine);
-    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-        ThrowLastError("CreateProcessW", commandLine);
+    if (!createProcess_(line.data(), startup, info)) {
+        const DWORD code = ::GetLastError();
+        if (code == ERROR_ELEVATION_REQUIRED)
+            return StartElevated(commandLine, windowStyle);
+        throw Win32Error(code, "CreateProcessW", commandLine);
+    }
     UniqueHandle thread(info.hThread);
     return std::make_unique<Win32ChildProcess>(info.hProcess);
 }
