@@ -22,12 +22,21 @@ std::string PromptText(int16_t stage, const std::string& stageName, int32_t numb
            std::to_string(number) + " - " + description + "\r\n\r\n" + "Do you wish to continue?";
 }
 
+std::string RegistryExportLateText(uint32_t boundMs) {
+    const uint32_t seconds = boundMs / 1000;
+    const bool minutes = seconds >= 60 && seconds % 60 == 0;
+    const uint32_t count = minutes ? seconds / 60 : seconds;
+    return "The registry export did not finish within " + std::to_string(count) + (minutes ? " minute" : " second") +
+           (count == 1 ? "" : "s");
+}
+
 }  // namespace workflow
 
 using namespace workflow;
 
-SupportFileWorkflow::SupportFileWorkflow(frmMain& form)
+SupportFileWorkflow::SupportFileWorkflow(frmMain& form, uint32_t registryExportBoundMs)
     : form_(form),
+      registryExportBoundMs_(registryExportBoundMs),
       writer_(
           form.Services().fs,
           form.Services().locale,
@@ -152,11 +161,11 @@ void SupportFileWorkflow::Steps() {
 
     Stage(8, "Create Zip File");
     // The registry editor runs beside the report stages; its export must be complete before it is
-    // packed. The window keeps handling its messages meanwhile. If the bound passes, what is there
-    // is packed and the packing's own checks speak.
+    // packed. The window keeps handling its messages meanwhile. An export still running when the
+    // bound passes is this stage's error: Yes packs what is there, No ends the run.
     Run([&] {
-        if (registryEditor_)
-            registryEditor_->WaitForExit(kRegistryExportBoundMs, [&] { s.ui.DoEvents(); });
+        if (registryEditor_ && !registryEditor_->WaitForExit(registryExportBoundMs_, [&] { s.ui.DoEvents(); }))
+            throw AppError(err::kPathFileAccess, RegistryExportLateText(registryExportBoundMs_));
     });
     Run([&] { zip_ = std::make_unique<XWZipFiles>(); });
     auto zip = [&]() -> XWZipFiles& {

@@ -35,13 +35,17 @@ inline constexpr int32_t kMinimizedFocus = 2;
 // The support file's name: the target itself when it ends in ".OVSupport" (compared case by
 // case), otherwise the target with ".OVSupport" added.
 std::string SupportFileName(const std::string& target);
+// The error description when the registry export is still running after `boundMs`: "The registry
+// export did not finish within 10 minutes" (whole minutes, otherwise seconds).
+std::string RegistryExportLateText(uint32_t boundMs);
 // The text of the error prompt for a failure in a stage.
 std::string PromptText(int16_t stage, const std::string& stageName, int32_t number, const std::string& description);
 }  // namespace workflow
 
 class SupportFileWorkflow final : private IOperations {
   public:
-    explicit SupportFileWorkflow(frmMain& form);
+    // `registryExportBoundMs`: how long stage 8 waits for the registry editor before it asks.
+    explicit SupportFileWorkflow(frmMain& form, uint32_t registryExportBoundMs = workflow::kRegistryExportBoundMs);
     ~SupportFileWorkflow() override;
 
     // One whole run, from the save dialog to the final message. Returns when the run ends in any
@@ -59,6 +63,7 @@ class SupportFileWorkflow final : private IOperations {
     void ReleaseStreams();
 
     frmMain& form_;
+    uint32_t registryExportBoundMs_;
     int16_t stage_ = 0;
     std::string stageName_;
     ReportWriter writer_;

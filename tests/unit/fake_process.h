@@ -17,15 +17,18 @@ class FakeProcessLauncher : public IProcessLauncher {
         int32_t windowStyle;
     };
     std::vector<Started> started;
-    std::function<void()> onExit;  // what the process leaves behind once it has run
-    bool finishes = true;          // false: the wait reaches its bound
-    std::vector<uint32_t> waits;   // the bounds waited with
+    std::function<void()> onStart;  // what the process has done by the time it is waited for
+    std::function<void()> onExit;   // what the process leaves behind once it has run
+    bool finishes = true;           // false: the wait reaches its bound
+    std::vector<uint32_t> waits;    // the bounds waited with
     std::vector<std::string>* sharedLog = nullptr;
 
     std::unique_ptr<IChildProcess> Start(const std::string& commandLine, int32_t windowStyle) override {
         started.push_back({commandLine, windowStyle});
         if (sharedLog)
             sharedLog->push_back("Start:" + commandLine);
+        if (onStart)
+            onStart();
         return std::make_unique<Child>(*this);
     }
 

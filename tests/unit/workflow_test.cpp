@@ -227,6 +227,26 @@ TEST_F(WorkflowTest, MissingRegistryExportAtClosedownPromptsThenGoesOn) {
     EXPECT_FALSE(fs.Has(kReportRestore));
 }
 
+TEST_F(WorkflowTest, ARegistryExportStillRunningAtTheBoundAsksWhetherToPackWhatIsThere) {
+    for (const int32_t answer : {mb::kAnswerYes, mb::kAnswerNo}) {
+        SCOPED_TRACE(answer);
+        test::ResetRecording();
+        ui.boxes.clear();
+        processes.finishes = false;  // the bound passes with the export still being written
+        processes.onStart = [this] { fs.Put(kRegistryExport, "REGEDIT4\r\n[HKEY_LOC"); };
+        ui.answers = {mb::kAnswerOk, answer};
+        RunWorkflow();
+        const auto boxes = Boxes();
+        ASSERT_GE(boxes.size(), 2u);
+        EXPECT_EQ(boxes[1], Prompt(8, "Create Zip File", 75, "The registry export did not finish within 10 minutes"));
+        EXPECT_EQ(test::Recording().callCount > 0, answer == mb::kAnswerYes) << "Yes packs, No ends the run";
+        EXPECT_EQ(boxes.back() == kFinalMessage, answer == mb::kAnswerYes);
+        EXPECT_EQ(window.pointers.back(), 0);
+    }
+    EXPECT_EQ(RegistryExportLateText(60000), "The registry export did not finish within 1 minute");
+    EXPECT_EQ(RegistryExportLateText(2500), "The registry export did not finish within 2 seconds");
+}
+
 TEST_F(WorkflowTest, PackingFailureShowsTheLibrarysMessageAndCleansUp) {
     test::Recording().archiveResult = 18;
     const std::string message = "zip error: could not write the archive";
