@@ -14,6 +14,7 @@ OST_PACKAGES=(
     xvfb x11-utils imagemagick
     zip unzip p7zip-full libarchive-tools time
     clang-14 libclang-rt-14-dev
+    python3-pefile osslsigncode
 )
 
 log() { printf '\n== %s\n' "$*" >&2; }
