@@ -1,7 +1,12 @@
-// In-memory controls of the main window, recording what the program did to them.
+// The log every fake writes its calls to, which can make any of them fail, and the window system in
+// memory: boxes answered as a test says, yields counted, and the main window with its controls.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <new>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -10,134 +15,146 @@
 
 namespace ost::test {
 
-class FakeLabel : public ILabel {
+class CallLog {
   public:
-    std::string caption;
-    int sets = 0;
-    void SetCaption(const std::string& text) override {
-        caption = text;
-        ++sets;
-    }
-    std::string Caption() const override { return caption; }
-};
+    std::vector<std::string> log;   // "Kind:object" of each call, and events such as "Close:path"
+    int failAt = 0;                 // the call that fails, counted from 1 among those that can fail
+    int count = 0;                  // the calls so far that could fail
+    std::set<std::string> failing;  // kinds, or "Kind:object" entries, that fail every time
+    size_t failed = SIZE_MAX;       // the log position of the latest failed call
+    // A failure raises std::bad_alloc for 7, std::runtime_error(description) for 5, and otherwise
+    // an AppError with this number and description.
+    int32_t number = err::kPermissionDenied;
+    std::string description = "Permission denied";
 
-class FakeListBox : public IListBox {
-  public:
-    std::vector<std::string> items;
-    int clears = 0;
-    void Clear() override {
-        items.clear();
-        ++clears;
+    // Logs a call that can fail; true when it fails.
+    bool Fails(const std::string& kind, const std::string& object = {}) {
+        log.push_back(object.empty() ? kind : kind + ":" + object);
+        if (++count != failAt && failing.count(kind) == 0 && failing.count(log.back()) == 0)
+            return false;
+        failed = log.size() - 1;
+        return true;
     }
-    void AddItem(const std::string& item) override { items.push_back(item); }
-};
-
-class FakeCommonDialog : public ICommonDialog {
-  public:
-    std::string filter;
-    std::string answer;  // what the user picks; empty for cancel
-    std::string fileName;
-    int shows = 0;
-    bool failShow = false;
-    std::vector<std::string>* sharedLog = nullptr;
-    void SetFilter(const std::string& f) override { filter = f; }
-    void ShowSave() override {
-        if (sharedLog)
-            sharedLog->push_back("ShowSave:");
-        if (failShow)
-            throw MakeError(err::kInvalidCall, {}, "GetSaveFileNameW");
-        ++shows;
-        fileName = answer;
-    }
-    std::string FileName() const override { return fileName; }
-};
-
-class FakeMainWindow : public IMainWindow {
-  public:
-    FakeLabel label;
-    FakeListBox list;
-    FakeCommonDialog dialog;
-    std::vector<int32_t> pointers;
-    std::vector<std::string>* sharedLog = nullptr;
-    ILabel& lblSysInfo() override { return label; }
-    IListBox& lstPrograms() override { return list; }
-    ICommonDialog& CommonDialog() override { return dialog; }
-    void SetMousePointer(int32_t pointer) override {
-        pointers.push_back(pointer);
-        if (sharedLog)
-            sharedLog->push_back("Pointer:" + std::to_string(pointer));
+    // Logs a call that can fail, and raises the failure when it fails.
+    void Check(const std::string& kind, const std::string& object = {}) {
+        if (!Fails(kind, object))
+            return;
+        if (number == err::kOutOfMemory)
+            throw std::bad_alloc();
+        if (number == err::kInvalidCall)
+            throw std::runtime_error(description);
+        throw AppError(number, description);
     }
 };
 
-}  // namespace ost::test
+// A fake's call log: its own, or one that all the fakes of a test share.
+class Logged {
+  public:
+    explicit Logged(CallLog* shared = nullptr) : calls(shared != nullptr ? *shared : own_) {}
+    CallLog& calls;
 
-namespace ost::test {
+  private:
+    CallLog own_;
+};
 
 // Thrown by FakeUi::EndProgram, so a test can see that the program would have ended there.
 struct ProgramEnded {};
 
-class FakeUi : public IUi {
+// The window system and the main window with its controls (the label, the list box and the save
+// dialog) in one object.
+class FakeUi : public IUi, public IMainWindow, public ILabel, public IListBox, public ICommonDialog, public Logged {
   public:
+    using Logged::Logged;
     struct Box {
         std::string text;
         int32_t style;
         std::string title;
     };
-    std::vector<Box> boxes;
-    std::vector<int32_t> answers;  // given to the boxes in order; OK (1) once they run out
     struct Input {
         std::string prompt;
         std::string title;
         std::string defaultText;
     };
+    std::vector<Box> boxes;        // shown, in order
+    std::vector<int32_t> answers;  // given to the boxes in order; then `answer` decides, or OK
+    std::function<int32_t(const std::string& text)> answer;
     std::vector<Input> inputs;
-    std::vector<std::string> replies;  // given to the input boxes in order; empty (cancel) once they run out
+    std::vector<std::string> replies;  // given to the input boxes in order; then empty (cancel)
     std::vector<int32_t> appPointers;
-    int doEvents = 0;
-    ScreenMetrics screen{15360, 11520, 15, 15};
-    std::vector<std::string>* sharedLog = nullptr;  // when set, boxes and yields are logged there too
-    // "MsgBox", "InputBox" or "DoEvents" named here raise AppError 5 instead (a failed yield is still counted).
-    std::set<std::string> failing;
+    std::vector<int32_t> pointers;  // the main window's
+    int doEvents = 0;               // failed yields included
+    std::string caption;
+    std::vector<std::string> items;  // the list box's
+    std::string saveAs;              // what the user picks in the save dialog; empty for cancel
+    std::string fileName;
 
     int32_t MsgBox(const std::string& text, int32_t style, const std::string& title) override {
-        MaybeFail("MsgBox");
+        calls.Check("MsgBox", text);
         boxes.push_back({text, style, title});
-        if (sharedLog)
-            sharedLog->push_back("MsgBox:" + text);
-        if (answers.empty())
-            return mb::kAnswerOk;
-        const int32_t answer = answers.front();
-        answers.erase(answers.begin());
-        return answer;
+        return Next(answers, answer ? answer(text) : mb::kAnswerOk);
     }
     std::string InputBox(const std::string& prompt, const std::string& title, const std::string& defaultText) override {
-        MaybeFail("InputBox");
+        calls.Check("InputBox", prompt);
         inputs.push_back({prompt, title, defaultText});
-        if (replies.empty())
-            return {};
-        const std::string reply = replies.front();
-        replies.erase(replies.begin());
-        return reply;
+        return Next(replies, std::string());
     }
-    void SetAppMousePointer(int32_t pointer) override {
-        appPointers.push_back(pointer);
-        if (sharedLog)
-            sharedLog->push_back("AppPointer:" + std::to_string(pointer));
-    }
+    void SetAppMousePointer(int32_t pointer) override { Record("SetAppMousePointer", pointer, appPointers); }
     void DoEvents() override {
         ++doEvents;
-        MaybeFail("DoEvents");
-        if (sharedLog)
-            sharedLog->push_back("DoEvents:");
+        calls.Check("DoEvents");
     }
-    ScreenMetrics Screen() override { return screen; }
+    ScreenMetrics Screen() override {
+        calls.Check("Screen");
+        return {15360, 11520, 15, 15};
+    }
     [[noreturn]] void EndProgram() override { throw ProgramEnded{}; }
 
+    ILabel& lblSysInfo() override { return *this; }
+    IListBox& lstPrograms() override { return *this; }
+    ICommonDialog& CommonDialog() override { return *this; }
+    void SetMousePointer(int32_t pointer) override { Record("SetMousePointer", pointer, pointers); }
+    void SetCaption(const std::string& text) override {
+        calls.Check("SetCaption");
+        caption = text;
+    }
+    std::string Caption() const override {
+        calls.Check("Caption");
+        return caption;
+    }
+    void Clear() override {
+        calls.Check("Clear");
+        items.clear();
+    }
+    void AddItem(const std::string& item) override {
+        calls.Check("AddItem", item);
+        items.push_back(item);
+    }
+    void SetFilter(const std::string& filter) override { calls.Check("SetFilter", filter); }
+    void ShowSave() override {
+        calls.Check("ShowSave");
+        fileName = saveAs;
+    }
+    std::string FileName() const override {
+        calls.Check("FileName");
+        return fileName;
+    }
+
   private:
-    void MaybeFail(const std::string& call) {
-        if (failing.count(call) != 0)
-            throw MakeError(err::kInvalidCall, {}, "FakeUi::" + call + " told to fail");
+    void Record(const char* kind, int32_t pointer, std::vector<int32_t>& into) {
+        calls.Check(kind, std::to_string(pointer));
+        into.push_back(pointer);
+    }
+    template <typename T>
+    static T Next(std::vector<T>& script, const T& otherwise) {
+        if (script.empty())
+            return otherwise;
+        const T next = script.front();
+        script.erase(script.begin());
+        return next;
     }
 };
+
+// The list box alone, as a test that needs no more of the window sees it.
+using FakeListBox = FakeUi;
 
 }  // namespace ost::test

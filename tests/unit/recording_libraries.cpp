@@ -26,10 +26,10 @@ void RecordCall(Recorded& r, const char* name) {
     ++r.callCount;
 }
 
-// Writes the scripted new name over the library's copy of the archive name, as far as it fits.
-void Rename(const char* renameTo, char* zipFileName) {
-    if (renameTo[0] != '\0' && zipFileName != nullptr && std::strlen(renameTo) <= std::strlen(zipFileName))
-        std::strcpy(zipFileName, renameTo);
+// Writes the scripted new name over the library's copy of a name, as far as it fits.
+void Rename(const char* renameTo, char* name) {
+    if (renameTo[0] != '\0' && name != nullptr && std::strlen(renameTo) <= std::strlen(name))
+        std::strcpy(name, renameTo);
 }
 
 int32_t NonNull(char** list) {
@@ -155,6 +155,7 @@ int32_t ZIP32_API RecordingWizSingleEntryUnzip(int32_t includeCount,
     for (int i = 0; i < r.callbackCount && i < kMaxUnzipCallbacks; ++i)
         CallBack(*functions, r.callbacks[i]);
     Rename(r.renameArchiveTo, options->ZipFileName);
+    Rename(r.renameExtractDirTo, options->ExtractDir);
     return r.unzipResult;
 }
 

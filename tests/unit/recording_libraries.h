@@ -74,7 +74,8 @@ struct UnzipCallbackCall {
 struct UnzipRecording {
     // What the library does, set before the run.
     int32_t unzipResult;
-    char renameArchiveTo[kRecordedTextSize];  // written over the archive name's copy when not empty
+    char renameArchiveTo[kRecordedTextSize];     // written over the archive name's copy when not empty
+    char renameExtractDirTo[kRecordedTextSize];  // written over the extraction folder's copy when not empty
     int32_t callbackCount;
     UnzipCallbackCall callbacks[kMaxUnzipCallbacks];
 

@@ -1,313 +1,403 @@
+// The support-file workflow through the window's button, with each service call it makes failing
+// in turn.
 #include "app/workflow.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <optional>
+#include <cstring>
+#include <iterator>
 
 #include "app/frm_main.h"
 #include "archive/xw_un_zip_module.h"
-#include "fake_filesystem.h"
-#include "fake_library.h"
-#include "fake_locale.h"
-#include "fake_process.h"
-#include "fake_registry.h"
-#include "fake_system_info.h"
-#include "fake_ui.h"
+#include "fakes.h"
 #include "inspect/mod_general.h"
 #include "recording_libraries.h"
 
-namespace ost {
+namespace ost::test {
 namespace {
 
 using namespace workflow;
 
-const std::string kTarget = "C:\\x\\report";
-const std::string kFinalMessage =
-    "Support File Created Sucessfully.\r\n\r\nPlease email this file to support@orlavent.example with an accurate "
-    "description of your problem.";
-const std::string kStartMessage =
+const char* const kOverwrite = "Do you want to overwrite the existing file ?";
+const char* const kStart =
     "The Support will now collect relevant System Information\r\n\r\nPlease be Patient as this may take Several "
     "Minurtes";
+const char* const kFinal =
+    "Support File Created Sucessfully.\r\n\r\nPlease email this file to support@orlavent.example with an accurate "
+    "description of your problem.";
+const char* const kPrinted = "  adding: ovsupport.txt (deflated 91%)";
+const std::string kSupportFile = "C:\\x\\report.OVSupport";
 
-class WorkflowTest : public ::testing::Test {
-  protected:
-    WorkflowTest() {
-        test::ResetRecording();
-        libraries.libraries[kZipLibrary] = {{"ZpInit", test::AsEntry(&test::RecordingZpInit)},
-                                            {"ZpSetOptions", test::AsEntry(&test::RecordingZpSetOptions)},
-                                            {"ZpArchive", test::AsEntry(&test::RecordingZpArchive)}};
+std::string Prompt(int stage, const std::string& name, int32_t number, const std::string& description) {
+    return "Error Creating Support File at Stage " + std::to_string(stage) + "(" + name +
+           ") : " + std::to_string(number) + " - " + description + "\r\n\r\nDo you wish to continue?";
+}
+
+// How a failure shows: in the error prompt, not at all (the step absorbs it), or in the library
+// bridge's own "Recoverable Error." box.
+enum Shows { kPrompt, kQuiet, kRecoverable };
+
+// The steps of a run in their order: each is the first call logged after the step before it that
+// begins with `call`. A failure from there up to the next step is of the step's stage and shows as
+// `shows` says.
+struct Step {
+    int stage;
+    const char* name;
+    const char* call;
+    Shows shows = kPrompt;
+    const char* guarded = nullptr;  // the step that runs next when this test fails, as if it had passed
+};
+const Step kSteps[] = {
+    {0, "", "SetFilter:Orlavent Support File|*.OVSupport"},
+    {1, "Create Program List", "OpenTextFile:c:\\progs.txt"},
+    {1, "Create Program List", "FileExists:C:\\x\\report", kPrompt, "MsgBox:Do you want to overwrite"},
+    {1, "Create Program List", "FileExists:c:\\regbackup.reg", kPrompt, "DeleteFile:c:\\regbackup.reg"},
+    {1, "Create Program List", "FileExists:c:\\ovsupport.txt", kPrompt, "DeleteFile:c:\\ovsupport.txt"},
+    {1, "Create Program List", "DoEvents"},
+    {1, "Create Program List", "MsgBox:The Support will now collect"},
+    {2, "Registry Backup", "GetSpecialFolder:Windows"},
+    {2, "Registry Backup", "DoEvents"},
+    {3, "Create Support File", "OpenTextFile:c:\\ovsupport.txt"},
+    {4, "Support File Basic Info", "WriteLine:c:\\ovsupport.txt:Orlavent Software Support Tool System Report"},
+    {4, "Support File Basic Info", "Drives", kQuiet},  // the drive listing
+    {4, "Support File Basic Info", "WriteLine:c:\\ovsupport.txt:C - SYSTEM"},
+    {5, "Support File Windows Folder", "GetSpecialFolder:Windows"},
+    {5, "Support File Windows Folder", "SubFolders:C:\\WINDOWS"},
+    {6, "Support File System Folder", "WriteLine:c:\\ovsupport.txt:--------------------------\r\n"},
+    {7, "Support File Pebblework Folder", "FolderExists:c:\\pwwin32", kPrompt,
+     "WriteLine:c:\\ovsupport.txt:--------------------------"},
+    {8, "Create Zip File", "WaitForExit"},
+    {8, "Create Zip File", "UpperCase:querty"},
+    {8, "Create Zip File", "UpperCase:c:\\ovsupport.txt", kQuiet},  // looked for among the names, not found
+    {8, "Create Zip File", "UpperCase:c:\\ovsupport.txt"},
+    {8, "Create Zip File", "UpperCase:c:\\regbackup.reg", kQuiet},
+    {8, "Create Zip File", "UpperCase:c:\\regbackup.reg"},
+    {8, "Create Zip File", "UpperCase:\\", kRecoverable},  // the library's run
+    {8, "Create Zip File", "FromAnsi:  adding", kQuiet},   // its print callback
+    {9, "Closedown", "DeleteFile:c:\\progs.txt"},
+    {9, "Closedown", "FileExists:c:\\regbackup1.reg", kPrompt, "MoveFile:c:\\regbackup1.reg"},
+    {9, "Closedown", "FileExists:c:\\ovsupport1.txt", kPrompt, "MoveFile:c:\\ovsupport1.txt"}};
+
+bool Begins(const std::string& text, const std::string& prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
+
+// The number of kSteps found in their order in the log's first `end` entries.
+size_t StepsIn(const std::vector<std::string>& log, size_t end) {
+    size_t step = 0;
+    for (size_t i = 0; i < std::min(end, log.size()) && step < std::size(kSteps); ++i)
+        step += Begins(log[i], kSteps[step].call) ? 1 : 0;
+    return step;
+}
+
+size_t Count(const std::vector<std::string>& log, const std::string& prefix, size_t end = SIZE_MAX) {
+    return std::count_if(log.begin(), log.begin() + static_cast<std::ptrdiff_t>(std::min(end, log.size())),
+                         [&](const std::string& entry) { return Begins(entry, prefix); });
+}
+
+// Where the library functions below find the file system, and what the latest archive packed.
+FakeFileSystem* gFs = nullptr;
+std::map<std::string, std::string> gPacked;
+
+// zip32.dll's entries: the recording library's, with results that can fail. An archive is added to
+// a file that is there already, as the library does.
+int32_t ZIP32_API ZpInit(ZIPUSERFUNCTIONS* functions) {
+    return gFs->calls.Fails("ZpInit") ? 3 : RecordingZpInit(functions);
+}
+int32_t ZIP32_API ZpSetOptions(ZPOPT* options) {
+    return gFs->calls.Fails("ZpSetOptions") ? 3 : RecordingZpSetOptions(options);
+}
+int32_t ZIP32_API ZpArchive(int32_t count, char* zipFileName, ZIPNAMES* names) {
+    const bool fails = gFs->calls.Fails("ZpArchive");
+    for (int i = 1; i < count && !fails; ++i)
+        gPacked[names->name[i]] = gFs->Has(names->name[i]) ? gFs->Content(names->name[i]) : "<missing>";
+    if (!fails)
+        gFs->files[LowerAscii(zipFileName)] += "PK";
+    const int32_t result = RecordingZpArchive(count, zipFileName, names);
+    return fails ? 18 : result;
+}
+
+// The window over services in memory that all log to one CallLog, after Form_Load. With `earlier`,
+// an earlier run left the support file, stale temporaries and saved copies to restore, the save
+// dialog names the file with its extension, and c:\pwwin32 is there. Error prompts are answered
+// with `promptAnswer`, questions with Yes.
+struct World {
+    explicit World(bool earlier) : earlier(earlier) {
+        gFs = &fs;
+        gPacked.clear();
+        ResetRecording();
+        std::strcpy(Recording().messages[Recording().messageCount++], kPrinted);
+        libraries.libraries[kZipLibrary] = {
+            {"ZpInit", AsEntry(&ZpInit)}, {"ZpSetOptions", AsEntry(&ZpSetOptions)}, {"ZpArchive", AsEntry(&ZpArchive)}};
+        registry.keys[LowerAscii(modGeneral::kUninstallKey)];
         registry.AddString(std::string(modGeneral::kUninstallKey) + "\\acme", "DisplayName", "Acme Editor");
-        fs.folders["c:\\windows"] = {};
-        fs.folders["c:\\windows\\system32"] = {};
-        window.dialog.answer = kTarget;
-        processes.onExit = [this] { fs.Put(kRegistryExport, "REGEDIT4\r\n"); };
-        ui.sharedLog = &fs.log;
-        window.sharedLog = &fs.log;
-        window.dialog.sharedLog = &fs.log;
-        processes.sharedLog = &fs.log;
+        fs.folders["c:\\windows"] = {{{"win.ini", 92}}, {{"system32", 5000}}};
+        fs.folders["c:\\windows\\system32"] = {{{"kernel32.dll", 1024}}, {}};
+        fs.drives = {FakeDrive{}};
+        ui.saveAs = earlier ? kSupportFile : "C:\\x\\report";
+        processes.onExit = [this] { fs.Put(kRegistryExport, "REGEDIT4 fresh"); };
+        ui.answer = [this](const std::string& text) { return Begins(text, "Error") ? promptAnswer : mb::kAnswerYes; };
+        for (const auto& [path, content] : {std::pair{kSupportFile, "earlier support file"},
+                                            {kRegistryExport, "stale export"},
+                                            {kReport, "stale report"},
+                                            {kRegistryRestore, "saved export"},
+                                            {kReportRestore, "saved report"}}) {
+            if (earlier)
+                fs.Put(path, content);
+        }
+        if (earlier)
+            fs.folders["c:\\pwwin32"] = {{{"pw.exe", 65536}}, {}};
+        form.Form_Load();
+        calls.log.clear();
+        calls.count = 0;
     }
-
-    void RunWorkflow() { form.cmdCreate_Click(); }
+    // Presses the button; false when the program ended there.
+    bool Click() {
+        try {
+            form.cmdCreate_Click();
+        } catch (const ProgramEnded&) {
+            return false;
+        }
+        return true;
+    }
     std::vector<std::string> Boxes() const {
         std::vector<std::string> texts;
-        for (const auto& box : ui.boxes)
+        for (const FakeUi::Box& box : ui.boxes)
             texts.push_back(box.text);
         return texts;
     }
-    bool Logged(const std::string& entry) const {
-        return std::find(fs.log.begin(), fs.log.end(), entry) != fs.log.end();
-    }
-    // The prompt for a failure: answer Yes (6) or No (7) to it by its place among the boxes.
-    static std::string Prompt(int stage, const std::string& name, int number, const std::string& description) {
-        return PromptText(static_cast<int16_t>(stage), name, number, description);
-    }
 
-    test::FakeUi ui;
-    test::FakeFileSystem fs;
-    test::FakeRegistry registry;
-    test::FakeLocale locale;
-    test::FakeProcessLauncher processes;
-    test::FakeSystemInfoSource systemSource;
-    test::FakeMainWindow window;
-    test::FakeLibraryLoader libraries;
-    std::optional<XW_UN_ZIP_Module> module{std::in_place, ui, locale, libraries};
-    AppServices services{ui, fs, registry, locale, processes, systemSource};
-    frmMain form{services, window};
+    bool earlier;
+    int32_t promptAnswer = mb::kAnswerNo;
+    CallLog calls;
+    FakeUi ui{&calls};
+    FakeFileSystem fs{&calls};
+    FakeRegistry registry{&calls};
+    FakeLocale locale{&calls};
+    FakeProcessLauncher processes{&calls};
+    FakeSystemInfoSource source{&calls};
+    FakeLibraryLoader libraries{&calls};
+    XW_UN_ZIP_Module module{ui, locale, libraries};
+    AppServices services{ui, fs, registry, locale, processes, source};
+    frmMain form{services, ui};
 };
 
-TEST_F(WorkflowTest, HappyPathRunsEveryStepInItsOrder) {
-    fs.Put(kRegistryExport, "old export");
-    RunWorkflow();
-    // The steps that leave a trace, in the order they ran.
-    const std::vector<std::string> expected = {"ShowSave:",
-                                               "OpenTextFile:c:\\progs.txt",
-                                               "WriteLine:c:\\progs.txt",
-                                               "Close:c:\\progs.txt",
-                                               "FileExists:" + kTarget,
-                                               "Pointer:11",
-                                               "FileExists:c:\\regbackup.reg",
-                                               "DeleteFile:c:\\regbackup.reg",
-                                               "FileExists:c:\\ovsupport.txt",
-                                               "AppPointer:11",
-                                               "DoEvents:",
-                                               "MsgBox:" + kStartMessage,
-                                               "GetSpecialFolder:0",
-                                               "GetFolder:C:\\WINDOWS",
-                                               "Start:C:\\WINDOWS\\Regedit.exe /e c:\\regbackup.reg",
-                                               "DoEvents:",
-                                               "OpenTextFile:c:\\ovsupport.txt",
-                                               "OpenTextFile:c:\\progs.txt",
-                                               "FolderExists:c:\\pwwin32",
-                                               "Wait:",
-                                               "Close:c:\\progs.txt",
-                                               "Close:c:\\ovsupport.txt",
-                                               "DeleteFile:c:\\progs.txt",
-                                               "DeleteFile:c:\\ovsupport.txt",
-                                               "DeleteFile:c:\\regbackup.reg",
-                                               "FileExists:c:\\regbackup1.reg",
-                                               "FileExists:c:\\ovsupport1.txt",
-                                               "Pointer:0",
-                                               "AppPointer:0",
-                                               "MsgBox:" + kFinalMessage};
-    // Every step above, in this order; the report's own writes and look-ups come between them.
-    size_t next = 0;
-    for (const std::string& entry : fs.log)
-        if (next < expected.size() && entry == expected[next])
-            ++next;
-    ASSERT_EQ(next, expected.size()) << "step " << next << " (" << (next < expected.size() ? expected[next] : "")
-                                     << ") missing or out of order";
-    EXPECT_EQ(window.dialog.filter, "Orlavent Support File|*.OVSupport");
-    ASSERT_EQ(processes.started.size(), 1u);
-    EXPECT_EQ(processes.started[0].windowStyle, 2);
-    EXPECT_EQ(processes.waits, std::vector<uint32_t>{600000u});
-    EXPECT_EQ(ui.boxes.size(), 2u);
-    EXPECT_EQ(ui.boxes[0].style, 0x40);
-    EXPECT_EQ(ui.boxes[1].style, 0);
-    EXPECT_EQ(ui.boxes[1].title, "OrlaventSupportTool");
-    EXPECT_EQ(window.list.items, std::vector<std::string>{"Acme Editor"});
-    // The library was given the support file's name and the two temporary files after the placeholder.
-    const test::ZipRecording& zip = test::Recording();
-    EXPECT_EQ(zip.count, 3);
-    EXPECT_EQ(test::Text(zip.zipFileName), kTarget + ".OVSupport");
-    EXPECT_EQ(test::ReceivedNames(zip), test::kWorkflowNames);
-    EXPECT_EQ(zip.options.fRecurse, 0);
-    EXPECT_EQ(zip.options.fUpdate, 0);
-    for (const char* temporary : {"c:\\progs.txt", "c:\\ovsupport.txt", "c:\\regbackup.reg"})
-        EXPECT_FALSE(fs.Has(temporary)) << temporary;
-    EXPECT_EQ(fs.forgets, 2) << "tree sizes are measured afresh for each run";
-}
+TEST(WorkflowTest, ARunPacksTheFreshReportAndExportAndLeavesNoTemporaryBehind) {
+    for (const bool earlier : {false, true}) {
+        SCOPED_TRACE(earlier ? "after an earlier run" : "the first run");
+        World w(earlier);
+        EXPECT_EQ(w.ui.caption,
+                  "Windows Version : Windows XP\r\n5.1 (Build 2600)\r\nIE Version : Internet Explorer 6.0.2900\r\n"
+                  "CPU : Intel Pentium\r\nFree Memory : 0\r\nTotal Memory : 0");
+        if (earlier)
+            w.fs.readOnly = {kRegistryExport, kReport};  // an earlier run's temporaries go all the same
+        EXPECT_TRUE(w.Click());
+        const std::vector<std::string>& log = w.calls.log;
+        const size_t found = StepsIn(log, log.size());
+        EXPECT_EQ(found, std::size(kSteps)) << "missing or out of order: " << kSteps[found % std::size(kSteps)].call;
+        // Tree sizes are measured afresh for each run; the window's probe is not queried again.
+        EXPECT_EQ(log.front() + "|" + log.back(), "ForgetTreeSizes|ForgetTreeSizes");
+        EXPECT_EQ(Count(log, "QueryVersion"), 0u);
+        std::vector<std::string> boxes = {kStart, kFinal};
+        if (earlier)
+            boxes.insert(boxes.begin(), kOverwrite);
+        EXPECT_EQ(w.Boxes(), boxes);
+        for (const FakeUi::Box& box : w.ui.boxes) {
+            EXPECT_EQ(box.style, box.text == kOverwrite ? 0x24 : box.text == kStart ? 0x40 : 0);
+            EXPECT_EQ(box.title, "OrlaventSupportTool");
+        }
+        EXPECT_EQ(w.ui.pointers, (std::vector<int32_t>{11, 0}));
+        EXPECT_EQ(w.ui.appPointers, (std::vector<int32_t>{11, 0}));
+        ASSERT_EQ(w.processes.started.size(), 1u);
+        EXPECT_EQ(w.processes.started[0].first + "|" + std::to_string(w.processes.started[0].second),
+                  "C:\\WINDOWS\\Regedit.exe /e c:\\regbackup.reg|2");
+        EXPECT_EQ(w.processes.waits, std::vector<uint32_t>{600000});
 
-TEST_F(WorkflowTest, CancelWritesTheProgramListAndNothingElse) {
-    window.dialog.answer = "";
-    RunWorkflow();
-    EXPECT_EQ(fs.Content("c:\\progs.txt"), "\"Acme Editor\"\r\n");
-    EXPECT_EQ(window.list.items, std::vector<std::string>{"Acme Editor"});
-    EXPECT_TRUE(ui.boxes.empty());
-    EXPECT_TRUE(window.pointers.empty());
-    EXPECT_TRUE(processes.started.empty());
-    EXPECT_EQ(test::Recording().callCount, 0);
-}
+        // One archive, made afresh, of the report as this run wrote it and the registry's export.
+        const ZipRecording& zip = Recording();
+        EXPECT_EQ(Text(zip.zipFileName), kSupportFile);
+        EXPECT_EQ(ReceivedNames(zip), kWorkflowNames);
+        EXPECT_EQ(zip.options.fRecurse | zip.options.fUpdate, 0);
+        EXPECT_EQ(w.fs.Content(kSupportFile), "PK");
+        EXPECT_EQ(gPacked[kRegistryExport], "REGEDIT4 fresh");
+        for (const char* line :
+             {"Orlavent Software Support Tool System Report\r\n",
+              "\r\nWindows Version : Windows XP\r\n5.1 (Build 2600)\r\n", "\r\nScreen Resolution: 1024 X 768\r\n",
+              "\r\nC - SYSTEM : 0.00 FREE/0.00 TOTAL MB (NTFS Fixed) '777'\r\n", "\r\n\"Acme Editor\"\r\n",
+              "\r\nwin.ini (Created : 3/15/2024 2:05:09 PM Size : 0.09kb)\r\n",
+              "\r\nkernel32.dll (Created : 3/15/2024 2:05:09 PM Size : 1kb)\r\n"})
+            EXPECT_NE(gPacked[kReport].find(line), std::string::npos) << line;
+        EXPECT_EQ(gPacked[kReport].find("Pebblework Dir Listing (c:\\pwwin32)") != std::string::npos, earlier);
+        EXPECT_EQ(w.ui.items, std::vector<std::string>{"Acme Editor"});
 
-TEST_F(WorkflowTest, DeclinedOverwriteLeavesTheFileAndEndsQuietly) {
-    fs.Put(kTarget, "earlier support file");
-    ui.answers = {mb::kAnswerNo};
-    RunWorkflow();
-    ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].text, "Do you want to overwrite the existing file ?");
-    EXPECT_EQ(ui.boxes[0].style, 0x24);
-    EXPECT_EQ(fs.Content(kTarget), "earlier support file");
-    EXPECT_TRUE(processes.started.empty());
-}
-
-TEST_F(WorkflowTest, ReadOnlyTargetAnsweredYesGoesOn) {
-    fs.Put(kTarget, "read-only");
-    fs.readOnly.insert(test::LowerAscii(kTarget));
-    ui.answers = {mb::kAnswerYes, mb::kAnswerYes};
-    RunWorkflow();
-    ASSERT_GE(ui.boxes.size(), 2u);
-    EXPECT_EQ(ui.boxes[1].text, Prompt(1, "Create Program List", 70, "Permission denied"));
-    EXPECT_EQ(ui.boxes[1].text,
-              "Error Creating Support File at Stage 1(Create Program List) : 70 - Permission denied\r\n\r\n"
-              "Do you wish to continue?");
-    EXPECT_EQ(ui.boxes[1].style, 0x24);
-    EXPECT_EQ(Boxes().back(), kFinalMessage);
-}
-
-TEST_F(WorkflowTest, NoAtAPromptEndsTheRunWithPointersBackAndStreamsClosed) {
-    fs.folders["c:\\windows"].files = {test::FakeItem{"bad.dll", 1, {}, true}};
-    ui.answers = {mb::kAnswerOk, mb::kAnswerNo};
-    RunWorkflow();
-    ASSERT_EQ(ui.boxes.size(), 2u);
-    EXPECT_EQ(ui.boxes[1].text, Prompt(5, "Support File Windows Folder", 70, "Permission denied"));
-    EXPECT_EQ(window.pointers.back(), 0);
-    EXPECT_EQ(ui.appPointers.back(), 0);
-    EXPECT_TRUE(Logged("Close:c:\\ovsupport.txt"));
-    EXPECT_EQ(test::Recording().callCount, 0) << "nothing is packed";
-    EXPECT_TRUE(fs.Has("c:\\ovsupport.txt")) << "temporary files stay as they are";
-    EXPECT_FALSE(Logged("DeleteFile:c:\\progs.txt"));
-}
-
-TEST_F(WorkflowTest, AFailureBeforeStageOneNamesStageZero) {
-    window.dialog.failShow = true;
-    ui.answers = {mb::kAnswerNo};
-    RunWorkflow();
-    ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].text.rfind("Error Creating Support File at Stage 0() : 5 - ", 0), 0u) << ui.boxes[0].text;
-    EXPECT_FALSE(Logged("OpenTextFile:c:\\progs.txt")) << "the run ended at the failed step";
-    EXPECT_EQ(window.pointers, std::vector<int32_t>{0});
-    EXPECT_EQ(ui.appPointers, std::vector<int32_t>{0});
-}
-
-TEST_F(WorkflowTest, PebbleworkFolderIsListedOnlyWhenItExists) {
-    RunWorkflow();
-    EXPECT_FALSE(Logged("GetFolder:c:\\pwwin32"));
-    EXPECT_EQ(ui.boxes.size(), 2u) << "no message for a missing c:\\pwwin32";
-    fs.log.clear();
-    fs.folders["c:\\pwwin32"] = {};
-    ui.boxes.clear();
-    RunWorkflow();
-    EXPECT_TRUE(Logged("GetFolder:c:\\pwwin32"));
-    EXPECT_EQ(ui.boxes.size(), 2u);
-}
-
-TEST_F(WorkflowTest, MissingRegistryExportAtClosedownPromptsThenGoesOn) {
-    processes.onExit = nullptr;  // the registry editor left no export
-    fs.Put(kRegistryRestore, "saved export");
-    fs.Put(kReportRestore, "saved report");
-    ui.answers = {mb::kAnswerOk, mb::kAnswerYes};
-    RunWorkflow();
-    const auto boxes = Boxes();
-    ASSERT_EQ(boxes.size(), 3u);
-    EXPECT_EQ(boxes[1], Prompt(9, "Closedown", 53, "File not found"));
-    EXPECT_EQ(boxes[2], kFinalMessage);
-    EXPECT_EQ(fs.Content(kRegistryExport), "saved export");
-    EXPECT_EQ(fs.Content(kReport), "saved report");
-    EXPECT_FALSE(fs.Has(kRegistryRestore));
-    EXPECT_FALSE(fs.Has(kReportRestore));
-}
-
-TEST_F(WorkflowTest, ARegistryExportStillRunningAtTheBoundAsksWhetherToPackWhatIsThere) {
-    for (const int32_t answer : {mb::kAnswerYes, mb::kAnswerNo}) {
-        SCOPED_TRACE(answer);
-        test::ResetRecording();
-        ui.boxes.clear();
-        processes.finishes = false;  // the bound passes with the export still being written
-        processes.onStart = [this] { fs.Put(kRegistryExport, "REGEDIT4\r\n[HKEY_LOC"); };
-        ui.answers = {mb::kAnswerOk, answer};
-        RunWorkflow();
-        const auto boxes = Boxes();
-        ASSERT_GE(boxes.size(), 2u);
-        EXPECT_EQ(boxes[1], Prompt(8, "Create Zip File", 75, "The registry export did not finish within 10 minutes"));
-        EXPECT_EQ(test::Recording().callCount > 0, answer == mb::kAnswerYes) << "Yes packs, No ends the run";
-        EXPECT_EQ(boxes.back() == kFinalMessage, answer == mb::kAnswerYes);
-        EXPECT_EQ(window.pointers.back(), 0);
+        // The temporaries are gone, or the copies an earlier run saved are back in their place.
+        EXPECT_FALSE(w.fs.Has(kProgramList) || w.fs.Has(kRegistryRestore) || w.fs.Has(kReportRestore));
+        EXPECT_EQ(w.fs.Content(kRegistryExport) + "|" + w.fs.Content(kReport),
+                  earlier ? "saved export|saved report" : "|");
+        EXPECT_EQ(w.fs.Has(kReport), earlier);
     }
-    EXPECT_EQ(RegistryExportLateText(60000), "The registry export did not finish within 1 minute");
-    EXPECT_EQ(RegistryExportLateText(2500), "The registry export did not finish within 2 seconds");
 }
 
-TEST_F(WorkflowTest, PackingFailureShowsTheLibrarysMessageAndCleansUp) {
-    test::Recording().archiveResult = 18;
-    const std::string message = "zip error: could not write the archive";
-    message.copy(test::Recording().messages[0], test::kRecordedTextSize - 1);
-    test::Recording().messageCount = 1;
-    RunWorkflow();
-    const auto boxes = Boxes();
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[1], "An Error Occured While Creating Support File\r\n" + message);
-    EXPECT_EQ(ui.boxes[1].style, 0);
-    EXPECT_FALSE(fs.Has("c:\\ovsupport.txt"));
-    EXPECT_FALSE(fs.Has("c:\\regbackup.reg"));
-    EXPECT_EQ(window.pointers.back(), 0);
-    EXPECT_EQ(ui.appPointers.back(), 0);
+// What the Nth failure raises, by turns: an error of the platform, an allocation failure, and an
+// exception of another kind.
+struct Fault {
+    int32_t number;
+    const char* description;
+};
+const Fault kFaults[] = {{70, "Permission denied"}, {7, "Out of memory"}, {5, "the fake failed"}};
+
+// Checks how the failure of one call showed and how the run went on or ended.
+void CheckFailure(const World& w, bool ran, const Fault& fault, const std::vector<std::string>& reference) {
+    const std::vector<std::string>& log = w.calls.log;
+    const std::string& call = log[w.calls.failed];
+    const std::string kind = call.substr(0, call.find(':'));
+    const Step& step = kSteps[StepsIn(log, w.calls.failed + 1) - 1];
+    const auto box = std::find_if(log.begin() + static_cast<std::ptrdiff_t>(w.calls.failed) + 1, log.end(),
+                                  [](const std::string& entry) { return Begins(entry, "MsgBox:"); });
+    const std::string shown = box == log.end() ? "(none)" : box->substr(7);
+    const size_t prompt = static_cast<size_t>(box - log.begin());
+    SCOPED_TRACE(call + " failed, then " + shown);
+    if (kind == "OpenKeyEx") {  // the installed programs cannot be listed: the program ends
+        EXPECT_FALSE(ran);
+        EXPECT_EQ(shown, "Registry key could Not be opened -- aborting.");
+        EXPECT_EQ(w.fs.Content(kProgramList), "\"Registry key could Not be opened -- aborting.\"\r\n");
+        return;
+    }
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(Count(log, "Opened:"), Count(log, "Close:")) << "a stream is left open";
+    EXPECT_EQ(log.back(), "ForgetTreeSizes");
+    // A stale temporary is never packed.
+    EXPECT_TRUE(gPacked[kRegistryExport] != "stale export" && gPacked[kReport] != "stale report");
+
+    // An exception of another kind shows its own text, or the classic one where an archive class
+    // wraps it.
+    std::string expected = Prompt(step.stage, step.name, fault.number, fault.description);
+    std::string wrapped = Prompt(step.stage, step.name, 5, "Invalid procedure call or argument");
+    std::vector<std::string> boxes = w.Boxes();
+    // Registry reads and the library's first two calls fail by their results, which the program
+    // list and the library's run take in their stride.
+    static const std::set<std::string> kAbsorbed = {"EnumKeyEx", "OpenKey", "QueryValueEx",
+                                                    "CloseKey",  "ZpInit",  "ZpSetOptions"};
+    if (kAbsorbed.count(kind) != 0 || step.shows == kQuiet) {
+        EXPECT_EQ(boxes, reference);
+        return;
+    }
+    if (kind == "ZpArchive") {
+        EXPECT_EQ(shown, std::string("An Error Occured While Creating Support File\r\n") + kPrinted);
+        EXPECT_EQ(boxes.back(), shown) << "no success message";
+        return;
+    }
+    if (step.shows == kRecoverable) {
+        expected = "Recoverable Error.\r\n\r\n" + std::to_string(fault.number) + fault.description;
+        wrapped = "Recoverable Error.\r\n\r\n5Invalid procedure call or argument";
+        boxes.erase(std::find(boxes.begin(), boxes.end(), shown));
+        EXPECT_EQ(boxes, reference) << "the run goes on";
+    }
+    if (kind == "WaitForExit")
+        expected = Prompt(8, "Create Zip File", 75, "The registry export did not finish within 10 minutes");
+    EXPECT_TRUE(shown == expected || (fault.number == 5 && shown == wrapped)) << "expected " << expected;
+    if (step.shows == kRecoverable)
+        return;
+    EXPECT_EQ(w.ui.boxes[static_cast<size_t>(std::find(boxes.begin(), boxes.end(), shown) - boxes.begin())].style,
+              mb::kYesNo | mb::kQuestion);
+    if (w.promptAnswer == mb::kAnswerNo) {
+        // The run ends at once: the streams are closed and the pointers go back, and nothing else.
+        for (size_t i = prompt + 1; i < log.size(); ++i) {
+            EXPECT_TRUE(Begins(log[i], "Close:") || log[i] == "SetMousePointer:0" || log[i] == "SetAppMousePointer:0" ||
+                        log[i] == "ForgetTreeSizes")
+                << log[i];
+        }
+        const auto pointer = std::find(log.rbegin(), log.rend(), "SetMousePointer:0").base() - log.begin();
+        EXPECT_EQ(Count(log, "Opened:", pointer), Count(log, "Close:", pointer)) << "closed before the pointer";
+        EXPECT_EQ(w.ui.pointers.back() + w.ui.appPointers.back(), 0);
+        return;
+    }
+    if (step.guarded != nullptr && Begins(call, step.call)) {
+        EXPECT_TRUE(Begins(log[prompt + 1], step.guarded)) << log[prompt + 1];
+    }
+    // Without a file name the run has nothing to make; otherwise it goes on to its end.
+    const bool named = kind != "ShowSave" && kind != "FileName";
+    EXPECT_EQ(Count(log, "DeleteFile:c:\\progs.txt") + Count(log, "SetMousePointer:"), named ? 3u : 0u);
 }
 
-TEST_F(WorkflowTest, MissingZipLibraryShowsThreeRecoverableErrorsThenTheFinalMessage) {
-    libraries.libraries.clear();
-    RunWorkflow();
-    const auto boxes = Boxes();
-    ASSERT_EQ(boxes.size(), 5u);
-    for (int i = 1; i <= 3; ++i)
-        EXPECT_EQ(boxes[i], "Recoverable Error.\r\n\r\n53File not found");
-    EXPECT_EQ(boxes[4], kFinalMessage);
+TEST(WorkflowTest, EachCallFailingInTurnIsReportedAtItsStageAndYesGoesOnWhileNoEndsTheRun) {
+    for (const bool earlier : {false, true}) {
+        std::vector<std::string> reference;
+        int calls = 0;
+        {
+            World w(earlier);
+            w.Click();
+            reference = w.Boxes();
+            calls = w.calls.count;
+        }
+        for (const int32_t answer : {mb::kAnswerYes, mb::kAnswerNo}) {
+            int n = 1;
+            for (;; ++n) {
+                const Fault& fault = kFaults[static_cast<size_t>(n + answer) % std::size(kFaults)];
+                World w(earlier);
+                w.promptAnswer = answer;
+                w.calls.failAt = n;
+                w.calls.number = fault.number;
+                w.calls.description = fault.description;
+                const bool ran = w.Click();
+                if (w.calls.failed == SIZE_MAX)
+                    break;  // no call was left to fail
+                SCOPED_TRACE(std::string(earlier ? "after an earlier run" : "the first run") +
+                             (answer == mb::kAnswerYes ? ", Yes" : ", No") + ", call " + std::to_string(n));
+                CheckFailure(w, ran, fault, reference);
+            }
+            EXPECT_EQ(n, calls + 1);
+        }
+    }
 }
 
-TEST_F(WorkflowTest, ABuilderThatRaisesLeadsIntoTheFailurePathWithoutTheFinalMessage) {
-    module.reset();  // without the archive module every builder operation raises 91
-    ui.answers = {mb::kAnswerOk};
-    ui.answers.resize(9, mb::kAnswerYes);
-    RunWorkflow();
-    const auto boxes = Boxes();
-    ASSERT_EQ(boxes.size(), 9u);
-    EXPECT_EQ(boxes[0], kStartMessage);
-    // Creating the builder, its five settings, MakeZipFile, then the failure message's own reading
-    // of GetLastMessage: each is one failed operation of stage 8.
-    for (size_t i = 1; i < boxes.size(); ++i)
-        EXPECT_EQ(boxes[i], Prompt(8, "Create Zip File", 91, "Object variable or With block variable not set"));
-    EXPECT_TRUE(Logged("DeleteFile:c:\\regbackup.reg")) << "stage 9 runs";
-    EXPECT_EQ(window.pointers.back(), 0);
-}
-
-TEST_F(WorkflowTest, APressDuringTheRunIsIgnored) {
-    int nested = 0;
-    processes.onExit = [&] {
-        fs.Put(kRegistryExport, "export");
-        form.cmdCreate_Click();  // the window handles a click while the run waits
-        ++nested;
+TEST(WorkflowTest, CancelADeclinedOverwriteOrAReadOnlyFileEndTheRunAndAPressDuringARunIsIgnored) {
+    {
+        World w(false);
+        w.ui.saveAs = "";
+        EXPECT_TRUE(w.Click());
+        EXPECT_EQ(w.fs.Content(kProgramList), "\"Acme Editor\"\r\n");  // written before the name is known
+        EXPECT_TRUE(w.ui.boxes.empty() && w.ui.pointers.empty() && w.processes.started.empty());
+    }
+    for (const bool readOnly : {false, true}) {
+        World w(true);
+        if (readOnly)
+            w.fs.readOnly = {LowerAscii(kSupportFile)};
+        w.ui.answers = {readOnly ? mb::kAnswerYes : mb::kAnswerNo};
+        EXPECT_TRUE(w.Click());
+        std::vector<std::string> boxes = {kOverwrite};
+        if (readOnly)
+            boxes.push_back(Prompt(1, "Create Program List", 70, "Permission denied"));
+        EXPECT_EQ(w.Boxes(), boxes);
+        EXPECT_EQ(w.fs.Content(kSupportFile), "earlier support file");
+        EXPECT_TRUE(w.processes.started.empty());
+    }
+    World w(false);
+    int presses = 0;
+    w.processes.onExit = [&] {
+        ++presses;
+        w.form.cmdCreate_Click();  // the window handles a press while the run waits
     };
-    RunWorkflow();
-    EXPECT_EQ(nested, 1);
-    EXPECT_EQ(window.dialog.shows, 1);
-    EXPECT_FALSE(form.Running());
+    EXPECT_TRUE(w.Click());
+    EXPECT_EQ(presses, 1);
+    EXPECT_EQ(Count(w.calls.log, "ShowSave"), 1u);
+    EXPECT_FALSE(w.form.Running());
 }
 
-TEST(SupportFileNameTest, TheExtensionIsAddedUnlessAlreadyThereInThisCase) {
-    EXPECT_EQ(SupportFileName("C:\\x\\report"), "C:\\x\\report.OVSupport");
-    EXPECT_EQ(SupportFileName("C:\\x\\report.OVSupport"), "C:\\x\\report.OVSupport");
-    EXPECT_EQ(SupportFileName("C:\\x\\report.ovsupport"), "C:\\x\\report.ovsupport.OVSupport");
-    EXPECT_EQ(SupportFileName(".OVSupport"), ".OVSupport");
+TEST(WorkflowTest, TheSupportFileNameAndTheLateExportsDescription) {
+    const std::pair<const char*, const char*> names[] = {{"C:\\x\\report", "C:\\x\\report.OVSupport"},
+                                                         {"C:\\x\\report.OVSupport", "C:\\x\\report.OVSupport"},
+                                                         {"C:\\x\\r.ovsupport", "C:\\x\\r.ovsupport.OVSupport"},
+                                                         {".OVSupport", ".OVSupport"},
+                                                         {"OVSupport", "OVSupport.OVSupport"}};
+    for (const auto& [target, name] : names)
+        EXPECT_EQ(SupportFileName(target), name);
+    const std::pair<uint32_t, const char*> bounds[] = {
+        {600000, "10 minutes"}, {60000, "1 minute"}, {90000, "90 seconds"}, {1000, "1 second"}, {2500, "2 seconds"}};
+    for (const auto& [ms, text] : bounds)
+        EXPECT_EQ(RegistryExportLateText(ms), std::string("The registry export did not finish within ") + text);
 }
 
 }  // namespace
-}  // namespace ost
+}  // namespace ost::test

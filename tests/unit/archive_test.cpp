@@ -1,0 +1,468 @@
+// The archive classes and their bridge to the zip libraries, run against the recording libraries.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+
+#include "archive/xw_un_zip_module.h"
+#include "archive/xw_unzip_files.h"
+#include "archive/xw_zip_files.h"
+#include "fake_ui.h"
+#include "fakes.h"
+#include "raised_by.h"
+#include "recording_libraries.h"
+
+namespace ost::test {
+namespace {
+
+const std::vector<std::string> kZipCalls = {"ZpInit", "ZpSetOptions", "ZpArchive"};
+
+// The program's bridge module over in-memory services, with the recording libraries as zip32.dll
+// and unzip32.dll.
+class ArchiveTest : public ::testing::Test {
+  protected:
+    ArchiveTest() {
+        ResetRecording();
+        ResetUnzipRecording();
+        libraries.libraries[kZipLibrary] = {{"ZpInit", AsEntry(&RecordingZpInit)},
+                                            {"ZpSetOptions", AsEntry(&RecordingZpSetOptions)},
+                                            {"ZpArchive", AsEntry(&RecordingZpArchive)}};
+        libraries.libraries[kUnzipLibrary] = {{"UzpVersion2", AsEntry(&RecordingUzpVersion2)},
+                                              {"Wiz_SingleEntryUnzip", AsEntry(&RecordingWizSingleEntryUnzip)}};
+    }
+    // RunZip with every switch 0.
+    int32_t RunZip(int16_t count = 1, const std::string& root = "\\") {
+        return module.RunZip(count, zipFile, names, 0, 0, 0, 0, root, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    }
+    // UxUnzip with the extractor's initial values.
+    int32_t UxUnzip() { return module.UxUnzip(zipFile, extractDir, 0, 0, 0, 2, 0, 0, 0, 0, 0, 1, 1, 0, 0, 1, 0); }
+    // Scripts a message that the zip library prints during ZpArchive.
+    void Prints(const char* message) { std::strncpy(zip.messages[zip.messageCount++], message, kRecordedTextSize - 1); }
+    // The boxes' texts, each marked when it is not an OK box with the program's title.
+    std::vector<std::string> Boxes() const {
+        std::vector<std::string> texts;
+        for (const FakeUi::Box& box : ui.boxes)
+            texts.push_back(box.text + (box.style == mb::kOkOnly && box.title == kAppTitle ? "" : " (style, title)"));
+        return texts;
+    }
+
+    ZipRecording& zip = Recording();
+    UnzipRecording& unzip = UnzipRecorded();
+    FakeUi ui;
+    FakeLocale locale;
+    FakeLibraryLoader libraries;
+    XW_UN_ZIP_Module module{ui, locale, libraries};
+    std::string zipFile = "c:\\in.zip";
+    std::string extractDir = "c:\\out";
+    ZipNameList names;
+};
+
+TEST_F(ArchiveTest, RunZipGivesEachRecordFieldItsOwnParameterAndCallsTheLibraryInOrder) {
+    names.At(0) = "querty";
+    names.At(1) = "c:\\a.txt";
+    EXPECT_TRUE(libraries.loaded.empty());  // nothing is loaded before the first run
+    // Each switch gets a value of its own, so a value in the wrong field shows; -1 shows the sign
+    // extension from 16 to 32 bits.
+    EXPECT_EQ(module.RunZip(2, zipFile, names, /*fJunkDir*/ 4, /*fRecurse*/ 5, /*fUpdate*/ 6, /*fFreshen*/ 7,
+                            "c:\\Ro\xC3\xA9t", /*fEncrypt*/ 9, /*fSystem*/ 10, /*fNoDirEntries*/ 11, /*fVerbose*/ 12,
+                            /*fQuiet*/ 13, /*fCRLF_LF*/ 14, /*fLF_CRLF*/ 15, /*fGrow*/ 16, /*fForce*/ 17,
+                            /*fMove*/ 18, /*fDeleteEntries*/ -1),
+              0);
+    EXPECT_EQ(Calls(zip), kZipCalls);
+    EXPECT_EQ(libraries.loaded, std::vector<std::string>{"zip32.dll"});
+    const ZIPUSERFUNCTIONS& f = zip.functions;
+    EXPECT_TRUE(f.print == &XW_UN_ZIP_Module::ZipPrint && f.password == &XW_UN_ZIP_Module::ZipPassword &&
+                f.comment == &XW_UN_ZIP_Module::ZipComment && f.service == nullptr);
+    const ZPOPT& o = zip.options;
+    const std::vector<int32_t> fields = {
+        o.fSuffix,      o.fEncrypt, o.fSystem,  o.fVolume,        o.fExtra,      o.fNoDirEntries, o.fExcludeDate,
+        o.fIncludeDate, o.fVerbose, o.fQuiet,   o.fCRLF_LF,       o.fLF_CRLF,    o.fJunkDir,      o.fRecurse,
+        o.fGrow,        o.fForce,   o.fMove,    o.fDeleteEntries, o.fUpdate,     o.fFreshen,      o.fJunkSFX,
+        o.fLatestTime,  o.fComment, o.fOffsets, o.fPrivilege,     o.fEncryption, o.fRepair,       o.fLevel};
+    EXPECT_EQ(fields, (std::vector<int32_t>{0,  9,  10, 0,  0, 11, 0, 0, 12, 13, 14, 15, 4, 5,
+                                            16, 17, 18, -1, 6, 7,  0, 0, 0,  0,  0,  0,  0, 0}));
+    // The root folder in upper case, still there when the archive is made; no date.
+    EXPECT_EQ(Text(zip.rootDir) + "|" + Text(zip.rootDirLater) + "|" + Text(zip.date),
+              "C:\\RO\xC9T|C:\\RO\xC9T|<null>");
+    EXPECT_EQ(zip.count, 2);
+    EXPECT_EQ(Text(zip.zipFileName), "c:\\in.zip");
+    EXPECT_EQ(ReceivedNames(zip), (std::vector<std::string>{"querty", "c:\\a.txt"}));
+    EXPECT_TRUE(ui.boxes.empty());
+}
+
+TEST_F(ArchiveTest, TextsGoAsAnsiCopiesAndComeBackOnlyWhenTheLibraryChangedThem) {
+    // "é" is in the fake's code page, "ж" is not and goes as '?'.
+    zipFile = "c:\\caf\xC3\xA9-\xD0\xB6.zip";
+    names.At(1) = "c:\\\xD0\xB6.txt";
+    RunZip(2);
+    EXPECT_EQ(Text(zip.zipFileName) + "|" + Text(zip.names[1]), "c:\\caf\xE9-?.zip|c:\\?.txt");
+    EXPECT_EQ(zipFile + "|" + names.At(1), "c:\\caf\xC3\xA9-\xD0\xB6.zip|c:\\\xD0\xB6.txt");  // not their '?' forms
+    std::strcpy(zip.renameArchiveTo, "c:\\n\xE9w.zip");
+    RunZip(2);
+    EXPECT_EQ(zipFile, "c:\\n\xC3\xA9w.zip");
+
+    zipFile = "c:\\caf\xC3\xA9-\xD0\xB6.zip";
+    extractDir = "";  // goes as null
+    UxUnzip();
+    EXPECT_EQ(Text(unzip.zipFileName) + "|" + Text(unzip.extractDir), "c:\\caf\xE9-?.zip|<null>");
+    EXPECT_EQ(zipFile + "|" + extractDir, "c:\\caf\xC3\xA9-\xD0\xB6.zip|");
+    extractDir = "c:\\\xD0\xB6";
+    std::strcpy(unzip.renameArchiveTo, "c:\\n\xE9w.zip");
+    std::strcpy(unzip.renameExtractDirTo, "c:\\\xE9");
+    UxUnzip();
+    EXPECT_EQ(zipFile + "|" + extractDir, "c:\\n\xC3\xA9w.zip|c:\\\xC3\xA9");
+}
+
+TEST_F(ArchiveTest, RunZipShowsEachFailedStepGoesOnAndGivesTheLastCompletedCallsResult) {
+    zip.initResult = 3;
+    zip.optionsResult = 7;
+    zip.archiveResult = 18;
+    EXPECT_EQ(RunZip(), 18);
+    libraries.libraries[kZipLibrary].erase("ZpArchive");
+    EXPECT_EQ(RunZip(), 7);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"Recoverable Error.\r\n\r\n453Specified DLL function not found"});
+    // A text that cannot be converted stops its own call: no options, no archive.
+    libraries.libraries[kZipLibrary]["ZpArchive"] = AsEntry(&RecordingZpArchive);
+    zip.callCount = 0;
+    locale.calls.failing = {"ToAnsi"};
+    EXPECT_EQ(RunZip(), 3);
+    EXPECT_EQ(Calls(zip), std::vector<std::string>{"ZpInit"});
+    // A root folder that cannot be upper-cased goes as null.
+    zip.callCount = 0;
+    locale.calls.failing = {"UpperCase"};
+    EXPECT_EQ(RunZip(1, "c:\\x"), 18);
+    EXPECT_EQ(Calls(zip), kZipCalls);
+    EXPECT_EQ(Text(zip.rootDir), "<null>");
+    EXPECT_EQ(Boxes().back(), "Recoverable Error.\r\n\r\n70Permission denied");
+    // Without its library a run gives 0, and boxes that cannot be shown do not stop it either.
+    libraries.libraries.clear();
+    ui.calls.failing = {"MsgBox"};
+    EXPECT_EQ(RunZip(), 0);
+}
+
+TEST_F(ArchiveTest, LastMessageHoldsWhatTheLatestZipOrUnzipRunPrinted) {
+    Prints("  adding: a.txt (deflated 91%)\n");
+    Prints("caf\xE9\n");
+    RunZip();
+    EXPECT_EQ(module.LastMessage(), "  adding: a.txt (deflated 91%)\ncaf\xC3\xA9\n");
+    EXPECT_EQ(ui.doEvents, 2);  // one yield per print
+    EXPECT_EQ(zip.printResults[0] | zip.printResults[1], 0);
+    EXPECT_EQ(zip.passwordResult + zip.commentHandedBack, 2);  // a password given, the comment left alone
+    zip.messageCount = 0;
+    RunZip();
+    EXPECT_EQ(module.LastMessage(), "");
+
+    ScriptPrint(unzip, "earlier");
+    UxUnzip();
+    unzip.callbackCount = 0;
+    ScriptPrint(unzip, "  inflating: a.txt\n");
+    ScriptPrint(unzip, "caf\xE9");
+    UxUnzip();
+    EXPECT_EQ(module.LastMessage(), "  inflating: a.txt\ncaf\xC3\xA9");
+    EXPECT_EQ(unzip.callbacks[0].result | unzip.callbacks[1].result, 0);
+    // A zip run takes LastMessage over; a later print of the unzip library gives it back the unzip
+    // run's whole output.
+    Prints("third");
+    RunZip();
+    EXPECT_EQ(module.LastMessage(), "third");
+    char more[kUnzipCallbackBufferSize] = "!";
+    XW_UN_ZIP_Module::UnzipPrint(more, 1);
+    EXPECT_EQ(module.LastMessage(), "  inflating: a.txt\ncaf\xC3\xA9!");
+    EXPECT_EQ(ui.doEvents, 3) << "the unzip library's prints never yield";
+    libraries.libraries.clear();
+    RunZip();
+    EXPECT_EQ(module.LastMessage(), "") << "a run that cannot load its library empties it too";
+    EXPECT_EQ(RaisedBy([&] { UxUnzip(); }).Number(), err::kFileNotFound);
+    EXPECT_EQ(module.LastMessage(), "");
+}
+
+TEST_F(ArchiveTest, PrintCallbacksReadTheirBuffersWithinBoundsAndNeverFail) {
+    std::vector<char> buffer(kUnzipCallbackBufferSize, 'x');
+    const auto printed = [&](auto print, auto length) {
+        const size_t before = module.LastMessage().size();
+        EXPECT_EQ(print(buffer.data(), length), 0);
+        return module.LastMessage().substr(before);
+    };
+    const auto zipPrint = [&](uint32_t length) { return printed(&XW_UN_ZIP_Module::ZipPrint, length); };
+    const auto unzipPrint = [&](int32_t length) { return printed(&XW_UN_ZIP_Module::UnzipPrint, length); };
+    // From index 0 to the length, up to the buffer's last index 4096, until a zero byte.
+    const std::pair<uint32_t, size_t> zipLengths[] = {
+        {4096, 4097}, {5000, 4097}, {0xFFFFFFFFu, 4097}, {10, 11}, {0, 1}};
+    for (const auto& [length, size] : zipLengths)
+        EXPECT_EQ(zipPrint(length).size(), size) << length;
+    std::strcpy(buffer.data(), "a\xE9");
+    EXPECT_EQ(zipPrint(4096), "a\xC3\xA9");
+    buffer[0] = '\0';
+    EXPECT_EQ(zipPrint(4096), "");
+    EXPECT_EQ(ui.doEvents, 7);  // an empty message yields too
+
+    std::fill(buffer.begin(), buffer.end(), 'x');
+    UxUnzip();  // LastMessage holds the unzip run's output from here on
+    // From index 0 to length - 1, up to the buffer's last index 32800.
+    const std::pair<int32_t, size_t> unzipLengths[] = {{40000, 32801}, {32801, 32801}, {3, 3}, {0, 0}, {-1, 0}};
+    for (const auto& [length, size] : unzipLengths)
+        EXPECT_EQ(unzipPrint(length).size(), size) << length;
+    std::strcpy(buffer.data(), "\nrest");
+    EXPECT_EQ(unzipPrint(5), "\r\n");  // a text that begins with LF counts as CR LF alone
+    std::strcpy(buffer.data(), "a\nb");
+    EXPECT_EQ(unzipPrint(5), "a\nb");
+    // A conversion or a yield that fails loses only itself.
+    locale.calls.failing = {"FromAnsi"};
+    EXPECT_EQ(zipPrint(3) + unzipPrint(3), "");
+    locale.calls.failing.clear();
+    ui.calls.failing = {"DoEvents"};
+    EXPECT_EQ(zipPrint(2), "a\nb");
+    EXPECT_EQ(XW_UN_ZIP_Module::ZipPrint(nullptr, 4), 0);
+}
+
+TEST(ZipModuleTest, OneModuleAtATimeAndCallbacksAnswerWithoutOne) {
+    EXPECT_EQ(RaisedBy([] { XW_UN_ZIP_Module::Instance(); }).Number(), err::kObjectNotSet);
+    char buffer[kUnzipCallbackBufferSize] = "text";  // the larger of the two callback buffers
+    EXPECT_EQ(XW_UN_ZIP_Module::ZipPrint(buffer, 4), 0);
+    EXPECT_EQ(XW_UN_ZIP_Module::ZipPassword(buffer, 4097, "p", "n"), 1);
+    EXPECT_EQ(XW_UN_ZIP_Module::ZipComment(buffer), buffer);
+    EXPECT_EQ(XW_UN_ZIP_Module::UnzipPrint(buffer, 4), 0);
+    EXPECT_EQ(XW_UN_ZIP_Module::UnzipReplace(buffer), kUnzipReplaceNo);
+    EXPECT_EQ(XW_UN_ZIP_Module::UnzipPassword(buffer, kUnzipNameBufferSize, "p", "n"), kUnzipPasswordNone);
+    EXPECT_EQ(XW_UN_ZIP_Module::UnzipService(buffer, 4), 0);
+    EXPECT_STREQ(buffer, "text");
+    FakeUi ui;
+    FakeLocale locale;
+    FakeLibraryLoader libraries;
+    {
+        XW_UN_ZIP_Module module(ui, locale, libraries);
+        EXPECT_EQ(&XW_UN_ZIP_Module::Instance(), &module);
+        EXPECT_EQ(RaisedBy([&] { XW_UN_ZIP_Module second(ui, locale, libraries); }).Number(), err::kInvalidCall);
+        EXPECT_EQ(&XW_UN_ZIP_Module::Instance(), &module);
+    }
+    EXPECT_EQ(RaisedBy([] { XW_UN_ZIP_Module::Instance(); }).Number(), err::kObjectNotSet);
+}
+
+// The extractor's fifteen values as the library received them, in the record's field order.
+std::vector<int32_t> Fields(const DCL& o) {
+    return {o.ExtractOnlyNewer, o.SpaceToUnderScore, o.PromptOverwrite, o.MessageLevel,   o.WriteToStdOut,
+            o.TestZip,          o.ExtractList,       o.ExtractNewer,    o.DisplayComment, o.HonorDirectories,
+            o.OverWriteFiles,   o.ConvertCRtoCRLF,   o.Verbose,         o.CaseSensitive,  o.Privilege};
+}
+
+TEST_F(ArchiveTest, UxUnzipHandsTheLibraryItsCallbacksAndABlankVersionAndRaisesItsFailures) {
+    unzip.unzipResult = 11;  // returned, not raised
+    ScriptCallback(unzip, kUnzipCallMessage, "a.txt");
+    ScriptCallback(unzip, kUnzipCallService, "a.txt", 1000);
+    EXPECT_TRUE(libraries.loaded.empty());
+    EXPECT_EQ(UxUnzip(), 11);
+    EXPECT_EQ(Calls(unzip), (std::vector<std::string>{"UzpVersion2", "Wiz_SingleEntryUnzip"}));
+    EXPECT_EQ(libraries.loaded, std::vector<std::string>{"unzip32.dll"});
+    // No names to include or exclude: two lists of 100 null pointers.
+    EXPECT_EQ(unzip.includeCount | unzip.excludeCount | unzip.includeNonNull | unzip.excludeNonNull, 0);
+    const USERFUNCTION& f = unzip.functions;
+    EXPECT_TRUE(f.print == &XW_UN_ZIP_Module::UnzipPrint && f.sound == nullptr &&
+                f.replace == &XW_UN_ZIP_Module::UnzipReplace && f.password == &XW_UN_ZIP_Module::UnzipPassword &&
+                f.message == &XW_UN_ZIP_Module::UnzipMessage && f.service == &XW_UN_ZIP_Module::UnzipService);
+    EXPECT_EQ(unzip.callbacks[1].result, 0);  // the service callback lets the run go on
+    // A blank version record: its length, and three texts of blanks.
+    const UnzipVersionInfo& v = unzip.version;
+    EXPECT_EQ(v.length + v.flags, 64u);
+    EXPECT_EQ(std::string(v.betaLevel, sizeof(v.betaLevel)) + std::string(v.date, sizeof(v.date)) +
+                  std::string(v.zlibVersion, sizeof(v.zlibVersion)),
+              std::string(9, ' ') + '\0' + std::string(19, ' ') + '\0' + std::string(9, ' ') + '\0');
+    // Failures are raised, with the bridge's source and then the extractor's, and show nothing.
+    libraries.libraries[kUnzipLibrary].erase("Wiz_SingleEntryUnzip");
+    unzip.callCount = 0;
+    const AppError noEntry = RaisedBy([&] { UxUnzip(); });
+    EXPECT_EQ(std::to_string(noEntry.Number()) + "|" + noEntry.Description() + "|" + noEntry.Source(),
+              "453|Specified DLL function not found|CodeModule::UxUnzip");
+    EXPECT_EQ(Calls(unzip), std::vector<std::string>{"UzpVersion2"});
+    const AppError fromExtractor = RaisedBy([&] { XWUnzipFiles().Unzip("c:\\a.zip"); });
+    EXPECT_EQ(std::to_string(fromExtractor.Number()) + "|" + fromExtractor.Source(), "453|XWUnZipFiles::Unzip");
+    EXPECT_TRUE(ui.boxes.empty());
+}
+
+TEST_F(ArchiveTest, UnzipAsksForAPasswordOncePerRunAndFillsTheBufferWithinItsSize) {
+    ScriptCallback(unzip, kUnzipCallPassword, {}, kUnzipNameBufferSize);
+    ScriptCallback(unzip, kUnzipCallPassword, {}, kUnzipNameBufferSize);
+    UxUnzip();  // no reply: the box is cancelled, and not shown again in this run
+    ASSERT_EQ(ui.inputs.size(), 1u);
+    EXPECT_EQ(ui.inputs[0].prompt + "|" + ui.inputs[0].title + "|" + ui.inputs[0].defaultText,
+              "Please Enter The Password!|OrlaventSupportTool|");
+    EXPECT_EQ(unzip.callbacks[0].result & unzip.callbacks[1].result, kUnzipPasswordNone);
+    EXPECT_EQ(unzip.callbacks[0].password[0], '\x7F');  // left as it was
+    // The next run asks again; a reply fills the zeroed buffer in the ANSI code page, cut so that a
+    // zero byte ends it within the size the library gave.
+    unzip.callbackCount = 0;
+    ScriptCallback(unzip, kUnzipCallPassword, {}, kUnzipNameBufferSize);
+    ScriptCallback(unzip, kUnzipCallPassword, {}, 4);
+    ui.replies = {"pa\xC3\xA9", "toolong"};
+    UxUnzip();
+    EXPECT_EQ(ui.inputs.size(), 3u);
+    EXPECT_EQ(unzip.callbacks[0].result | unzip.callbacks[1].result, kUnzipPasswordGiven);
+    EXPECT_EQ(std::string(unzip.callbacks[0].password, kUnzipNameBufferSize),
+              "pa\xE9" + std::string(kUnzipNameBufferSize - 3, '\0'));
+    EXPECT_EQ(std::string(unzip.callbacks[1].password, 5), std::string("too\0\x7F", 5));
+    // Without a buffer to write into nothing is asked; a box that cannot be shown counts as declined.
+    char password[kUnzipNameBufferSize] = {};
+    for (const int32_t size : {0, -1})
+        EXPECT_EQ(XW_UN_ZIP_Module::UnzipPassword(password, size, "p", "n"), kUnzipPasswordNone);
+    EXPECT_EQ(XW_UN_ZIP_Module::UnzipPassword(nullptr, 4, "p", "n"), kUnzipPasswordNone);
+    ui.calls.failing = {"InputBox"};
+    UxUnzip();
+    EXPECT_EQ(XW_UN_ZIP_Module::UnzipPassword(password, kUnzipNameBufferSize, "p", "n"), kUnzipPasswordNone);
+    EXPECT_EQ(ui.inputs.size(), 3u);
+}
+
+TEST_F(ArchiveTest, UnzipAsksBeforeReplacingAFileAndKeepsItWithoutAYes) {
+    for (int i = 0; i < 3; ++i)
+        ScriptCallback(unzip, kUnzipCallReplace, "c:\\out\\caf\xE9.txt");
+    ui.answers = {mb::kAnswerYes, mb::kAnswerNo, mb::kAnswerCancel};
+    UxUnzip();
+    EXPECT_EQ((std::vector<int32_t>{unzip.callbacks[0].result, unzip.callbacks[1].result, unzip.callbacks[2].result}),
+              (std::vector<int32_t>{kUnzipReplaceYes, kUnzipReplaceNo, kUnzipReplaceNone}));
+    ASSERT_EQ(ui.boxes.size(), 3u);
+    EXPECT_EQ(ui.boxes[0].text + "|" + ui.boxes[0].title,
+              "Overwrite c:\\out\\caf\xC3\xA9.txt?|UxUnZip32 - File Already Exists!");
+    EXPECT_EQ(ui.boxes[0].style, mb::kExclamation | mb::kYesNoCancel);
+    std::vector<char> longName(kUnzipCallbackBufferSize, 'n');  // the name is read from indices 0 to 255
+    ui.answers = {mb::kAnswerOk};
+    EXPECT_EQ(XW_UN_ZIP_Module::UnzipReplace(longName.data()), kUnzipReplaceNo);
+    EXPECT_EQ(ui.boxes.back().text, "Overwrite " + std::string(256, 'n') + "?");
+    ui.calls.failing = {"MsgBox"};
+    EXPECT_EQ(XW_UN_ZIP_Module::UnzipReplace(longName.data()), kUnzipReplaceNo);
+}
+
+TEST_F(ArchiveTest, ANewBuilderSendsThePlaceholderAloneAndOnlyItsThreeSettingsReachTheOptions) {
+    XWZipFiles builder;
+    EXPECT_EQ(builder.ZipFileCount(), 0);
+    EXPECT_EQ(builder.RootDirectory() + "|" + builder.ZipFileName(), "\\|");
+    EXPECT_FALSE(builder.RecurseFolders() || builder.Encrypted() || builder.IncludeSystemFiles() ||
+                 builder.UpdatingZip());
+    EXPECT_EQ(builder.MakeZipFile(), 0);
+    EXPECT_EQ(zip.count, 1);
+    EXPECT_EQ(ReceivedNames(zip), std::vector<std::string>{"querty"});
+    EXPECT_EQ(Text(zip.zipFileName), "");
+    zip.archiveResult = 15;  // a failure code is returned, not raised
+    Prints("zip error");
+    builder.RecurseFolders(true);
+    builder.UpdatingZip(true);
+    builder.Encrypted(true);
+    builder.IncludeSystemFiles(true);
+    builder.RootDirectory("c:\\PwWin32");
+    builder.ZipFileName("c:\\case.OVSupport");
+    EXPECT_EQ(builder.RootDirectory(), "c:\\PwWin32");  // kept as given; the bridge upper-cases it
+    EXPECT_EQ(builder.MakeZipFile(), 15);
+    EXPECT_EQ(builder.GetLastMessage(), "zip error");
+    const ZPOPT& o = zip.options;
+    EXPECT_EQ((std::vector<int32_t>{o.fRecurse, o.fUpdate, o.fEncrypt, o.fSystem}), (std::vector<int32_t>{1, 1, 0, 0}));
+    EXPECT_EQ(Text(zip.rootDir) + "|" + Text(zip.zipFileName), "C:\\PWWIN32|c:\\case.OVSupport");
+    builder.RecurseFolders(false);
+    builder.UpdatingZip(false);
+    builder.MakeZipFile();
+    EXPECT_EQ(o.fRecurse | o.fUpdate, 0);
+}
+
+TEST_F(ArchiveTest, TheBuildersNamesAreKeyedWithoutRegardToLetterCaseAndMustReachTheLibraryWhole) {
+    XWZipFiles builder;
+    builder.AddFile("c:\\\xC3\xA9t\xC3\xA9.txt");  // "été"
+    for (const char* same : {"C:\\\xC3\x89T\xC3\x89.TXT", "querty", "QuErTy"}) {
+        const AppError e = RaisedBy([&] { builder.AddFile(same); });
+        EXPECT_EQ(std::to_string(e.Number()) + "|" + e.Source() + "|" + e.Description(),
+                  "-2147219503|XWZip::AddFile|File is already in Zip List");  // 0x800407D1
+    }
+    const AppError missing = RaisedBy([&] { builder.RemoveFile("c:\\other.txt"); });
+    EXPECT_EQ(std::to_string(missing.Number()) + "|" + missing.Source() + "|" + missing.Description(),
+              "-2147219502|XWZip::RemoveFile|File is not in Zip List");  // 0x800407D2
+    builder.AddFile("c:\\b.txt");
+    builder.AddFile("c:\\c.txt");
+    builder.RemoveFile("C:\\\xC3\x89T\xC3\x89.TXT");
+    EXPECT_EQ(builder.ZipFileCount(), 2);
+    builder.MakeZipFile();
+    EXPECT_EQ(ReceivedNames(zip), (std::vector<std::string>{"querty", "c:\\b.txt", "c:\\c.txt"}));
+    EXPECT_EQ(zip.count, 3);
+    builder.RemoveFile("QUERTY");  // the placeholder is a listed name like the others
+    builder.MakeZipFile();
+    EXPECT_EQ(ReceivedNames(zip), (std::vector<std::string>{"c:\\b.txt", "c:\\c.txt"}));
+    // Names that could not reach the library whole are refused, and the list stays as it was.
+    locale.calls.failing = {"UpperCase:c:\\a.txt"};
+    for (const std::string& bad : {std::string(), std::string("c:\\a\0b.txt", 10), std::string("c:\\a.txt")}) {
+        const AppError e = RaisedBy([&] { builder.AddFile(bad); });
+        EXPECT_EQ(e.Source(), "XWZip::AddFile");
+        EXPECT_EQ(e.Number(), bad.size() == 8 ? err::kPermissionDenied : err::kInvalidCall);
+    }
+    EXPECT_EQ(builder.ZipFileCount(), 1);
+}
+
+TEST_F(ArchiveTest, TheBuilderSendsThePlaceholderAndAtMostNinetyNineNames) {
+    XWZipFiles builder;
+    for (int i = 1; i <= 99; ++i)
+        builder.AddFile("c:\\f" + std::to_string(i) + ".txt");
+    builder.MakeZipFile();
+    EXPECT_EQ(zip.count, 100);
+    EXPECT_EQ(Text(zip.names[99]), "c:\\f99.txt");
+    builder.AddFile("c:\\f100.txt");
+    EXPECT_EQ(builder.ZipFileCount(), 100);
+    zip.callCount = 0;
+    const AppError e = RaisedBy([&] { builder.MakeZipFile(); });
+    EXPECT_EQ(e.Number(), err::kSubscript);
+    EXPECT_EQ(e.Source() + "|" + e.Description(), "XWZipFiles::MakeZipFile|Subscript out of range");
+    EXPECT_EQ(zip.callCount, 0);
+    EXPECT_TRUE(ui.boxes.empty());
+    for (const int index : {-1, 100})
+        EXPECT_EQ(RaisedBy([&] { names.At(index); }).Number(), err::kSubscript);
+}
+
+TEST_F(ArchiveTest, EachOfTheExtractorsPropertiesReachesTheFieldOfItsNameAlone) {
+    XWUnzipFiles initial;
+    EXPECT_EQ(initial.Unzip(), 0);
+    const std::vector<int32_t> defaults = {0, 0, 0, 2, 0, 0, 0, 0, 0, 1, 1, 0, 0, 1, 0};
+    EXPECT_EQ(Fields(unzip.options), defaults);
+    EXPECT_EQ(Text(unzip.zipFileName) + "|" + Text(unzip.extractDir), "<null>|<null>");
+    EXPECT_TRUE(initial.HonorDirectories() && initial.OverWriteFiles() && initial.CaseSensitive());
+    EXPECT_FALSE(initial.ExtractNewer() || initial.TestZip() || initial.Verbose() || initial.PromptOverwrite());
+    const std::function<void(XWUnzipFiles&)> changes[] = {
+        [](XWUnzipFiles& u) { u.ExtractOnlyNewer(true); }, [](XWUnzipFiles& u) { u.SpaceToUnderScore(true); },
+        [](XWUnzipFiles& u) { u.PromptOverwrite(true); },  [](XWUnzipFiles& u) { u.MessageLevel(32767); },
+        [](XWUnzipFiles& u) { u.WriteToStdOut(true); },    [](XWUnzipFiles& u) { u.TestZip(true); },
+        [](XWUnzipFiles& u) { u.ExtractList(-32768); },    [](XWUnzipFiles& u) { u.ExtractNewer(true); },
+        [](XWUnzipFiles& u) { u.DisplayComment(true); },   [](XWUnzipFiles& u) { u.HonorDirectories(false); },
+        [](XWUnzipFiles& u) { u.OverWriteFiles(false); },  [](XWUnzipFiles& u) { u.ConvertCRtoCRLF(true); },
+        [](XWUnzipFiles& u) { u.Verbose(true); },          [](XWUnzipFiles& u) { u.CaseSensitive(false); },
+        [](XWUnzipFiles& u) { u.Privilege(-1); }};
+    const int32_t values[] = {1, 1, 1, 32767, 1, 1, -32768, 1, 1, 0, 0, 1, 1, 0, -1};
+    for (size_t field = 0; field < std::size(changes); ++field) {
+        XWUnzipFiles extractor;
+        changes[field](extractor);
+        extractor.Unzip();
+        std::vector<int32_t> expected = defaults;
+        expected[field] = values[field];
+        EXPECT_EQ(Fields(unzip.options), expected) << "field " << field;
+    }
+}
+
+TEST_F(ArchiveTest, TheExtractorKeepsEachArgumentThatHoldsTextAndRefusesValuesBeyond16Bits) {
+    XWUnzipFiles extractor;
+    ScriptPrint(unzip, "earlier");
+    extractor.Unzip("c:\\a.zip", "c:\\out");
+    extractor.Unzip("", "");
+    EXPECT_EQ(Text(unzip.zipFileName) + "|" + Text(unzip.extractDir), "c:\\a.zip|c:\\out");
+    extractor.Unzip("c:\\b.zip");
+    EXPECT_EQ(Text(unzip.zipFileName) + "|" + Text(unzip.extractDir), "c:\\b.zip|c:\\out");
+    EXPECT_EQ(extractor.ZipFileName() + "|" + extractor.ExtractDir(), "c:\\b.zip|c:\\out");
+    // Privilege, then ExtractList, then MessageLevel must fit; the library is then not called.
+    const int32_t calls = unzip.callCount;
+    extractor.MessageLevel(40000);
+    extractor.ExtractList(-32769);
+    extractor.Privilege(32768);
+    for (const char* property : {"Privilege", "ExtractList", "MessageLevel"}) {
+        const AppError e = RaisedBy([&] { extractor.Unzip("c:\\c.zip"); });
+        EXPECT_EQ(e.Number(), err::kOverflow);
+        EXPECT_EQ(e.Description() + "|" + e.Source(), "Overflow|XWUnZipFiles::Unzip");
+        EXPECT_EQ(e.Context().rfind(property, 0), 0u) << e.Context();
+        extractor.ExtractList(std::string(property) == "Privilege" ? -32769 : 0);
+        extractor.Privilege(0);
+    }
+    EXPECT_EQ(unzip.callCount, calls);
+    EXPECT_EQ(extractor.GetLastMessage(), "earlier");
+    EXPECT_EQ(extractor.ZipFileName(), "c:\\c.zip");  // stored before the values are checked
+}
+
+}  // namespace
+}  // namespace ost::test

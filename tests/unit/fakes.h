@@ -1,0 +1,423 @@
+// In-memory fakes of the platform services, each logging its calls to a CallLog that can make any
+// of them fail: the file system, the registry, the locale, child processes, the system information
+// source and the library loader.
+#pragma once
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fake_ui.h"
+#include "platform/filesystem.h"
+#include "platform/library.h"
+#include "platform/process.h"
+#include "platform/registry.h"
+#include "platform/system_info.h"
+
+namespace ost::test {
+
+inline std::string LowerAscii(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
+}
+
+// A file or subfolder in a listing, logged by its name; a subfolder's size is its whole tree's.
+struct FakeItem {
+    std::string name;
+    uint64_t size = 0;
+    DateTime created{2024, 3, 15, 14, 5, 9};
+};
+
+// A folder's listing, logged by the folder's path.
+struct FakeFolder {
+    std::vector<FakeItem> files;
+    std::vector<FakeItem> subFolders;
+};
+
+// A drive, logged by its letter.
+struct FakeDrive : IDrive {
+    std::string letter = "C", volume = "SYSTEM", share, fileSystem = "NTFS";
+    int32_t type = 2, serial = 777;
+    uint64_t freeBytes = 0, totalBytes = 0;
+    CallLog* calls = nullptr;  // set when the file system hands the drive out
+
+    std::string DriveLetter() override { return Read("DriveLetter", letter); }
+    int32_t DriveType() override { return Read("DriveType", type); }
+    std::string ShareName() override { return Read("ShareName", share); }
+    std::string VolumeName() override { return Read("VolumeName", volume); }
+    uint64_t FreeSpace() override { return Read("FreeSpace", freeBytes); }
+    uint64_t TotalSize() override { return Read("TotalSize", totalBytes); }
+    std::string FileSystem() override { return Read("FileSystem", fileSystem); }
+    int32_t SerialNumber() override { return Read("SerialNumber", serial); }
+    template <typename T>
+    T Read(const char* property, const T& value) {
+        calls->Check(property, letter);
+        return value;
+    }
+};
+
+namespace detail {
+
+// A walk over a listing, which is also the item it stands on.
+struct Cursor : IFsCursor, IFsItem {
+    Cursor(CallLog& log, std::string folder, const std::vector<FakeItem>& all)
+        : calls(log), path(std::move(folder)), items(all) {}
+    IFsItem* Next() override {
+        calls.Check("Next", path);
+        return next < items.size() ? (item = &items[next++], this) : nullptr;
+    }
+    std::string Name() override { return Read("Name", item->name); }
+    uint64_t Size() override { return Read("Size", item->size); }
+    DateTime DateCreated() override { return Read("DateCreated", item->created); }
+    template <typename T>
+    T Read(const char* property, const T& value) {
+        calls.Check(property, item->name);
+        return value;
+    }
+    CallLog& calls;
+    std::string path;
+    const std::vector<FakeItem>& items;
+    const FakeItem* item = nullptr;
+    size_t next = 0;
+};
+
+struct Folder : IFolder {
+    Folder(CallLog& log, std::string folder, const FakeFolder& listing)
+        : calls(log), path(std::move(folder)), f(listing) {}
+    std::string Path() override {
+        calls.Check("Path", path);
+        return path;
+    }
+    std::unique_ptr<IFsCursor> Files() override { return Walk("Files", f.files); }
+    std::unique_ptr<IFsCursor> SubFolders() override { return Walk("SubFolders", f.subFolders); }
+    std::unique_ptr<IFsCursor> Walk(const char* what, const std::vector<FakeItem>& items) {
+        calls.Check(what, path);
+        return std::make_unique<Cursor>(calls, path, items);
+    }
+    CallLog& calls;
+    std::string path;
+    const FakeFolder& f;
+};
+
+}  // namespace detail
+
+// Files (their text as UTF-8) and folders keyed by their lower-cased paths, and the drives. A text
+// stream logs "Opened:path" and, when released, "Close:path".
+class FakeFileSystem : public IFileSystem, public Logged {
+  public:
+    using Logged::Logged;
+    std::map<std::string, std::string> files;
+    std::set<std::string> readOnly;
+    std::map<std::string, FakeFolder> folders;
+    std::string windowsFolder = "C:\\WINDOWS";
+    std::string systemFolder = "C:\\WINDOWS\\SYSTEM32";
+    std::vector<FakeDrive> drives;
+
+    bool Has(const std::string& path) const { return files.count(LowerAscii(path)) != 0; }
+    std::string Content(const std::string& path) const { return Has(path) ? files.at(LowerAscii(path)) : ""; }
+    void Put(const std::string& path, const std::string& content) { files[LowerAscii(path)] = content; }
+
+    bool FileExists(const std::string& path) override {
+        calls.Check("FileExists", path);
+        return Has(path);
+    }
+    bool FolderExists(const std::string& path) override {
+        calls.Check("FolderExists", path);
+        return folders.count(LowerAscii(path)) != 0;
+    }
+    void DeleteFile(const std::string& path, bool force) override {
+        calls.Check("DeleteFile", path);
+        Require(Has(path), err::kFileNotFound, path);
+        Require(force || readOnly.count(LowerAscii(path)) == 0, err::kPermissionDenied, path);
+        files.erase(LowerAscii(path));
+        readOnly.erase(LowerAscii(path));
+    }
+    void MoveFile(const std::string& source, const std::string& destination) override {
+        calls.Check("MoveFile", source);
+        Require(Has(source), err::kFileNotFound, source);
+        Require(!Has(destination), err::kFileExists, destination);
+        Put(destination, Content(source));
+        files.erase(LowerAscii(source));
+    }
+    std::unique_ptr<IFolder> GetSpecialFolder(SpecialFolder which) override {
+        const bool windows = which == SpecialFolder::Windows;
+        calls.Check("GetSpecialFolder", windows ? "Windows" : "System");
+        return Folder(windows ? windowsFolder : systemFolder);
+    }
+    std::unique_ptr<IFolder> GetFolder(const std::string& path) override {
+        calls.Check("GetFolder", path);
+        return Folder(path);
+    }
+    std::unique_ptr<ITextStream> OpenTextFile(const std::string& path, IoMode mode, bool create, int32_t f) override {
+        calls.Check("OpenTextFile", path);
+        Require(f == 0, err::kInvalidCall, path);  // format 0 only
+        Require(create || Has(path), err::kFileNotFound, path);
+        const bool writing = mode == IoMode::ForWriting;
+        Require(!writing || readOnly.count(LowerAscii(path)) == 0, err::kPermissionDenied, path);
+        Put(path, writing ? "" : Content(path));
+        return std::make_unique<Stream>(*this, path, writing);
+    }
+    std::vector<std::unique_ptr<IDrive>> Drives() override {
+        calls.Check("Drives");
+        std::vector<std::unique_ptr<IDrive>> out;
+        for (FakeDrive drive : drives) {
+            drive.calls = &calls;
+            out.push_back(std::make_unique<FakeDrive>(drive));
+        }
+        return out;
+    }
+    void ForgetTreeSizes() override { calls.log.push_back("ForgetTreeSizes"); }
+
+  private:
+    struct Stream : ITextStream {
+        Stream(FakeFileSystem& owner, std::string name, bool write) : fs(owner), path(std::move(name)), writing(write) {
+            fs.calls.log.push_back("Opened:" + path);
+        }
+        ~Stream() override { fs.calls.log.push_back("Close:" + path); }
+        void WriteLine(std::string_view text) override {
+            fs.calls.Check("WriteLine", path + ":" + std::string(text));
+            Require(writing, err::kBadFileMode, path);
+            fs.files[LowerAscii(path)] += std::string(text) + "\r\n";
+        }
+        std::string ReadAll() override {
+            fs.calls.Check("ReadAll", path);
+            Require(!writing, err::kBadFileMode, path);
+            return fs.Content(path);
+        }
+        FakeFileSystem& fs;
+        std::string path;
+        bool writing;
+    };
+    static void Require(bool condition, int32_t number, const std::string& path) {
+        if (!condition)
+            throw MakeError(number, {}, path);
+    }
+    std::unique_ptr<IFolder> Folder(const std::string& path) {
+        Require(folders.count(LowerAscii(path)) != 0, err::kPathNotFound, path);
+        return std::make_unique<detail::Folder>(calls, path, folders.at(LowerAscii(path)));
+    }
+};
+
+// The registry under HKEY_LOCAL_MACHINE with the result codes of the real calls. A key's subkeys
+// come in the order of their lower-cased names; a failing call returns 5.
+class FakeRegistry : public IRegistry, public Logged {
+  public:
+    using Logged::Logged;
+    using Values = std::map<std::string, std::pair<uint32_t, std::string>>;  // by name: type and bytes
+    std::map<std::string, Values> keys;  // by lower-cased path; a key's parents must be there too
+    std::vector<RegKey> open;            // handles not yet closed
+
+    // A text value stored with its terminating NUL, as the registry keeps REG_SZ text.
+    void AddString(const std::string& path, const std::string& name, const std::string& text, uint32_t type = 1) {
+        keys[LowerAscii(path)][name] = {type, text + std::string(1, '\0')};
+    }
+
+    int32_t OpenKeyEx(RegKey key, const std::string& subKey, uint32_t, uint32_t access, RegKey* result) override {
+        // The walk needs the right to enumerate.
+        return calls.Fails("OpenKeyEx", subKey) || (access & reg::kEnumerateSubKeys) == 0 ? 5
+                                                                                          : Open(key, subKey, result);
+    }
+    int32_t EnumKeyEx(RegKey key, uint32_t index, char* name, uint32_t* length, char* cls, uint32_t* clsLength)
+        override {
+        if (calls.Fails("EnumKeyEx", std::to_string(index)) || !IsOpen(key))
+            return 5;
+        const std::string parent = paths_[key - 1] + "\\";
+        for (const auto& entry : keys) {
+            const std::string& path = entry.first;
+            if (path.rfind(parent, 0) != 0 || path.find('\\', parent.size()) != std::string::npos || index-- != 0)
+                continue;
+            const std::string leaf = path.substr(parent.size());
+            if (leaf.size() >= *length)
+                return reg::kMoreData;  // no room for the terminator
+            std::memcpy(name, leaf.c_str(), leaf.size() + 1);
+            *length = static_cast<uint32_t>(leaf.size());
+            if (*clsLength > 0)
+                cls[0] = '\0';
+            *clsLength = 0;
+            return reg::kSuccess;
+        }
+        return reg::kNoMoreItems;
+    }
+    int32_t OpenKey(RegKey key, const std::string& subKey, RegKey* result) override {
+        return calls.Fails("OpenKey", subKey) ? 5 : Open(key, subKey, result);
+    }
+    int32_t QueryValueEx(RegKey key, const std::string& value, uint32_t* type, uint8_t* data, uint32_t* size) override {
+        if (calls.Fails("QueryValueEx", value) || !IsOpen(key))
+            return 5;
+        const Values& values = keys.at(paths_[key - 1]);
+        if (values.count(value) == 0)
+            return reg::kFileNotFound;
+        const auto& [valueType, bytes] = values.at(value);
+        *type = valueType;
+        if (data != nullptr && *size < bytes.size())
+            return reg::kMoreData;
+        if (data != nullptr)
+            std::memcpy(data, bytes.data(), bytes.size());
+        *size = static_cast<uint32_t>(bytes.size());
+        return reg::kSuccess;
+    }
+    int32_t CloseKey(RegKey key) override {
+        if (calls.Fails("CloseKey") || !IsOpen(key))
+            return 6;
+        open.erase(std::find(open.begin(), open.end(), key));
+        return reg::kSuccess;
+    }
+
+  private:
+    int32_t Open(RegKey key, const std::string& subKey, RegKey* result) {
+        *result = 0;
+        if (key != kHKeyLocalMachine || keys.count(LowerAscii(subKey)) == 0)
+            return reg::kFileNotFound;
+        paths_.push_back(LowerAscii(subKey));
+        open.push_back(*result = paths_.size());
+        return reg::kSuccess;
+    }
+    bool IsOpen(RegKey key) const { return std::find(open.begin(), open.end(), key) != open.end(); }
+    std::vector<std::string> paths_;  // the key of handle N at N - 1
+};
+
+// A locale with a chosen decimal separator, an en-US general date, and Latin-1 standing in for the
+// ANSI code page: a character above U+00FF becomes '?'. Its upper-casing covers the ASCII and
+// Latin-1 letters.
+class FakeLocale : public ILocale, public Logged {
+  public:
+    using Logged::Logged;
+    std::string decimalSeparator = ".";
+
+    std::string DecimalSeparator() override {
+        calls.Check("DecimalSeparator");
+        return decimalSeparator;
+    }
+    std::string GeneralDate(const DateTime& t) override {
+        calls.Check("GeneralDate");
+        char text[64];
+        const int n = std::snprintf(text, sizeof(text), "%d/%d/%04d", t.month, t.day, t.year);
+        if (t.hour != 0 || t.minute != 0 || t.second != 0)
+            std::snprintf(text + n, sizeof(text) - static_cast<size_t>(n), " %d:%02d:%02d %s", (t.hour + 11) % 12 + 1,
+                          t.minute, t.second, t.hour < 12 ? "AM" : "PM");
+        return text;
+    }
+    std::string ToAnsi(std::string_view utf8) override {
+        calls.Check("ToAnsi", std::string(utf8));
+        std::string out;
+        for (size_t i = 0; i < utf8.size(); ++i) {
+            const auto c = static_cast<unsigned char>(utf8[i]);
+            if (c == 0xC2 || c == 0xC3)
+                out += static_cast<char>(((c & 3) << 6) | (utf8[++i] & 0x3F));
+            else if (c < 0x80 || c >= 0xC0)
+                out += c < 0x80 ? static_cast<char>(c) : '?';  // a continuation byte adds nothing
+        }
+        return out;
+    }
+    std::string FromAnsi(std::string_view ansi) override {
+        calls.Check("FromAnsi", std::string(ansi));
+        std::string out;
+        for (const char c : ansi) {
+            const auto byte = static_cast<unsigned char>(c);
+            out += byte < 0x80
+                       ? std::string(1, c)
+                       : std::string{static_cast<char>(0xC0 | byte >> 6), static_cast<char>(0x80 | (byte & 0x3F))};
+        }
+        return out;
+    }
+    std::string UpperCase(std::string_view utf8) override {
+        calls.Check("UpperCase", std::string(utf8));
+        std::string out(utf8);
+        for (size_t i = 0; i < out.size(); ++i) {
+            const auto c = static_cast<unsigned char>(out[i]);
+            const bool latin =
+                i > 0 && static_cast<unsigned char>(out[i - 1]) == 0xC3 && c >= 0xA0 && c != 0xB7 && c != 0xBF;
+            if ((c >= 'a' && c <= 'z') || latin)
+                out[i] = static_cast<char>(c - 0x20);
+        }
+        return out;
+    }
+};
+
+// Child processes that record how they were started. A process has done `onExit`'s work once it has
+// ended; a failing wait reaches its bound.
+class FakeProcessLauncher : public IProcessLauncher, public Logged {
+  public:
+    using Logged::Logged;
+    std::vector<std::pair<std::string, int32_t>> started;  // command lines and window styles
+    std::vector<uint32_t> waits;                           // the bounds waited with
+    std::function<void()> onExit;
+
+    std::unique_ptr<IChildProcess> Start(const std::string& commandLine, int32_t windowStyle) override {
+        calls.Check("Start", commandLine);
+        started.emplace_back(commandLine, windowStyle);
+        return std::make_unique<Child>(*this);
+    }
+
+  private:
+    struct Child : IChildProcess {
+        explicit Child(FakeProcessLauncher& launcher) : owner(launcher) {}
+        bool WaitForExit(uint32_t timeoutMs, const std::function<void()>& pump) override {
+            const bool late = owner.calls.Fails("WaitForExit");
+            owner.waits.push_back(timeoutMs);
+            pump();
+            if (!late && owner.onExit)
+                owner.onExit();
+            return !late;
+        }
+        FakeProcessLauncher& owner;
+    };
+};
+
+// A system information source that logs the queries made on it; they cannot fail.
+class FakeSystemInfoSource : public ISystemInfoSource, public Logged {
+  public:
+    using Logged::Logged;
+    OsVersionRecord version{5, 1, 2600};
+    uint32_t processorType = 586;
+    MemoryRecord memory{};
+    DllVersionRecord shell{6, 0, 2900};
+
+    OsVersionRecord QueryVersion() override { return Logging("QueryVersion", version); }
+    uint32_t QueryProcessorType() override { return Logging("QueryProcessorType", processorType); }
+    MemoryRecord QueryMemory() override { return Logging("QueryMemory", memory); }
+    DllVersionRecord QueryShellVersion() override { return Logging("QueryShellVersion", shell); }
+
+  private:
+    template <typename T>
+    T Logging(const char* query, const T& value) {
+        calls.log.push_back(query);
+        return value;
+    }
+};
+
+// A function as a library entry.
+template <typename Fn>
+LibraryEntry AsEntry(Fn function) {
+    return reinterpret_cast<LibraryEntry>(function);
+}
+
+// Libraries as tables of in-process functions. A library missing from `libraries` cannot be
+// loaded (AppError 53), an entry missing from its table is not found (AppError 453).
+class FakeLibraryLoader : public ILibraryLoader, public Logged {
+  public:
+    using Logged::Logged;
+    std::map<std::string, std::map<std::string, LibraryEntry>> libraries;
+    std::vector<std::string> loaded;  // the libraries loaded so far, in order, each once
+
+    LibraryEntry Entry(const std::string& library, const std::string& entry) override {
+        calls.Check("Entry", library + "!" + entry);
+        const auto found = libraries.find(library);
+        if (found == libraries.end())
+            throw MakeError(err::kFileNotFound, {}, "LoadLibraryW '" + library + "': not found");
+        if (std::find(loaded.begin(), loaded.end(), library) == loaded.end())
+            loaded.push_back(library);
+        const auto address = found->second.find(entry);
+        if (address == found->second.end())
+            throw MakeError(err::kEntryPointMissing, {}, "GetProcAddress '" + library + "!" + entry + "'");
+        return address->second;
+    }
+};
+
+}  // namespace ost::test
