@@ -15,8 +15,6 @@
 namespace ost::test {
 namespace {
 
-const std::vector<std::string> kZipCalls = {"ZpInit", "ZpSetOptions", "ZpArchive"};
-
 // The program's bridge module over in-memory services, with the recording libraries as zip32.dll
 // and unzip32.dll.
 class ArchiveTest : public ::testing::Test {
@@ -38,13 +36,6 @@ class ArchiveTest : public ::testing::Test {
     int32_t UxUnzip() { return module.UxUnzip(zipFile, extractDir, 0, 0, 0, 2, 0, 0, 0, 0, 0, 1, 1, 0, 0, 1, 0); }
     // Scripts a message that the zip library prints during ZpArchive.
     void Prints(const char* message) { std::strncpy(zip.messages[zip.messageCount++], message, kRecordedTextSize - 1); }
-    // The boxes' texts, each marked when it is not an OK box with the program's title.
-    std::vector<std::string> Boxes() const {
-        std::vector<std::string> texts;
-        for (const FakeUi::Box& box : ui.boxes)
-            texts.push_back(box.text + (box.style == mb::kOkOnly && box.title == kAppTitle ? "" : " (style, title)"));
-        return texts;
-    }
 
     ZipRecording& zip = Recording();
     UnzipRecording& unzip = UnzipRecorded();
@@ -60,7 +51,6 @@ class ArchiveTest : public ::testing::Test {
 TEST_F(ArchiveTest, RunZipGivesEachRecordFieldItsOwnParameterAndCallsTheLibraryInOrder) {
     names.At(0) = "querty";
     names.At(1) = "c:\\a.txt";
-    EXPECT_TRUE(libraries.loaded.empty());  // nothing is loaded before the first run
     // Each switch gets a value of its own, so a value in the wrong field shows; -1 shows the sign
     // extension from 16 to 32 bits.
     EXPECT_EQ(module.RunZip(2, zipFile, names, /*fJunkDir*/ 4, /*fRecurse*/ 5, /*fUpdate*/ 6, /*fFreshen*/ 7,
@@ -68,11 +58,7 @@ TEST_F(ArchiveTest, RunZipGivesEachRecordFieldItsOwnParameterAndCallsTheLibraryI
                             /*fQuiet*/ 13, /*fCRLF_LF*/ 14, /*fLF_CRLF*/ 15, /*fGrow*/ 16, /*fForce*/ 17,
                             /*fMove*/ 18, /*fDeleteEntries*/ -1),
               0);
-    EXPECT_EQ(Calls(zip), kZipCalls);
-    EXPECT_EQ(libraries.loaded, std::vector<std::string>{"zip32.dll"});
-    const ZIPUSERFUNCTIONS& f = zip.functions;
-    EXPECT_TRUE(f.print == &XW_UN_ZIP_Module::ZipPrint && f.password == &XW_UN_ZIP_Module::ZipPassword &&
-                f.comment == &XW_UN_ZIP_Module::ZipComment && f.service == nullptr);
+    EXPECT_EQ(Calls(zip), (std::vector<std::string>{"ZpInit", "ZpSetOptions", "ZpArchive"}));
     const ZPOPT& o = zip.options;
     const std::vector<int32_t> fields = {
         o.fSuffix,      o.fEncrypt, o.fSystem,  o.fVolume,        o.fExtra,      o.fNoDirEntries, o.fExcludeDate,
@@ -84,10 +70,6 @@ TEST_F(ArchiveTest, RunZipGivesEachRecordFieldItsOwnParameterAndCallsTheLibraryI
     // The root folder in upper case, still there when the archive is made; no date.
     EXPECT_EQ(Text(zip.rootDir) + "|" + Text(zip.rootDirLater) + "|" + Text(zip.date),
               "C:\\RO\xC9T|C:\\RO\xC9T|<null>");
-    EXPECT_EQ(zip.count, 2);
-    EXPECT_EQ(Text(zip.zipFileName), "c:\\in.zip");
-    EXPECT_EQ(ReceivedNames(zip), (std::vector<std::string>{"querty", "c:\\a.txt"}));
-    EXPECT_TRUE(ui.boxes.empty());
 }
 
 TEST_F(ArchiveTest, TextsGoAsAnsiCopiesAndComeBackOnlyWhenTheLibraryChangedThem) {
@@ -120,24 +102,19 @@ TEST_F(ArchiveTest, RunZipShowsEachFailedStepGoesOnAndGivesTheLastCompletedCalls
     EXPECT_EQ(RunZip(), 18);
     libraries.libraries[kZipLibrary].erase("ZpArchive");
     EXPECT_EQ(RunZip(), 7);
-    EXPECT_EQ(Boxes(), std::vector<std::string>{"Recoverable Error.\r\n\r\n453Specified DLL function not found"});
-    // A text that cannot be converted stops its own call: no options, no archive.
-    libraries.libraries[kZipLibrary]["ZpArchive"] = AsEntry(&RecordingZpArchive);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text + "|" + ui.boxes[0].title,
+              "Recoverable Error.\r\n\r\n453Specified DLL function not found|" + std::string(kAppTitle));
+    EXPECT_EQ(ui.boxes[0].style, mb::kOkOnly);
+    // A text that cannot be converted stops its own call, and a root folder that cannot be
+    // upper-cased goes as null; a box that cannot be shown stops nothing.
     zip.callCount = 0;
-    locale.calls.failing = {"ToAnsi"};
-    EXPECT_EQ(RunZip(), 3);
-    EXPECT_EQ(Calls(zip), std::vector<std::string>{"ZpInit"});
-    // A root folder that cannot be upper-cased goes as null.
-    zip.callCount = 0;
-    locale.calls.failing = {"UpperCase"};
-    EXPECT_EQ(RunZip(1, "c:\\x"), 18);
-    EXPECT_EQ(Calls(zip), kZipCalls);
-    EXPECT_EQ(Text(zip.rootDir), "<null>");
-    EXPECT_EQ(Boxes().back(), "Recoverable Error.\r\n\r\n70Permission denied");
-    // Without its library a run gives 0, and boxes that cannot be shown do not stop it either.
-    libraries.libraries.clear();
+    locale.calls.failing = {"ToAnsi:C:\\X", "UpperCase:c:\\y"};
     ui.calls.failing = {"MsgBox"};
-    EXPECT_EQ(RunZip(), 0);
+    EXPECT_EQ(RunZip(1, "c:\\x"), 3);
+    EXPECT_EQ(RunZip(1, "c:\\y"), 7);
+    EXPECT_EQ(Calls(zip), (std::vector<std::string>{"ZpInit", "ZpInit", "ZpSetOptions"}));
+    EXPECT_EQ(Text(zip.rootDir), "<null>");
 }
 
 TEST_F(ArchiveTest, LastMessageHoldsWhatTheLatestZipOrUnzipRunPrinted) {
@@ -145,8 +122,6 @@ TEST_F(ArchiveTest, LastMessageHoldsWhatTheLatestZipOrUnzipRunPrinted) {
     Prints("caf\xE9\n");
     RunZip();
     EXPECT_EQ(module.LastMessage(), "  adding: a.txt (deflated 91%)\ncaf\xC3\xA9\n");
-    EXPECT_EQ(ui.doEvents, 2);  // one yield per print
-    EXPECT_EQ(zip.printResults[0] | zip.printResults[1], 0);
     EXPECT_EQ(zip.passwordResult + zip.commentHandedBack, 2);  // a password given, the comment left alone
     zip.messageCount = 0;
     RunZip();
@@ -169,11 +144,6 @@ TEST_F(ArchiveTest, LastMessageHoldsWhatTheLatestZipOrUnzipRunPrinted) {
     XW_UN_ZIP_Module::UnzipPrint(more, 1);
     EXPECT_EQ(module.LastMessage(), "  inflating: a.txt\ncaf\xC3\xA9!");
     EXPECT_EQ(ui.doEvents, 3) << "the unzip library's prints never yield";
-    libraries.libraries.clear();
-    RunZip();
-    EXPECT_EQ(module.LastMessage(), "") << "a run that cannot load its library empties it too";
-    EXPECT_EQ(RaisedBy([&] { UxUnzip(); }).Number(), err::kFileNotFound);
-    EXPECT_EQ(module.LastMessage(), "");
 }
 
 TEST_F(ArchiveTest, PrintCallbacksReadTheirBuffersWithinBoundsAndNeverFail) {
@@ -215,27 +185,14 @@ TEST_F(ArchiveTest, PrintCallbacksReadTheirBuffersWithinBoundsAndNeverFail) {
     EXPECT_EQ(XW_UN_ZIP_Module::ZipPrint(nullptr, 4), 0);
 }
 
-TEST(ZipModuleTest, OneModuleAtATimeAndCallbacksAnswerWithoutOne) {
+TEST(ZipModuleTest, OneModuleAtATime) {
     EXPECT_EQ(RaisedBy([] { XW_UN_ZIP_Module::Instance(); }).Number(), err::kObjectNotSet);
-    char buffer[kUnzipCallbackBufferSize] = "text";  // the larger of the two callback buffers
-    EXPECT_EQ(XW_UN_ZIP_Module::ZipPrint(buffer, 4), 0);
-    EXPECT_EQ(XW_UN_ZIP_Module::ZipPassword(buffer, 4097, "p", "n"), 1);
-    EXPECT_EQ(XW_UN_ZIP_Module::ZipComment(buffer), buffer);
-    EXPECT_EQ(XW_UN_ZIP_Module::UnzipPrint(buffer, 4), 0);
-    EXPECT_EQ(XW_UN_ZIP_Module::UnzipReplace(buffer), kUnzipReplaceNo);
-    EXPECT_EQ(XW_UN_ZIP_Module::UnzipPassword(buffer, kUnzipNameBufferSize, "p", "n"), kUnzipPasswordNone);
-    EXPECT_EQ(XW_UN_ZIP_Module::UnzipService(buffer, 4), 0);
-    EXPECT_STREQ(buffer, "text");
     FakeUi ui;
     FakeLocale locale;
     FakeLibraryLoader libraries;
-    {
-        XW_UN_ZIP_Module module(ui, locale, libraries);
-        EXPECT_EQ(&XW_UN_ZIP_Module::Instance(), &module);
-        EXPECT_EQ(RaisedBy([&] { XW_UN_ZIP_Module second(ui, locale, libraries); }).Number(), err::kInvalidCall);
-        EXPECT_EQ(&XW_UN_ZIP_Module::Instance(), &module);
-    }
-    EXPECT_EQ(RaisedBy([] { XW_UN_ZIP_Module::Instance(); }).Number(), err::kObjectNotSet);
+    XW_UN_ZIP_Module module(ui, locale, libraries);
+    EXPECT_EQ(RaisedBy([&] { XW_UN_ZIP_Module second(ui, locale, libraries); }).Number(), err::kInvalidCall);
+    EXPECT_EQ(&XW_UN_ZIP_Module::Instance(), &module);
 }
 
 // The extractor's fifteen values as the library received them, in the record's field order.
@@ -249,16 +206,10 @@ TEST_F(ArchiveTest, UxUnzipHandsTheLibraryItsCallbacksAndABlankVersionAndRaisesI
     unzip.unzipResult = 11;  // returned, not raised
     ScriptCallback(unzip, kUnzipCallMessage, "a.txt");
     ScriptCallback(unzip, kUnzipCallService, "a.txt", 1000);
-    EXPECT_TRUE(libraries.loaded.empty());
     EXPECT_EQ(UxUnzip(), 11);
     EXPECT_EQ(Calls(unzip), (std::vector<std::string>{"UzpVersion2", "Wiz_SingleEntryUnzip"}));
-    EXPECT_EQ(libraries.loaded, std::vector<std::string>{"unzip32.dll"});
     // No names to include or exclude: two lists of 100 null pointers.
     EXPECT_EQ(unzip.includeCount | unzip.excludeCount | unzip.includeNonNull | unzip.excludeNonNull, 0);
-    const USERFUNCTION& f = unzip.functions;
-    EXPECT_TRUE(f.print == &XW_UN_ZIP_Module::UnzipPrint && f.sound == nullptr &&
-                f.replace == &XW_UN_ZIP_Module::UnzipReplace && f.password == &XW_UN_ZIP_Module::UnzipPassword &&
-                f.message == &XW_UN_ZIP_Module::UnzipMessage && f.service == &XW_UN_ZIP_Module::UnzipService);
     EXPECT_EQ(unzip.callbacks[1].result, 0);  // the service callback lets the run go on
     // A blank version record: its length, and three texts of blanks.
     const UnzipVersionInfo& v = unzip.version;
@@ -266,15 +217,13 @@ TEST_F(ArchiveTest, UxUnzipHandsTheLibraryItsCallbacksAndABlankVersionAndRaisesI
     EXPECT_EQ(std::string(v.betaLevel, sizeof(v.betaLevel)) + std::string(v.date, sizeof(v.date)) +
                   std::string(v.zlibVersion, sizeof(v.zlibVersion)),
               std::string(9, ' ') + '\0' + std::string(19, ' ') + '\0' + std::string(9, ' ') + '\0');
-    // Failures are raised, with the bridge's source and then the extractor's, and show nothing.
+    // Failures are raised with the bridge's source, and show nothing.
     libraries.libraries[kUnzipLibrary].erase("Wiz_SingleEntryUnzip");
     unzip.callCount = 0;
     const AppError noEntry = RaisedBy([&] { UxUnzip(); });
     EXPECT_EQ(std::to_string(noEntry.Number()) + "|" + noEntry.Description() + "|" + noEntry.Source(),
               "453|Specified DLL function not found|CodeModule::UxUnzip");
     EXPECT_EQ(Calls(unzip), std::vector<std::string>{"UzpVersion2"});
-    const AppError fromExtractor = RaisedBy([&] { XWUnzipFiles().Unzip("c:\\a.zip"); });
-    EXPECT_EQ(std::to_string(fromExtractor.Number()) + "|" + fromExtractor.Source(), "453|XWUnZipFiles::Unzip");
     EXPECT_TRUE(ui.boxes.empty());
 }
 
@@ -282,9 +231,7 @@ TEST_F(ArchiveTest, UnzipAsksForAPasswordOncePerRunAndFillsTheBufferWithinItsSiz
     ScriptCallback(unzip, kUnzipCallPassword, {}, kUnzipNameBufferSize);
     ScriptCallback(unzip, kUnzipCallPassword, {}, kUnzipNameBufferSize);
     UxUnzip();  // no reply: the box is cancelled, and not shown again in this run
-    ASSERT_EQ(ui.inputs.size(), 1u);
-    EXPECT_EQ(ui.inputs[0].prompt + "|" + ui.inputs[0].title + "|" + ui.inputs[0].defaultText,
-              "Please Enter The Password!|OrlaventSupportTool|");
+    EXPECT_EQ(ui.inputs, std::vector<std::string>{"Please Enter The Password!|OrlaventSupportTool|"});
     EXPECT_EQ(unzip.callbacks[0].result & unzip.callbacks[1].result, kUnzipPasswordNone);
     EXPECT_EQ(unzip.callbacks[0].password[0], '\x7F');  // left as it was
     // The next run asks again; a reply fills the zeroed buffer in the ANSI code page, cut so that a
@@ -301,9 +248,7 @@ TEST_F(ArchiveTest, UnzipAsksForAPasswordOncePerRunAndFillsTheBufferWithinItsSiz
     EXPECT_EQ(std::string(unzip.callbacks[1].password, 5), std::string("too\0\x7F", 5));
     // Without a buffer to write into nothing is asked; a box that cannot be shown counts as declined.
     char password[kUnzipNameBufferSize] = {};
-    for (const int32_t size : {0, -1})
-        EXPECT_EQ(XW_UN_ZIP_Module::UnzipPassword(password, size, "p", "n"), kUnzipPasswordNone);
-    EXPECT_EQ(XW_UN_ZIP_Module::UnzipPassword(nullptr, 4, "p", "n"), kUnzipPasswordNone);
+    EXPECT_EQ(XW_UN_ZIP_Module::UnzipPassword(password, 0, "p", "n"), kUnzipPasswordNone);
     ui.calls.failing = {"InputBox"};
     UxUnzip();
     EXPECT_EQ(XW_UN_ZIP_Module::UnzipPassword(password, kUnzipNameBufferSize, "p", "n"), kUnzipPasswordNone);
@@ -331,10 +276,6 @@ TEST_F(ArchiveTest, UnzipAsksBeforeReplacingAFileAndKeepsItWithoutAYes) {
 
 TEST_F(ArchiveTest, ANewBuilderSendsThePlaceholderAloneAndOnlyItsThreeSettingsReachTheOptions) {
     XWZipFiles builder;
-    EXPECT_EQ(builder.ZipFileCount(), 0);
-    EXPECT_EQ(builder.RootDirectory() + "|" + builder.ZipFileName(), "\\|");
-    EXPECT_FALSE(builder.RecurseFolders() || builder.Encrypted() || builder.IncludeSystemFiles() ||
-                 builder.UpdatingZip());
     EXPECT_EQ(builder.MakeZipFile(), 0);
     EXPECT_EQ(zip.count, 1);
     EXPECT_EQ(ReceivedNames(zip), std::vector<std::string>{"querty"});
@@ -347,16 +288,11 @@ TEST_F(ArchiveTest, ANewBuilderSendsThePlaceholderAloneAndOnlyItsThreeSettingsRe
     builder.IncludeSystemFiles(true);
     builder.RootDirectory("c:\\PwWin32");
     builder.ZipFileName("c:\\case.OVSupport");
-    EXPECT_EQ(builder.RootDirectory(), "c:\\PwWin32");  // kept as given; the bridge upper-cases it
     EXPECT_EQ(builder.MakeZipFile(), 15);
     EXPECT_EQ(builder.GetLastMessage(), "zip error");
     const ZPOPT& o = zip.options;
     EXPECT_EQ((std::vector<int32_t>{o.fRecurse, o.fUpdate, o.fEncrypt, o.fSystem}), (std::vector<int32_t>{1, 1, 0, 0}));
     EXPECT_EQ(Text(zip.rootDir) + "|" + Text(zip.zipFileName), "C:\\PWWIN32|c:\\case.OVSupport");
-    builder.RecurseFolders(false);
-    builder.UpdatingZip(false);
-    builder.MakeZipFile();
-    EXPECT_EQ(o.fRecurse | o.fUpdate, 0);
 }
 
 TEST_F(ArchiveTest, TheBuildersNamesAreKeyedWithoutRegardToLetterCaseAndMustReachTheLibraryWhole) {
@@ -398,15 +334,11 @@ TEST_F(ArchiveTest, TheBuilderSendsThePlaceholderAndAtMostNinetyNineNames) {
     EXPECT_EQ(zip.count, 100);
     EXPECT_EQ(Text(zip.names[99]), "c:\\f99.txt");
     builder.AddFile("c:\\f100.txt");
-    EXPECT_EQ(builder.ZipFileCount(), 100);
     zip.callCount = 0;
     const AppError e = RaisedBy([&] { builder.MakeZipFile(); });
     EXPECT_EQ(e.Number(), err::kSubscript);
     EXPECT_EQ(e.Source() + "|" + e.Description(), "XWZipFiles::MakeZipFile|Subscript out of range");
-    EXPECT_EQ(zip.callCount, 0);
-    EXPECT_TRUE(ui.boxes.empty());
-    for (const int index : {-1, 100})
-        EXPECT_EQ(RaisedBy([&] { names.At(index); }).Number(), err::kSubscript);
+    EXPECT_EQ(zip.callCount + static_cast<int32_t>(ui.boxes.size()), 0);
 }
 
 TEST_F(ArchiveTest, EachOfTheExtractorsPropertiesReachesTheFieldOfItsNameAlone) {
@@ -415,8 +347,6 @@ TEST_F(ArchiveTest, EachOfTheExtractorsPropertiesReachesTheFieldOfItsNameAlone) 
     const std::vector<int32_t> defaults = {0, 0, 0, 2, 0, 0, 0, 0, 0, 1, 1, 0, 0, 1, 0};
     EXPECT_EQ(Fields(unzip.options), defaults);
     EXPECT_EQ(Text(unzip.zipFileName) + "|" + Text(unzip.extractDir), "<null>|<null>");
-    EXPECT_TRUE(initial.HonorDirectories() && initial.OverWriteFiles() && initial.CaseSensitive());
-    EXPECT_FALSE(initial.ExtractNewer() || initial.TestZip() || initial.Verbose() || initial.PromptOverwrite());
     const std::function<void(XWUnzipFiles&)> changes[] = {
         [](XWUnzipFiles& u) { u.ExtractOnlyNewer(true); }, [](XWUnzipFiles& u) { u.SpaceToUnderScore(true); },
         [](XWUnzipFiles& u) { u.PromptOverwrite(true); },  [](XWUnzipFiles& u) { u.MessageLevel(32767); },

@@ -30,12 +30,12 @@ class CallLog {
     // Logs a call that can fail; true when it fails.
     bool Fails(const std::string& kind, const std::string& object = {}) {
         log.push_back(object.empty() ? kind : kind + ":" + object);
-        if (++count != failAt && failing.count(kind) == 0 && failing.count(log.back()) == 0)
-            return false;
-        failed = log.size() - 1;
-        return true;
+        const bool fails = ++count == failAt || failing.count(kind) != 0 || failing.count(log.back()) != 0;
+        failed = fails ? log.size() - 1 : failed;
+        return fails;
     }
-    // Logs a call that can fail, and raises the failure when it fails.
+    // Logs a call that can fail, and raises the failure when it fails. The fakes write
+    // `calls.Check(...), effect`: the call is logged, and may fail, before it takes effect.
     void Check(const std::string& kind, const std::string& object = {}) {
         if (!Fails(kind, object))
             return;
@@ -70,15 +70,10 @@ class FakeUi : public IUi, public IMainWindow, public ILabel, public IListBox, p
         int32_t style;
         std::string title;
     };
-    struct Input {
-        std::string prompt;
-        std::string title;
-        std::string defaultText;
-    };
     std::vector<Box> boxes;        // shown, in order
     std::vector<int32_t> answers;  // given to the boxes in order; then `answer` decides, or OK
     std::function<int32_t(const std::string& text)> answer;
-    std::vector<Input> inputs;
+    std::vector<std::string> inputs;   // "prompt|title|default text" of each input box
     std::vector<std::string> replies;  // given to the input boxes in order; then empty (cancel)
     std::vector<int32_t> appPointers;
     std::vector<int32_t> pointers;  // the main window's
@@ -89,61 +84,35 @@ class FakeUi : public IUi, public IMainWindow, public ILabel, public IListBox, p
     std::string fileName;
 
     int32_t MsgBox(const std::string& text, int32_t style, const std::string& title) override {
-        calls.Check("MsgBox", text);
-        boxes.push_back({text, style, title});
+        calls.Check("MsgBox", text), boxes.push_back({text, style, title});
         return Next(answers, answer ? answer(text) : mb::kAnswerOk);
     }
     std::string InputBox(const std::string& prompt, const std::string& title, const std::string& defaultText) override {
-        calls.Check("InputBox", prompt);
-        inputs.push_back({prompt, title, defaultText});
+        calls.Check("InputBox", prompt), inputs.push_back(prompt + "|" + title + "|" + defaultText);
         return Next(replies, std::string());
     }
-    void SetAppMousePointer(int32_t pointer) override { Record("SetAppMousePointer", pointer, appPointers); }
-    void DoEvents() override {
-        ++doEvents;
-        calls.Check("DoEvents");
+    void SetAppMousePointer(int32_t to) override {
+        calls.Check("SetAppMousePointer", std::to_string(to)), appPointers.push_back(to);
     }
-    ScreenMetrics Screen() override {
-        calls.Check("Screen");
-        return {15360, 11520, 15, 15};
-    }
+    void DoEvents() override { ++doEvents, calls.Check("DoEvents"); }
+    ScreenMetrics Screen() override { return calls.Check("Screen"), ScreenMetrics{15360, 11520, 15, 15}; }
     [[noreturn]] void EndProgram() override { throw ProgramEnded{}; }
 
     ILabel& lblSysInfo() override { return *this; }
     IListBox& lstPrograms() override { return *this; }
     ICommonDialog& CommonDialog() override { return *this; }
-    void SetMousePointer(int32_t pointer) override { Record("SetMousePointer", pointer, pointers); }
-    void SetCaption(const std::string& text) override {
-        calls.Check("SetCaption");
-        caption = text;
+    void SetMousePointer(int32_t to) override {
+        calls.Check("SetMousePointer", std::to_string(to)), pointers.push_back(to);
     }
-    std::string Caption() const override {
-        calls.Check("Caption");
-        return caption;
-    }
-    void Clear() override {
-        calls.Check("Clear");
-        items.clear();
-    }
-    void AddItem(const std::string& item) override {
-        calls.Check("AddItem", item);
-        items.push_back(item);
-    }
+    void SetCaption(const std::string& text) override { calls.Check("SetCaption"), caption = text; }
+    std::string Caption() const override { return calls.Check("Caption"), caption; }
+    void Clear() override { calls.Check("Clear"), items.clear(); }
+    void AddItem(const std::string& item) override { calls.Check("AddItem", item), items.push_back(item); }
     void SetFilter(const std::string& filter) override { calls.Check("SetFilter", filter); }
-    void ShowSave() override {
-        calls.Check("ShowSave");
-        fileName = saveAs;
-    }
-    std::string FileName() const override {
-        calls.Check("FileName");
-        return fileName;
-    }
+    void ShowSave() override { calls.Check("ShowSave"), fileName = saveAs; }
+    std::string FileName() const override { return calls.Check("FileName"), fileName; }
 
   private:
-    void Record(const char* kind, int32_t pointer, std::vector<int32_t>& into) {
-        calls.Check(kind, std::to_string(pointer));
-        into.push_back(pointer);
-    }
     template <typename T>
     static T Next(std::vector<T>& script, const T& otherwise) {
         if (script.empty())

@@ -47,19 +47,14 @@ struct FakeDrive : IDrive {
     uint64_t freeBytes = 0, totalBytes = 0;
     CallLog* calls = nullptr;  // set when the file system hands the drive out
 
-    std::string DriveLetter() override { return Read("DriveLetter", letter); }
-    int32_t DriveType() override { return Read("DriveType", type); }
-    std::string ShareName() override { return Read("ShareName", share); }
-    std::string VolumeName() override { return Read("VolumeName", volume); }
-    uint64_t FreeSpace() override { return Read("FreeSpace", freeBytes); }
-    uint64_t TotalSize() override { return Read("TotalSize", totalBytes); }
-    std::string FileSystem() override { return Read("FileSystem", fileSystem); }
-    int32_t SerialNumber() override { return Read("SerialNumber", serial); }
-    template <typename T>
-    T Read(const char* property, const T& value) {
-        calls->Check(property, letter);
-        return value;
-    }
+    std::string DriveLetter() override { return calls->Check("DriveLetter", letter), letter; }
+    int32_t DriveType() override { return calls->Check("DriveType", letter), type; }
+    std::string ShareName() override { return calls->Check("ShareName", letter), share; }
+    std::string VolumeName() override { return calls->Check("VolumeName", letter), volume; }
+    uint64_t FreeSpace() override { return calls->Check("FreeSpace", letter), freeBytes; }
+    uint64_t TotalSize() override { return calls->Check("TotalSize", letter), totalBytes; }
+    std::string FileSystem() override { return calls->Check("FileSystem", letter), fileSystem; }
+    int32_t SerialNumber() override { return calls->Check("SerialNumber", letter), serial; }
 };
 
 namespace detail {
@@ -69,17 +64,11 @@ struct Cursor : IFsCursor, IFsItem {
     Cursor(CallLog& log, std::string folder, const std::vector<FakeItem>& all)
         : calls(log), path(std::move(folder)), items(all) {}
     IFsItem* Next() override {
-        calls.Check("Next", path);
-        return next < items.size() ? (item = &items[next++], this) : nullptr;
+        return calls.Check("Next", path), next < items.size() ? (item = &items[next++], this) : nullptr;
     }
-    std::string Name() override { return Read("Name", item->name); }
-    uint64_t Size() override { return Read("Size", item->size); }
-    DateTime DateCreated() override { return Read("DateCreated", item->created); }
-    template <typename T>
-    T Read(const char* property, const T& value) {
-        calls.Check(property, item->name);
-        return value;
-    }
+    std::string Name() override { return calls.Check("Name", item->name), item->name; }
+    uint64_t Size() override { return calls.Check("Size", item->name), item->size; }
+    DateTime DateCreated() override { return calls.Check("DateCreated", item->name), item->created; }
     CallLog& calls;
     std::string path;
     const std::vector<FakeItem>& items;
@@ -90,15 +79,11 @@ struct Cursor : IFsCursor, IFsItem {
 struct Folder : IFolder {
     Folder(CallLog& log, std::string folder, const FakeFolder& listing)
         : calls(log), path(std::move(folder)), f(listing) {}
-    std::string Path() override {
-        calls.Check("Path", path);
-        return path;
-    }
+    std::string Path() override { return calls.Check("Path", path), path; }
     std::unique_ptr<IFsCursor> Files() override { return Walk("Files", f.files); }
     std::unique_ptr<IFsCursor> SubFolders() override { return Walk("SubFolders", f.subFolders); }
     std::unique_ptr<IFsCursor> Walk(const char* what, const std::vector<FakeItem>& items) {
-        calls.Check(what, path);
-        return std::make_unique<Cursor>(calls, path, items);
+        return calls.Check(what, path), std::make_unique<Cursor>(calls, path, items);
     }
     CallLog& calls;
     std::string path;
@@ -108,33 +93,31 @@ struct Folder : IFolder {
 }  // namespace detail
 
 // Files (their text as UTF-8) and folders keyed by their lower-cased paths, and the drives. A text
-// stream logs "Opened:path" and, when released, "Close:path".
+// stream logs "Opened:path" and, when released, "Close:path"; an open file cannot be deleted.
 class FakeFileSystem : public IFileSystem, public Logged {
   public:
     using Logged::Logged;
     std::map<std::string, std::string> files;
     std::set<std::string> readOnly;
+    std::multiset<std::string> open;  // the files that streams hold open
     std::map<std::string, FakeFolder> folders;
-    std::string windowsFolder = "C:\\WINDOWS";
-    std::string systemFolder = "C:\\WINDOWS\\SYSTEM32";
+    static constexpr const char* kWindows = "C:\\WINDOWS";
+    static constexpr const char* kSystem = "C:\\WINDOWS\\SYSTEM32";
     std::vector<FakeDrive> drives;
 
     bool Has(const std::string& path) const { return files.count(LowerAscii(path)) != 0; }
     std::string Content(const std::string& path) const { return Has(path) ? files.at(LowerAscii(path)) : ""; }
     void Put(const std::string& path, const std::string& content) { files[LowerAscii(path)] = content; }
 
-    bool FileExists(const std::string& path) override {
-        calls.Check("FileExists", path);
-        return Has(path);
-    }
+    bool FileExists(const std::string& path) override { return calls.Check("FileExists", path), Has(path); }
     bool FolderExists(const std::string& path) override {
-        calls.Check("FolderExists", path);
-        return folders.count(LowerAscii(path)) != 0;
+        return calls.Check("FolderExists", path), folders.count(LowerAscii(path)) != 0;
     }
     void DeleteFile(const std::string& path, bool force) override {
         calls.Check("DeleteFile", path);
         Require(Has(path), err::kFileNotFound, path);
-        Require(force || readOnly.count(LowerAscii(path)) == 0, err::kPermissionDenied, path);
+        Require((force || readOnly.count(LowerAscii(path)) == 0) && open.count(LowerAscii(path)) == 0,
+                err::kPermissionDenied, path);
         files.erase(LowerAscii(path));
         readOnly.erase(LowerAscii(path));
     }
@@ -147,21 +130,18 @@ class FakeFileSystem : public IFileSystem, public Logged {
     }
     std::unique_ptr<IFolder> GetSpecialFolder(SpecialFolder which) override {
         const bool windows = which == SpecialFolder::Windows;
-        calls.Check("GetSpecialFolder", windows ? "Windows" : "System");
-        return Folder(windows ? windowsFolder : systemFolder);
+        return calls.Check("GetSpecialFolder", windows ? "Windows" : "System"), Folder(windows ? kWindows : kSystem);
     }
     std::unique_ptr<IFolder> GetFolder(const std::string& path) override {
-        calls.Check("GetFolder", path);
-        return Folder(path);
+        return calls.Check("GetFolder", path), Folder(path);
     }
-    std::unique_ptr<ITextStream> OpenTextFile(const std::string& path, IoMode mode, bool create, int32_t f) override {
+    std::unique_ptr<ITextStream> OpenTextFile(const std::string& path, IoMode mode, bool create, int32_t) override {
         calls.Check("OpenTextFile", path);
-        Require(f == 0, err::kInvalidCall, path);  // format 0 only
         Require(create || Has(path), err::kFileNotFound, path);
         const bool writing = mode == IoMode::ForWriting;
         Require(!writing || readOnly.count(LowerAscii(path)) == 0, err::kPermissionDenied, path);
         Put(path, writing ? "" : Content(path));
-        return std::make_unique<Stream>(*this, path, writing);
+        return std::make_unique<Stream>(*this, path);
     }
     std::vector<std::unique_ptr<IDrive>> Drives() override {
         calls.Check("Drives");
@@ -176,23 +156,17 @@ class FakeFileSystem : public IFileSystem, public Logged {
 
   private:
     struct Stream : ITextStream {
-        Stream(FakeFileSystem& owner, std::string name, bool write) : fs(owner), path(std::move(name)), writing(write) {
-            fs.calls.log.push_back("Opened:" + path);
+        Stream(FakeFileSystem& owner, std::string name) : fs(owner), path(std::move(name)) {
+            fs.calls.log.push_back("Opened:" + path), fs.open.insert(LowerAscii(path));
         }
-        ~Stream() override { fs.calls.log.push_back("Close:" + path); }
+        ~Stream() override { fs.calls.log.push_back("Close:" + path), fs.open.erase(fs.open.find(LowerAscii(path))); }
         void WriteLine(std::string_view text) override {
-            fs.calls.Check("WriteLine", path + ":" + std::string(text));
-            Require(writing, err::kBadFileMode, path);
-            fs.files[LowerAscii(path)] += std::string(text) + "\r\n";
+            fs.calls.Check("WriteLine", path + ":" + std::string(text)),
+                fs.files[LowerAscii(path)] += std::string(text) + "\r\n";
         }
-        std::string ReadAll() override {
-            fs.calls.Check("ReadAll", path);
-            Require(!writing, err::kBadFileMode, path);
-            return fs.Content(path);
-        }
+        std::string ReadAll() override { return fs.calls.Check("ReadAll", path), fs.Content(path); }
         FakeFileSystem& fs;
         std::string path;
-        bool writing;
     };
     static void Require(bool condition, int32_t number, const std::string& path) {
         if (!condition)
@@ -205,7 +179,8 @@ class FakeFileSystem : public IFileSystem, public Logged {
 };
 
 // The registry under HKEY_LOCAL_MACHINE with the result codes of the real calls. A key's subkeys
-// come in the order of their lower-cased names; a failing call returns 5.
+// come in the order of their lower-cased names; a failing call returns 5, and so does a walk of a
+// key opened without the right to enumerate.
 class FakeRegistry : public IRegistry, public Logged {
   public:
     using Logged::Logged;
@@ -219,7 +194,6 @@ class FakeRegistry : public IRegistry, public Logged {
     }
 
     int32_t OpenKeyEx(RegKey key, const std::string& subKey, uint32_t, uint32_t access, RegKey* result) override {
-        // The walk needs the right to enumerate.
         return calls.Fails("OpenKeyEx", subKey) || (access & reg::kEnumerateSubKeys) == 0 ? 5
                                                                                           : Open(key, subKey, result);
     }
@@ -282,26 +256,21 @@ class FakeRegistry : public IRegistry, public Logged {
     std::vector<std::string> paths_;  // the key of handle N at N - 1
 };
 
-// A locale with a chosen decimal separator, an en-US general date, and Latin-1 standing in for the
-// ANSI code page: a character above U+00FF becomes '?'. Its upper-casing covers the ASCII and
-// Latin-1 letters.
+// A locale with a chosen decimal separator, month/day/year dates with 24-hour times, and Latin-1
+// standing in for the ANSI code page: a character above U+00FF becomes '?'. Its upper-casing covers
+// the ASCII and Latin-1 letters.
 class FakeLocale : public ILocale, public Logged {
   public:
     using Logged::Logged;
     std::string decimalSeparator = ".";
 
-    std::string DecimalSeparator() override {
-        calls.Check("DecimalSeparator");
-        return decimalSeparator;
-    }
+    std::string DecimalSeparator() override { return calls.Check("DecimalSeparator"), decimalSeparator; }
     std::string GeneralDate(const DateTime& t) override {
         calls.Check("GeneralDate");
         char text[64];
-        const int n = std::snprintf(text, sizeof(text), "%d/%d/%04d", t.month, t.day, t.year);
-        if (t.hour != 0 || t.minute != 0 || t.second != 0)
-            std::snprintf(text + n, sizeof(text) - static_cast<size_t>(n), " %d:%02d:%02d %s", (t.hour + 11) % 12 + 1,
-                          t.minute, t.second, t.hour < 12 ? "AM" : "PM");
-        return text;
+        std::snprintf(text, sizeof(text), "%d/%d/%04d %d:%02d:%02d", t.month, t.day, t.year, t.hour, t.minute,
+                      t.second);
+        return t.hour + t.minute + t.second == 0 ? std::string(text, std::strchr(text, ' ')) : text;
     }
     std::string ToAnsi(std::string_view utf8) override {
         calls.Check("ToAnsi", std::string(utf8));
@@ -345,13 +314,12 @@ class FakeLocale : public ILocale, public Logged {
 class FakeProcessLauncher : public IProcessLauncher, public Logged {
   public:
     using Logged::Logged;
-    std::vector<std::pair<std::string, int32_t>> started;  // command lines and window styles
-    std::vector<uint32_t> waits;                           // the bounds waited with
+    std::vector<std::string> started;  // "command line|window style"
+    std::vector<uint32_t> waits;       // the bounds waited with
     std::function<void()> onExit;
 
-    std::unique_ptr<IChildProcess> Start(const std::string& commandLine, int32_t windowStyle) override {
-        calls.Check("Start", commandLine);
-        started.emplace_back(commandLine, windowStyle);
+    std::unique_ptr<IChildProcess> Start(const std::string& commandLine, int32_t style) override {
+        calls.Check("Start", commandLine), started.push_back(commandLine + "|" + std::to_string(style));
         return std::make_unique<Child>(*this);
     }
 
@@ -370,26 +338,16 @@ class FakeProcessLauncher : public IProcessLauncher, public Logged {
     };
 };
 
-// A system information source that logs the queries made on it; they cannot fail.
-class FakeSystemInfoSource : public ISystemInfoSource, public Logged {
-  public:
-    using Logged::Logged;
+// A system information source answering with the records it holds.
+struct FakeSystemInfoSource : ISystemInfoSource {
     OsVersionRecord version{5, 1, 2600};
     uint32_t processorType = 586;
     MemoryRecord memory{};
     DllVersionRecord shell{6, 0, 2900};
-
-    OsVersionRecord QueryVersion() override { return Logging("QueryVersion", version); }
-    uint32_t QueryProcessorType() override { return Logging("QueryProcessorType", processorType); }
-    MemoryRecord QueryMemory() override { return Logging("QueryMemory", memory); }
-    DllVersionRecord QueryShellVersion() override { return Logging("QueryShellVersion", shell); }
-
-  private:
-    template <typename T>
-    T Logging(const char* query, const T& value) {
-        calls.log.push_back(query);
-        return value;
-    }
+    OsVersionRecord QueryVersion() override { return version; }
+    uint32_t QueryProcessorType() override { return processorType; }
+    MemoryRecord QueryMemory() override { return memory; }
+    DllVersionRecord QueryShellVersion() override { return shell; }
 };
 
 // A function as a library entry.
@@ -404,19 +362,14 @@ class FakeLibraryLoader : public ILibraryLoader, public Logged {
   public:
     using Logged::Logged;
     std::map<std::string, std::map<std::string, LibraryEntry>> libraries;
-    std::vector<std::string> loaded;  // the libraries loaded so far, in order, each once
 
     LibraryEntry Entry(const std::string& library, const std::string& entry) override {
         calls.Check("Entry", library + "!" + entry);
-        const auto found = libraries.find(library);
-        if (found == libraries.end())
-            throw MakeError(err::kFileNotFound, {}, "LoadLibraryW '" + library + "': not found");
-        if (std::find(loaded.begin(), loaded.end(), library) == loaded.end())
-            loaded.push_back(library);
-        const auto address = found->second.find(entry);
-        if (address == found->second.end())
-            throw MakeError(err::kEntryPointMissing, {}, "GetProcAddress '" + library + "!" + entry + "'");
-        return address->second;
+        if (libraries.count(library) == 0)
+            throw MakeError(err::kFileNotFound, {}, library);
+        if (libraries[library].count(entry) == 0)
+            throw MakeError(err::kEntryPointMissing, {}, library + "!" + entry);
+        return libraries[library][entry];
     }
 };
 

@@ -1,11 +1,10 @@
 #include "recording_libraries.h"
 
+#include <algorithm>
+
 namespace ost::test {
 
 namespace {
-
-ZipRecording zipRecording;
-UnzipRecording unzipRecording;
 
 // Records `text` as received: its presence, its length and as much of it as fits.
 void Record(RecordedText& out, const char* text) {
@@ -33,74 +32,46 @@ void Rename(const char* renameTo, char* name) {
 }
 
 int32_t NonNull(char** list) {
-    if (list == nullptr)
-        return -1;
-    int32_t count = 0;
-    for (int i = 0; i < kUnzipNameListSize; ++i)
-        count += list[i] != nullptr ? 1 : 0;
-    return count;
+    return list == nullptr
+               ? -1
+               : static_cast<int32_t>(kUnzipNameListSize - std::count(list, list + kUnzipNameListSize, nullptr));
 }
 
 void CallBack(const USERFUNCTION& f, UnzipCallbackCall& call) {
     static char buffer[kUnzipCallbackBufferSize];
     std::memset(buffer, 0, sizeof(buffer));
     std::memcpy(buffer, call.text, sizeof(call.text));
-    switch (call.kind) {
-        case kUnzipCallPrint:
-            call.result = f.print(buffer, call.length);
-            break;
-        case kUnzipCallReplace:
-            call.result = f.replace(buffer);
-            break;
-        case kUnzipCallPassword:
-            std::memset(call.password, 0x7F, sizeof(call.password));
-            call.result = f.password(call.password, call.length, "Enter password: ", "secret.txt");
-            break;
-        case kUnzipCallMessage:
-            f.message(1000, 400, 60, 12, 31, 2023, 23, 59, ' ', buffer, "Defl:N", 0x12345678u, 0);
-            break;
-        case kUnzipCallService:
-            call.result = f.service(buffer, call.length);
-            break;
-        default:
-            break;
-    }
+    std::memset(call.password, 0x7F, sizeof(call.password));
+    if (call.kind == kUnzipCallPrint)
+        call.result = f.print(buffer, call.length);
+    else if (call.kind == kUnzipCallReplace)
+        call.result = f.replace(buffer);
+    else if (call.kind == kUnzipCallPassword)
+        call.result = f.password(call.password, call.length, "Enter password: ", "secret.txt");
+    else if (call.kind == kUnzipCallService)
+        call.result = f.service(buffer, call.length);
+    else if (call.kind == kUnzipCallMessage)
+        f.message(1000, 400, 60, 12, 31, 2023, 23, 59, ' ', buffer, "Defl:N", 0x12345678u, 0);
 }
 
 }  // namespace
 
-ZipRecording& Recording() {
-    return zipRecording;
-}
-
-void ResetRecording() {
-    std::memset(&zipRecording, 0, sizeof(zipRecording));
-}
-
-UnzipRecording& UnzipRecorded() {
-    return unzipRecording;
-}
-
-void ResetUnzipRecording() {
-    std::memset(&unzipRecording, 0, sizeof(unzipRecording));
-}
-
 int32_t ZIP32_API RecordingZpInit(ZIPUSERFUNCTIONS* functions) {
-    RecordCall(zipRecording, "ZpInit");
-    zipRecording.functions = *functions;
-    return zipRecording.initResult;
+    RecordCall(Recording(), "ZpInit");
+    Recording().functions = *functions;
+    return Recording().initResult;
 }
 
 int32_t ZIP32_API RecordingZpSetOptions(ZPOPT* options) {
-    RecordCall(zipRecording, "ZpSetOptions");
-    zipRecording.options = *options;
-    Record(zipRecording.date, options->Date);
-    Record(zipRecording.rootDir, options->szRootDir);
-    return zipRecording.optionsResult;
+    RecordCall(Recording(), "ZpSetOptions");
+    Recording().options = *options;
+    Record(Recording().date, options->Date);
+    Record(Recording().rootDir, options->szRootDir);
+    return Recording().optionsResult;
 }
 
 int32_t ZIP32_API RecordingZpArchive(int32_t count, char* zipFileName, ZIPNAMES* names) {
-    ZipRecording& r = zipRecording;
+    ZipRecording& r = Recording();
     RecordCall(r, "ZpArchive");
     r.count = count;
     Record(r.zipFileName, zipFileName);
@@ -110,28 +81,20 @@ int32_t ZIP32_API RecordingZpArchive(int32_t count, char* zipFileName, ZIPNAMES*
 
     const ZIPUSERFUNCTIONS& callbacks = r.functions;
     static char buffer[kZipCallbackBufferSize];
-    for (int i = 0; callbacks.print != nullptr && i < r.messageCount && i < kMaxScriptedMessages; ++i) {
-        std::memset(buffer, 0, sizeof(buffer));
-        std::strncpy(buffer, r.messages[i], kRecordedTextSize - 1);
-        r.printResults[i] = callbacks.print(buffer, static_cast<uint32_t>(std::strlen(buffer)));
-    }
-    if (callbacks.password != nullptr) {
-        std::memset(buffer, 0, sizeof(buffer));
-        r.passwordResult = callbacks.password(buffer, kZipCallbackBufferSize, "Enter password: ", "x.txt");
-    }
-    if (callbacks.comment != nullptr) {
-        std::memset(buffer, 0, sizeof(buffer));
-        std::strcpy(buffer, "an archive comment");
-        const char* back = callbacks.comment(buffer);
-        r.commentHandedBack = back != nullptr && std::strcmp(back, "an archive comment") == 0 ? 1 : 0;
-    }
+    const auto fresh = [](const char* text) { return std::strncpy(buffer, text, sizeof(buffer) - 1); };
+    for (int i = 0; callbacks.print != nullptr && i < r.messageCount && i < kMaxScriptedMessages; ++i)
+        callbacks.print(fresh(r.messages[i]), static_cast<uint32_t>(std::strlen(r.messages[i])));
+    if (callbacks.password != nullptr)
+        r.passwordResult = callbacks.password(fresh(""), kZipCallbackBufferSize, "Enter password: ", "x.txt");
+    const char* back = callbacks.comment != nullptr ? callbacks.comment(fresh("an archive comment")) : nullptr;
+    r.commentHandedBack = back != nullptr && std::strcmp(back, "an archive comment") == 0 ? 1 : 0;
     Rename(r.renameArchiveTo, zipFileName);
     return r.archiveResult;
 }
 
 int32_t ZIP32_API RecordingUzpVersion2(UnzipVersionInfo* version) {
-    RecordCall(unzipRecording, "UzpVersion2");
-    unzipRecording.version = *version;
+    RecordCall(UnzipRecorded(), "UzpVersion2");
+    UnzipRecorded().version = *version;
     version->unzip = {6, 0, 0, 0};
     return 0;
 }
@@ -142,7 +105,7 @@ int32_t ZIP32_API RecordingWizSingleEntryUnzip(int32_t includeCount,
                                                char** exclude,
                                                DCL* options,
                                                USERFUNCTION* functions) {
-    UnzipRecording& r = unzipRecording;
+    UnzipRecording& r = UnzipRecorded();
     RecordCall(r, "Wiz_SingleEntryUnzip");
     r.includeCount = includeCount;
     r.excludeCount = excludeCount;

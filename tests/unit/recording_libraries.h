@@ -27,96 +27,95 @@ struct RecordedText {
 };
 
 struct ZipRecording {
-    // What the library does, set before the run.
-    int32_t initResult;
-    int32_t optionsResult;
-    int32_t archiveResult;
-    int32_t messageCount;  // messages printed during ZpArchive, each in a 4097-byte callback buffer
+    // Set before the run: the results, the messages printed during ZpArchive (each in a 4097-byte
+    // callback buffer), and a name written over the archive name's copy when not empty.
+    int32_t initResult, optionsResult, archiveResult;
+    int32_t messageCount;
     char messages[kMaxScriptedMessages][kRecordedTextSize];
-    char renameArchiveTo[kRecordedTextSize];  // written over the archive name's copy when not empty
-
-    // What it received.
+    char renameArchiveTo[kRecordedTextSize];
+    // What the library received: the entries called in order, the records as received (the options'
+    // two pointers as the texts below, the root folder's read again during ZpArchive), and the
+    // callbacks' answers (commentHandedBack is 1 when the buffer came back unchanged).
     int32_t callCount;
-    char calls[kMaxRecordedCalls][16];  // the entries called, in order
+    char calls[kMaxRecordedCalls][16];
     ZIPUSERFUNCTIONS functions;
-    ZPOPT options;              // as received; its two pointers are recorded as texts below
-    RecordedText date;          // read during ZpSetOptions
-    RecordedText rootDir;       // read during ZpSetOptions
-    RecordedText rootDirLater;  // the same pointer read again during ZpArchive
+    ZPOPT options;
+    RecordedText date, rootDir, rootDirLater;
     int32_t count;
     RecordedText zipFileName;
     RecordedText names[kZipNameListSize];
-    int32_t printResults[kMaxScriptedMessages];
-    int32_t passwordResult;
-    int32_t commentHandedBack;  // 1 when the comment callback returned the buffer unchanged
+    int32_t passwordResult, commentHandedBack;
 };
 
 // The unzip callbacks a scripted run can call.
-enum UnzipCallbackKind : int32_t {
+enum UnzipCallbackKind {
     kUnzipCallPrint = 1,
     kUnzipCallReplace,
     kUnzipCallPassword,
     kUnzipCallMessage,
-    kUnzipCallService,
+    kUnzipCallService
 };
 
-// One callback made during Wiz_SingleEntryUnzip.
+// One callback made during Wiz_SingleEntryUnzip: set before the run, the text put at index 0 of the
+// buffer and the length or size argument; afterwards, the answer and a password call's buffer (all
+// 0x7F before) as it was left.
 struct UnzipCallbackCall {
-    // Set before the run.
     int32_t kind;
-    char text[kRecordedTextSize];  // put at index 0 of the buffer: printed text, a file or entry name
-    int32_t length;                // the length or size argument of a print, service or password call
-    // What happened.
-    int32_t result;                       // the callback's answer (none for a message)
-    char password[kUnzipNameBufferSize];  // a password call's buffer, all 0x7F before, as it was left
+    char text[kRecordedTextSize];
+    int32_t length;
+    int32_t result;
+    char password[kUnzipNameBufferSize];
 };
 
 struct UnzipRecording {
-    // What the library does, set before the run.
+    // Set before the run: the result, names written over the copies of the archive name and the
+    // extraction folder when not empty, and the callbacks to make.
     int32_t unzipResult;
-    char renameArchiveTo[kRecordedTextSize];     // written over the archive name's copy when not empty
-    char renameExtractDirTo[kRecordedTextSize];  // written over the extraction folder's copy when not empty
+    char renameArchiveTo[kRecordedTextSize];
+    char renameExtractDirTo[kRecordedTextSize];
     int32_t callbackCount;
     UnzipCallbackCall callbacks[kMaxUnzipCallbacks];
-
-    // What it received.
+    // What the library received: the entries called in order, the version record before the library
+    // fills it, the two lists' counts and their entries that are not null (-1 for a null list), and
+    // the records, the options' two pointers as the texts below.
     int32_t callCount;
-    char calls[kMaxRecordedCalls][24];  // the entries called, in order
-    UnzipVersionInfo version;           // as received, before the library fills it
-    int32_t includeCount;
-    int32_t excludeCount;
-    int32_t includeNonNull;  // entries of the 100 that are not null; -1 for a null list
-    int32_t excludeNonNull;
-    DCL options;  // as received; its two pointers are recorded as texts below
-    RecordedText zipFileName;
-    RecordedText extractDir;
+    char calls[kMaxRecordedCalls][24];
+    UnzipVersionInfo version;
+    int32_t includeCount, excludeCount, includeNonNull, excludeNonNull;
+    DCL options;
+    RecordedText zipFileName, extractDir;
     USERFUNCTION functions;
 };
 
-// Each library's one recording. The resets zero it, script included.
-ZipRecording& Recording();
-void ResetRecording();
-UnzipRecording& UnzipRecorded();
-void ResetUnzipRecording();
+// Each library's one recording in each program or library that uses them. The resets zero it,
+// script included.
+inline ZipRecording& Recording() {
+    static ZipRecording recording;
+    return recording;
+}
+inline UnzipRecording& UnzipRecorded() {
+    static UnzipRecording recording;
+    return recording;
+}
+inline void ResetRecording() {
+    Recording() = {};
+}
+inline void ResetUnzipRecording() {
+    UnzipRecorded() = {};
+}
 
 int32_t ZIP32_API RecordingZpInit(ZIPUSERFUNCTIONS* functions);
 int32_t ZIP32_API RecordingZpSetOptions(ZPOPT* options);
 int32_t ZIP32_API RecordingZpArchive(int32_t count, char* zipFileName, ZIPNAMES* names);
 int32_t ZIP32_API RecordingUzpVersion2(UnzipVersionInfo* version);
-int32_t ZIP32_API RecordingWizSingleEntryUnzip(int32_t includeCount,
-                                               char** include,
-                                               int32_t excludeCount,
-                                               char** exclude,
-                                               DCL* options,
-                                               USERFUNCTION* functions);
+int32_t ZIP32_API RecordingWizSingleEntryUnzip(int32_t, char**, int32_t, char**, DCL*, USERFUNCTION*);
 
 // A recorded text as a string, "<null>" for a null pointer; "<truncated>" marks one too long to record.
 inline std::string Text(const RecordedText& recorded) {
     if (recorded.present == 0)
         return "<null>";
-    if (recorded.length >= kRecordedTextSize)
-        return "<truncated>";
-    return std::string(recorded.text, static_cast<size_t>(recorded.length));
+    return recorded.length >= kRecordedTextSize ? "<truncated>"
+                                                : std::string(recorded.text, static_cast<size_t>(recorded.length));
 }
 
 // The entries a recording says were called, in order.
@@ -130,12 +129,11 @@ inline const std::vector<std::string> kWorkflowNames = {"querty", "c:\\ovsupport
 
 // The name list as received, up to its last entry that is not null; "<null>" for a null one.
 inline std::vector<std::string> ReceivedNames(const ZipRecording& recording) {
-    int end = kZipNameListSize;
-    while (end > 0 && recording.names[end - 1].present == 0)
-        --end;
     std::vector<std::string> names;
-    for (int i = 0; i < end; ++i)
-        names.push_back(Text(recording.names[i]));
+    for (const RecordedText& name : recording.names)
+        names.push_back(Text(name));
+    while (!names.empty() && names.back() == "<null>")
+        names.pop_back();
     return names;
 }
 
