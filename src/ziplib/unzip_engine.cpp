@@ -18,7 +18,6 @@ namespace ost::zip {
 namespace {
 
 constexpr size_t kChunk = 64 * 1024;
-constexpr uint16_t kFlagStrongEncryption = 1u << 6;
 constexpr uint16_t kHostUnix = 3;
 constexpr uint32_t kUnixTypeMask = 0170000;
 constexpr uint32_t kUnixLink = 0120000;

@@ -92,7 +92,6 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return IsSeparator(folder.back()) ? folder + name : folder + "/" + name;
 }
 
-
 bool HasWildcard(std::string_view s) {
     return s.find_first_of("*?") != std::string_view::npos;
 }
@@ -312,6 +311,7 @@ void ZipJob::ReadOldArchive() {
         throw ZipError(kBadArchive, e.what());
     }
     old_ = ReadArchiveDirectory(*oldSource_, archive_);
+    RequireWholeArchive(old_, archive_);
     haveOld_ = true;
 }
 
