@@ -6,6 +6,7 @@
 #include <array>
 #include <cctype>
 #include <cstdio>
+#include <memory>
 #include <new>
 #include <unordered_set>
 
@@ -17,7 +18,9 @@ namespace ost::zip {
 
 namespace {
 
-constexpr size_t kChunk = 64 * 1024;
+// Reads, inflates and writes go in pieces of up to this size: few system calls for a large entry
+// (under Wine each costs more), little to allocate for a small one.
+constexpr uint64_t kChunk = 1 << 20;
 constexpr uint16_t kHostUnix = 3;
 constexpr uint32_t kUnixTypeMask = 0170000;
 constexpr uint32_t kUnixLink = 0120000;
@@ -132,7 +135,11 @@ class EntryDecoder {
             left -= TraditionalCipher::kHeaderSize;
         }
         source_.Seek(offset);
-        std::vector<uint8_t> in(kChunk), out(kChunk);
+        // Not cleared: only what was read or inflated into them is used.
+        const auto inSize = static_cast<size_t>(std::clamp<uint64_t>(left, 1, kChunk));
+        const auto outSize = static_cast<size_t>(std::clamp<uint64_t>(e.size, 1, kChunk));
+        const auto in = std::make_unique_for_overwrite<uint8_t[]>(inSize);
+        const auto out = std::make_unique_for_overwrite<uint8_t[]>(outSize);
         uint32_t crc = 0;
         uint64_t produced = 0;
         auto deliver = [&](const uint8_t* data, size_t size) {
@@ -153,15 +160,15 @@ class EntryDecoder {
         while (left > 0 || (e.method == kMethodDeflated && !ended)) {
             size_t n = 0;
             if (left > 0) {
-                n = source_.Read(in.data(), static_cast<size_t>(std::min<uint64_t>(left, in.size())));
+                n = source_.Read(in.get(), static_cast<size_t>(std::min<uint64_t>(left, inSize)));
                 if (n == 0)
                     throw EntryFailure{kUnzipBadArchive, "the data of " + e.name + " is truncated"};
                 left -= n;
                 if (cipher_)
-                    cipher_->Decrypt(in.data(), n);
+                    cipher_->Decrypt(in.get(), n);
             }
             if (e.method == kMethodStored) {
-                deliver(in.data(), n);
+                deliver(in.get(), n);
                 continue;
             }
             if (ended) {
@@ -169,17 +176,18 @@ class EntryDecoder {
                     throw EntryFailure{kUnzipBadArchive, "the compressed data of " + e.name + " ends before its size"};
                 continue;
             }
-            z_.next_in = in.data();
+            z_.next_in = in.get();
             z_.avail_in = static_cast<uInt>(n);
             do {
-                z_.next_out = out.data();
-                z_.avail_out = static_cast<uInt>(out.size());
+                z_.next_out = out.get();
+                z_.avail_out = static_cast<uInt>(outSize);
                 const int rc = inflate(&z_, Z_NO_FLUSH);
                 if (rc == Z_MEM_ERROR)
                     throw std::bad_alloc();
-                if (rc != Z_OK && rc != Z_STREAM_END && !(rc == Z_BUF_ERROR && n == 0 && left == 0))
+                // Without input to go on (this piece used up as the output filled), inflate asks for more.
+                if (rc != Z_OK && rc != Z_STREAM_END && !(rc == Z_BUF_ERROR && z_.avail_in == 0))
                     throw EntryFailure{kUnzipBadArchive, "the compressed data of " + e.name + " is damaged"};
-                deliver(out.data(), out.size() - z_.avail_out);
+                deliver(out.get(), outSize - z_.avail_out);
                 if (rc == Z_STREAM_END) {
                     ended = true;
                     if (z_.avail_in != 0 || left != 0)
