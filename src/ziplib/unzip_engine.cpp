@@ -280,6 +280,12 @@ class UnzipRun {
     }
     // Creates the folders of `parts` under the extraction folder, refusing links; returns the path.
     std::string MakeFolders(const std::vector<std::string>& parts, size_t count);
+    // A name as the file system compares it: as it is, or folded when names are folded.
+    std::string Folded(const std::string& name) const {
+        if (!o_.foldCase)
+            return name;
+        return o_.upperCase ? o_.upperCase(name) : ToLower(name);
+    }
     void Describe(const ArchiveEntry& entry, const std::string& name) {
         if (!cb_.message)
             return;
@@ -336,7 +342,7 @@ int32_t UnzipRun::Run(UnzipTotals* totals) {
         const ArchiveEntry& entry = directory.entries[i];
         std::string name = DecodeEntryName(entry.header, o_.codePage);
         // The first entry of a name is the one read; readers differ on which of several wins.
-        const bool repeated = !seen.insert(o_.foldCase ? ToLower(name) : name).second;
+        const bool repeated = !seen.insert(Folded(name)).second;
         if (!Selected(name))
             continue;
         matched = true;
@@ -543,10 +549,7 @@ void UnzipRun::Extract(const ArchiveEntry& entry, const std::string& name) {
         safe.parts.erase(safe.parts.begin(), safe.parts.end() - 1);
     const std::string parent = MakeFolders(safe.parts, safe.parts.size() - 1);
     const std::string target = Join(parent, safe.parts.back());
-    std::string key = target;
-    if (o_.foldCase)
-        key = ToLower(key);
-    if (!targets_.insert(key).second)
+    if (!targets_.insert(Folded(target)).second)
         throw EntryFailure{kUnzipBadArchive,
                            "skipping: " + name + "  (another entry of this run has the same file name)"};
 

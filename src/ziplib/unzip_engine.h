@@ -55,8 +55,10 @@ struct UnzipOptions {
     bool caseSensitive = true;                  // for the include and exclude names
     std::vector<std::string> include, exclude;  // UTF-8 patterns with * and ?; empty include: all
     // Names that differ only in letter case name the same file (Windows); a second entry with such
-    // a name is refused.
+    // a name is refused. Names are compared after `upperCase` (the file system's own mapping), or
+    // without regard to ASCII letter case when there is none.
     bool foldCase = false;
+    NameUpperCase upperCase;
     // An entry larger than ratioFloor bytes whose size is more than maxRatio times its compressed
     // size is refused as a probable bomb, before anything is written.
     uint64_t ratioFloor = 16u << 20;

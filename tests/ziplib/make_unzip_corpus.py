@@ -138,6 +138,7 @@ lying = {
     "empty-name.zip": [(*hello, {}), (b"", b"no name\n", {})],
     "duplicate-name.zip": [(*hello, {}), (b"hello.txt", b"second\n", {})],
     "duplicate-folded-name.zip": [(*hello, {}), (b"HELLO.TXT", b"second\n", {})],
+    "duplicate-folded-unicode-name.zip": [("\u00c9t\u00e9.txt".encode(), b"first\n", {}), ("\u00e9T\u00c9.txt".encode(), b"second\n", {})],
     "local-crc-differs.zip": [(*hello, {"local_crc": zlib.crc32(hello[1]) ^ 1})],
     "local-size-differs.zip": [(*hello, {"local_size": 5})],
     "descriptor-differs.zip": [(*hello, {"descriptor": struct.pack("<IIII", 0x08074B50, zlib.crc32(hello[1]) ^ 1, 14, 14)})],

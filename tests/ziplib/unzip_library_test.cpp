@@ -26,6 +26,11 @@
 #include <windows.h>
 #else
 #include <iconv.h>
+#include <locale.h>
+
+#include <climits>
+#include <cwchar>
+#include <cwctype>
 
 #include "ziplib/posix_file_system.h"
 #include "ziplib/unzip32_api.h"
@@ -90,10 +95,30 @@ NameCodePage IconvCodePage(uint32_t number) {
 uint32_t OemCodePage() {
     return 932;
 }
-// Names are folded as on Windows, so that both sides give the same results.
+// Names are folded as on Windows, every script's letters by towupper in C.UTF-8 standing in for
+// Windows' own mapping, so that both sides give the same results.
+struct FoldingCodec : Utf8Codec {
+    NameUpperCase UpperCase() override {
+        return [](std::string_view utf8) {
+            static const locale_t utf8Locale = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+            const locale_t previous = ::uselocale(utf8Locale);
+            std::wstring wide(utf8.size(), L'\0');
+            const std::string text(utf8);
+            wide.resize(std::mbstowcs(wide.data(), text.c_str(), wide.size()));
+            std::string out;
+            for (wchar_t& ch : wide) {
+                char bytes[MB_LEN_MAX];
+                std::mbstate_t state{};
+                out.append(bytes, std::wcrtomb(bytes, static_cast<wchar_t>(std::towupper(ch)), &state));
+            }
+            ::uselocale(previous);
+            return out;
+        };
+    }
+};
 Unzip32Library& NativeLibrary() {
     static PosixFileSystem fileSystem;
-    static Utf8Codec codec;
+    static FoldingCodec codec;
     static Unzip32Library library(fileSystem, codec, true, IconvCodePage(932));
     return library;
 }
@@ -263,6 +288,7 @@ const Kind kKinds[] = {
     {"empty-name.zip", kUnzipBadArchive, "skipping: entry 2 of the directory  (it has an empty name)"},
     {"duplicate-name.zip", kUnzipBadArchive, "skipping: hello.txt  (an earlier entry of the archive has its name)"},
     {"duplicate-folded-name.zip", kUnzipBadArchive, "skipping: HELLO.TXT  (an earlier entry"},
+    {"duplicate-folded-unicode-name.zip", kUnzipBadArchive, "(an earlier entry of the archive has its name)"},
     {"local-crc-differs.zip", kUnzipBadArchive, "hello.txt  (its local header disagrees with the central directory"},
     {"local-size-differs.zip", kUnzipBadArchive, "hello.txt  (its local header disagrees with the central directory"},
     {"descriptor-differs.zip", kUnzipBadArchive, "hello.txt  (its data descriptor disagrees"},

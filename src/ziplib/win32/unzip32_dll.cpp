@@ -2,11 +2,13 @@
 // around the portable library. No C++ exception leaves them.
 #include <windows.h>
 
+#include <climits>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
 
+#include "platform/win32/text.h"
 #include "ziplib/unzip32_api.h"
 #include "ziplib/win32/file_system_win32.h"
 
@@ -14,18 +16,14 @@ namespace {
 
 // Text of the system's OEM code page in UTF-8, or nothing for bytes that are not text of it.
 std::optional<std::string> FromOem(UINT codePage, std::string_view bytes) {
-    const int size = static_cast<int>(bytes.size());
-    const int wide = ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0);
-    if (wide <= 0)
+    if (bytes.size() > INT_MAX || ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(),
+                                                        static_cast<int>(bytes.size()), nullptr, 0) <= 0)
         return std::nullopt;
-    std::wstring text(static_cast<size_t>(wide), L'\0');
-    ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), size, text.data(), wide);
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), wide, nullptr, 0, nullptr, nullptr);
-    if (n <= 0)
+    try {
+        return ost::win::FromCodePage(codePage, bytes);
+    } catch (...) {
         return std::nullopt;
-    std::string utf8(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), wide, utf8.data(), n, nullptr, nullptr);
-    return utf8;
+    }
 }
 
 ost::zip::Unzip32Library& Library() {
