@@ -12,7 +12,7 @@ OST_PACKAGES=(
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev
     wine wine64 fonts-wine fonts-liberation
     xvfb x11-utils imagemagick
-    zip unzip p7zip-full libarchive-tools time
+    zip unzip p7zip-full libarchive-tools time locales
     clang-14 libclang-rt-14-dev
     python3-pefile osslsigncode
 )

@@ -1,6 +1,9 @@
 #include "ziplib/archive_reader.h"
 
 #include <algorithm>
+#include <initializer_list>
+#include <optional>
+#include <string_view>
 #include <unordered_set>
 
 #include "ziplib/zip_result.h"
@@ -11,6 +14,45 @@ namespace {
 
 // The end record is at most this far from the end: its own 22 bytes and a 65,535-byte comment.
 constexpr uint64_t kEndSearch = kEndSize + 0xFFFF;
+constexpr uint32_t kDescriptorSignature = 0x08074b50;
+constexpr uint32_t kMarker32 = 0xFFFFFFFFu;
+constexpr uint16_t kMarker16 = 0xFFFF;
+
+// Where the parts of the archive that one end record describes lie in the file.
+struct EndRecord {
+    size_t tailIndex = 0;         // of the end record in the bytes searched
+    uint64_t archiveEnd = 0;      // the end of its comment
+    uint64_t directoryStart = 0;  // where the central directory is
+    uint64_t directorySize = 0;
+    uint64_t count = 0;
+    uint64_t shift = 0;  // what every offset the archive records is short by
+};
+
+// Replaces each of `fields` that holds the all-ones marker by its value in the ZIP64 extra field
+// of `extra`, which holds exactly the marked ones, in the order the fields are given. Returns false
+// when a value is needed and the extra fields are damaged or the ZIP64 field is missing or short.
+bool TakeZip64Values(const std::vector<uint8_t>& extra, std::initializer_list<uint64_t*> fields) {
+    std::vector<uint64_t*> marked;
+    for (uint64_t* field : fields)
+        if (*field == kMarker32)
+            marked.push_back(field);
+    if (marked.empty())
+        return true;
+    for (size_t p = 0; p + 4 <= extra.size();) {
+        const size_t length = GetU16(&extra[p + 2]);
+        if (p + 4 + length > extra.size())
+            return false;
+        if (GetU16(&extra[p]) == kExtraZip64) {
+            if (length < 8 * marked.size())
+                return false;
+            for (size_t i = 0; i < marked.size(); ++i)
+                *marked[i] = GetU64(&extra[p + 4 + 8 * i]);
+            return true;
+        }
+        p += 4 + length;
+    }
+    return false;
+}
 
 class DirectoryReader {
   public:
@@ -22,95 +64,94 @@ class DirectoryReader {
     [[noreturn]] void Fail(const std::string& fault) const {
         throw ZipError(kBadArchive, "the archive " + what_ + " cannot be read: " + fault);
     }
-    std::vector<uint8_t> ReadAt(uint64_t offset, uint64_t size) {
+    // Reads `size` bytes at `offset`; false when they do not lie inside the file.
+    bool TryReadAt(uint64_t offset, uint64_t size, std::vector<uint8_t>& bytes) {
         if (offset > fileSize_ || size > fileSize_ - offset)
-            Fail("it is truncated");
-        std::vector<uint8_t> bytes(static_cast<size_t>(size));
+            return false;
+        bytes.resize(static_cast<size_t>(size));
         source_.Seek(offset);
-        size_t done = 0;
-        while (done < bytes.size()) {
+        for (size_t done = 0; done < bytes.size();) {
             const size_t n = source_.Read(bytes.data() + done, bytes.size() - done);
             if (n == 0)
-                Fail("it is truncated");
+                return false;
             done += n;
         }
+        return true;
+    }
+    std::vector<uint8_t> ReadAt(uint64_t offset, uint64_t size) {
+        std::vector<uint8_t> bytes;
+        if (!TryReadAt(offset, size, bytes))
+            Fail("it is truncated");
         return bytes;
     }
+    bool SignatureAt(uint64_t offset, uint32_t signature) {
+        std::vector<uint8_t> bytes;
+        return TryReadAt(offset, 4, bytes) && GetU32(bytes.data()) == signature;
+    }
+    std::optional<EndRecord> Resolve(const std::vector<uint8_t>& tail, size_t index, std::string& fault);
     void ParseCentral(const std::vector<uint8_t>& directory, size_t& pos, ArchiveEntry& entry);
-    void ReadLocal(ArchiveEntry& entry, uint64_t directoryOffset);
+    void ReadLocal(ArchiveEntry& entry, uint64_t directoryStart);
+    std::string CompareLocal(const ArchiveEntry& entry,
+                             const std::vector<uint8_t>& header,
+                             const std::vector<uint8_t>& nameAndExtra,
+                             uint64_t directoryStart);
 
     ByteSource& source_;
     std::string what_;
     uint64_t fileSize_ = 0;
+    uint64_t tailStart_ = 0;  // where the bytes searched for the end record start
 };
 
 ArchiveDirectory DirectoryReader::Read() {
     fileSize_ = source_.Size();
     if (fileSize_ < kEndSize)
         Fail("it is too short to be a zip archive");
-    const uint64_t searchSize = std::min(fileSize_, kEndSearch);
-    const std::vector<uint8_t> tail = ReadAt(fileSize_ - searchSize, searchSize);
-    // The end record whose comment ends exactly at the end of the file.
-    size_t endPos = SIZE_MAX;
-    for (size_t i = tail.size() - kEndSize + 1; i-- > 0;) {
-        if (GetU32(&tail[i]) == kEndSignature && i + kEndSize + GetU16(&tail[i + 20]) == tail.size()) {
-            endPos = i;
-            break;
+    tailStart_ = fileSize_ - std::min(fileSize_, kEndSearch);
+    const std::vector<uint8_t> tail = ReadAt(tailStart_, fileSize_ - tailStart_);
+    // Backwards from the end, the first end record that describes an archive. When none does, the
+    // fault is that of the candidate nearest the end.
+    std::optional<EndRecord> end;
+    std::string fault;
+    size_t index = tail.size() - kEndSize + 1;
+    while (!end && index-- > 0) {
+        if (GetU32(&tail[index]) != kEndSignature)
+            continue;
+        std::string why;
+        end = Resolve(tail, index, why);
+        if (fault.empty())
+            fault = why;
+    }
+    if (!end)
+        Fail(fault.empty() ? "it has no end of central directory record" : fault);
+    // An earlier end record whose comment holds this one and ends the file describes another
+    // archive, and readers that want the comment to end the file take that one.
+    if (end->archiveEnd != fileSize_) {
+        while (index-- > 0) {
+            std::string ignored;
+            if (GetU32(&tail[index]) == kEndSignature &&
+                tailStart_ + index + kEndSize + GetU16(&tail[index + 20]) == fileSize_ && Resolve(tail, index, ignored))
+                Fail("it holds two end of central directory records, and readers disagree on which one counts");
         }
     }
-    if (endPos == SIZE_MAX)
-        Fail("it has no end of central directory record");
-    const uint8_t* end = &tail[endPos];
-    const uint64_t endOffset = fileSize_ - searchSize + endPos;
+
     ArchiveDirectory result;
-    result.comment.assign(end + kEndSize, end + kEndSize + GetU16(end + 20));
-    if (GetU16(end + 4) != 0 || GetU16(end + 6) != 0 || GetU16(end + 8) != GetU16(end + 10))
-        Fail("it is split over several disks");
-    uint64_t count = GetU16(end + 10);
-    uint64_t directorySize = GetU32(end + 12);
-    uint64_t directoryOffset = GetU32(end + 16);
-    uint64_t directoryEnd = endOffset;
-    if (count == 0xFFFF || directorySize == 0xFFFFFFFFu || directoryOffset == 0xFFFFFFFFu) {
-        if (endOffset < kZip64LocatorSize)
-            Fail("its ZIP64 locator is missing");
-        const std::vector<uint8_t> locator = ReadAt(endOffset - kZip64LocatorSize, kZip64LocatorSize);
-        if (GetU32(&locator[0]) != kZip64LocatorSignature)
-            Fail("its ZIP64 locator is missing");
-        const uint64_t zip64End = GetU64(&locator[8]);
-        if (zip64End > endOffset - kZip64LocatorSize || endOffset - kZip64LocatorSize - zip64End < kZip64EndSize)
-            Fail("its ZIP64 locator points outside the archive");
-        const std::vector<uint8_t> record = ReadAt(zip64End, kZip64EndSize);
-        if (GetU32(&record[0]) != kZip64EndSignature)
-            Fail("its ZIP64 end record is missing");
-        if (GetU32(&record[16]) != 0 || GetU32(&record[20]) != 0 || GetU64(&record[24]) != GetU64(&record[32]))
-            Fail("it is split over several disks");
-        if (count == 0xFFFF)
-            count = GetU64(&record[32]);
-        if (directorySize == 0xFFFFFFFFu)
-            directorySize = GetU64(&record[40]);
-        if (directoryOffset == 0xFFFFFFFFu)
-            directoryOffset = GetU64(&record[48]);
-        directoryEnd = zip64End;
-    }
-    if (directoryOffset > directoryEnd || directorySize != directoryEnd - directoryOffset) {
-        if (directoryOffset <= directoryEnd && directorySize < directoryEnd - directoryOffset)
-            Fail("it holds data before the archive (a self-extractor?) or between its parts");
-        Fail("its central directory lies outside the file");
-    }
-    if (count > directorySize / kCentralHeaderSize)
-        Fail("its entry count does not fit its central directory");
-    const std::vector<uint8_t> directory = ReadAt(directoryOffset, directorySize);
-    result.entries.resize(static_cast<size_t>(count));
+    const auto comment = tail.begin() + static_cast<ptrdiff_t>(end->tailIndex + kEndSize);
+    result.comment.assign(comment, comment + GetU16(&tail[end->tailIndex + 20]));
+    result.prefix = end->shift;
+    result.trailing = fileSize_ - end->archiveEnd;
+    const std::vector<uint8_t> directory = ReadAt(end->directoryStart, end->directorySize);
+    result.entries.resize(static_cast<size_t>(end->count));
     size_t pos = 0;
-    std::unordered_set<std::string> names;
     for (ArchiveEntry& entry : result.entries) {
         ParseCentral(directory, pos, entry);
-        if (!names.insert(entry.header.name).second)
-            Fail("the name " + entry.header.name + " appears twice");
-        ReadLocal(entry, directoryOffset);
+        if (entry.header.localOffset > end->directoryStart - end->shift)
+            Fail("the entry " + entry.header.name + " lies outside the archive");
+        entry.header.localOffset += end->shift;
     }
     if (pos != directory.size())
         Fail("its central directory holds more than its entry count says");
+    for (ArchiveEntry& entry : result.entries)
+        ReadLocal(entry, end->directoryStart);
     // No two entries' data may overlap each other (the directory was checked above).
     std::vector<std::pair<uint64_t, uint64_t>> ranges;
     ranges.reserve(result.entries.size());
@@ -121,6 +162,75 @@ ArchiveDirectory DirectoryReader::Read() {
         if (ranges[i].first < ranges[i - 1].second)
             Fail("two of its entries overlap");
     return result;
+}
+
+std::optional<EndRecord> DirectoryReader::Resolve(const std::vector<uint8_t>& tail, size_t index, std::string& fault) {
+    auto inconsistent = [&](const std::string& why) -> std::optional<EndRecord> {
+        fault = why;
+        return std::nullopt;
+    };
+    const uint8_t* e = &tail[index];
+    const uint64_t offset = tailStart_ + index;
+    EndRecord r;
+    r.tailIndex = index;
+    if (GetU16(e + 20) > fileSize_ - offset - kEndSize)
+        return inconsistent("the comment of its end record runs past the end of the file");
+    r.archiveEnd = offset + kEndSize + GetU16(e + 20);
+    uint64_t disk = GetU16(e + 4), directoryDisk = GetU16(e + 6), diskCount = GetU16(e + 8);
+    r.count = GetU16(e + 10);
+    r.directorySize = GetU32(e + 12);
+    uint64_t directoryOffset = GetU32(e + 16);
+    const bool marked = disk == kMarker16 || directoryDisk == kMarker16 || diskCount == kMarker16 ||
+                        r.count == kMarker16 || r.directorySize == kMarker32 || directoryOffset == kMarker32;
+
+    // A ZIP64 end record is where its locator says or, in an archive behind data its offsets do not
+    // count, right before the locator. With it, the central directory ends where it starts.
+    uint64_t directoryEnd = offset;
+    const uint64_t locatorAt = offset - std::min<uint64_t>(offset, kZip64LocatorSize);
+    std::vector<uint8_t> locator, record;
+    const bool haveLocator = offset >= kZip64LocatorSize && TryReadAt(locatorAt, kZip64LocatorSize, locator) &&
+                             GetU32(&locator[0]) == kZip64LocatorSignature;
+    if (haveLocator) {
+        for (const uint64_t at : {GetU64(&locator[8]), locatorAt - std::min<uint64_t>(locatorAt, kZip64EndSize)}) {
+            if (at <= locatorAt && locatorAt - at >= kZip64EndSize && TryReadAt(at, kZip64EndSize, record) &&
+                GetU32(&record[0]) == kZip64EndSignature && GetU64(&record[4]) >= kZip64EndSize - 12) {
+                directoryEnd = at;
+                break;
+            }
+            record.clear();
+        }
+    }
+    if (record.empty() && marked)
+        return inconsistent(haveLocator ? "its ZIP64 end record is missing" : "its ZIP64 locator is missing");
+    if (!record.empty()) {
+        // A value comes from the ZIP64 record only where the end record holds the marker. Where both
+        // hold a value they must agree: readers that prefer either one would read different archives.
+        const uint64_t count64 = GetU64(&record[32]), size64 = GetU64(&record[40]), offset64 = GetU64(&record[48]);
+        if ((r.count != kMarker16 && r.count != count64) ||
+            (r.directorySize != kMarker32 && r.directorySize != size64) ||
+            (directoryOffset != kMarker32 && directoryOffset != offset64))
+            return inconsistent("its end record and its ZIP64 end record disagree");
+        r.count = count64;
+        r.directorySize = size64;
+        directoryOffset = offset64;
+        if (disk == kMarker16)
+            disk = GetU32(&record[16]);
+        if (directoryDisk == kMarker16)
+            directoryDisk = GetU32(&record[20]);
+        if (diskCount == kMarker16)
+            diskCount = GetU64(&record[24]);
+    }
+    if (disk != 0 || directoryDisk != 0 || diskCount != r.count)
+        return inconsistent("it is split over several disks");
+    if (r.directorySize > directoryEnd || directoryOffset > directoryEnd - r.directorySize)
+        return inconsistent("its central directory lies outside the file");
+    if (r.count > r.directorySize / kCentralHeaderSize)
+        return inconsistent("its entry count does not fit its central directory");
+    r.directoryStart = directoryEnd - r.directorySize;
+    r.shift = r.directoryStart - directoryOffset;
+    if (r.count > 0 && !SignatureAt(r.directoryStart, kCentralHeaderSignature))
+        return inconsistent("its central directory is not where its end record says");
+    return r;
 }
 
 void DirectoryReader::ParseCentral(const std::vector<uint8_t>& directory, size_t& pos, ArchiveEntry& entry) {
@@ -140,74 +250,112 @@ void DirectoryReader::ParseCentral(const std::vector<uint8_t>& directory, size_t
     e.crc = GetU32(h + 16);
     e.compressedSize = GetU32(h + 20);
     e.size = GetU32(h + 24);
-    if (GetU16(h + 34) != 0 && GetU16(h + 34) != 0xFFFF)
+    if (GetU16(h + 34) != 0 && GetU16(h + 34) != kMarker16)
         Fail("it is split over several disks");
     e.internalAttributes = GetU16(h + 36);
     e.externalAttributes = GetU32(h + 38);
     e.localOffset = GetU32(h + 42);
     const uint8_t* name = h + kCentralHeaderSize;
     e.name.assign(reinterpret_cast<const char*>(name), nameLength);
-    if (e.name.empty() || e.name.find('\0') != std::string::npos)
-        Fail("an entry has an empty name or a name with a zero byte");
+    if (e.name.empty())
+        entry.fault = "it has an empty name";
+    else if (e.name.find('\0') != std::string::npos)
+        entry.fault = "its name holds a zero byte";
     const std::vector<uint8_t> extra(name + nameLength, name + nameLength + extraLength);
     e.comment.assign(name + nameLength + extraLength, name + nameLength + extraLength + commentLength);
     pos += kCentralHeaderSize + nameLength + extraLength + commentLength;
-
-    // ZIP64 values replace exactly the fields that hold all ones, in the order size, compressed
-    // size, offset.
-    const bool wantSize = e.size == 0xFFFFFFFFu, wantCompressed = e.compressedSize == 0xFFFFFFFFu,
-               wantOffset = e.localOffset == 0xFFFFFFFFu;
-    bool haveZip64 = false;
-    for (size_t p = 0; p + 4 <= extra.size();) {
-        const uint16_t id = GetU16(&extra[p]);
-        const size_t length = GetU16(&extra[p + 2]);
-        if (p + 4 + length > extra.size())
-            Fail("the extra fields of " + e.name + " are damaged");
-        if (id == kExtraZip64) {
-            const size_t needed = 8 * (wantSize + wantCompressed + wantOffset);
-            if (length < needed)
-                Fail("the ZIP64 field of " + e.name + " is too short");
-            const uint8_t* v = &extra[p + 4];
-            if (wantSize)
-                e.size = GetU64(v), v += 8;
-            if (wantCompressed)
-                e.compressedSize = GetU64(v), v += 8;
-            if (wantOffset)
-                e.localOffset = GetU64(v);
-            haveZip64 = true;
-        }
-        p += 4 + length;
-    }
-    if ((wantSize || wantCompressed || wantOffset) && !haveZip64)
-        Fail("the ZIP64 field of " + e.name + " is missing");
+    if (!TakeZip64Values(extra, {&e.size, &e.compressedSize, &e.localOffset}))
+        Fail("the ZIP64 field of " + e.name + " is missing or damaged");
     e.centralExtra = WithoutExtraField(extra, kExtraZip64);
 }
 
-void DirectoryReader::ReadLocal(ArchiveEntry& entry, uint64_t directoryOffset) {
+void DirectoryReader::ReadLocal(ArchiveEntry& entry, uint64_t directoryStart) {
     EntryHeader& e = entry.header;
-    if (e.localOffset > directoryOffset || directoryOffset - e.localOffset < kLocalHeaderSize)
+    if (directoryStart - e.localOffset < kLocalHeaderSize)
         Fail("the entry " + e.name + " lies outside the archive");
     const std::vector<uint8_t> h = ReadAt(e.localOffset, kLocalHeaderSize);
     if (GetU32(&h[0]) != kLocalHeaderSignature)
         Fail("the local header of " + e.name + " is missing");
     const uint64_t nameLength = GetU16(&h[26]), extraLength = GetU16(&h[28]);
     const uint64_t headerEnd = e.localOffset + kLocalHeaderSize + nameLength + extraLength;
-    if (headerEnd > directoryOffset || e.compressedSize > directoryOffset - headerEnd)
+    if (headerEnd > directoryStart || e.compressedSize > directoryStart - headerEnd)
         Fail("the entry " + e.name + " runs into the central directory");
     const std::vector<uint8_t> rest = ReadAt(e.localOffset + kLocalHeaderSize, nameLength + extraLength);
-    if (std::string(rest.begin(), rest.begin() + static_cast<ptrdiff_t>(nameLength)) != e.name)
-        Fail("the local and central headers of " + e.name + " disagree");
-    if ((GetU16(&h[6]) | kFlagDataDescriptor) != (e.flags | kFlagDataDescriptor) || GetU16(&h[8]) != e.method)
-        Fail("the local and central headers of " + e.name + " disagree");
     e.localExtra = WithoutExtraField(
         std::vector<uint8_t>(rest.begin() + static_cast<ptrdiff_t>(nameLength), rest.end()), kExtraZip64);
     entry.dataOffset = headerEnd;
+    if (entry.fault.empty())
+        entry.fault = CompareLocal(entry, h, rest, directoryStart);
+}
+
+std::string DirectoryReader::CompareLocal(const ArchiveEntry& entry,
+                                          const std::vector<uint8_t>& h,
+                                          const std::vector<uint8_t>& nameAndExtra,
+                                          uint64_t directoryStart) {
+    const EntryHeader& e = entry.header;
+    const std::string disagree = "its local header disagrees with the central directory on ";
+    const size_t nameLength = GetU16(&h[26]);
+    const uint16_t flags = GetU16(&h[6]);
+    // The UTF-8 flag says how the name reads, so it belongs to the name.
+    if (std::string_view(reinterpret_cast<const char*>(nameAndExtra.data()), nameLength) != e.name ||
+        ((flags ^ e.flags) & kFlagUtf8))
+        return disagree + "the name";
+    if (GetU16(&h[8]) != e.method)
+        return disagree + "the compression method";
+    if ((flags ^ e.flags) & (kFlagEncrypted | kFlagStrongEncryption))
+        return disagree + "encryption";
+    uint64_t size = GetU32(&h[22]), compressedSize = GetU32(&h[18]);
+    const std::vector<uint8_t> extra(nameAndExtra.begin() + static_cast<ptrdiff_t>(nameLength), nameAndExtra.end());
+    if (!TakeZip64Values(extra, {&size, &compressedSize}))
+        return "the ZIP64 field of its local header is missing or damaged";
+    // With bit 3 the local header may leave the CRC-32 and the sizes 0 for the data descriptor.
+    const bool deferred = (flags & kFlagDataDescriptor) != 0;
+    auto agrees = [&](uint64_t local, uint64_t central) { return local == central || (deferred && local == 0); };
+    if (!agrees(GetU32(&h[14]), e.crc))
+        return disagree + "the CRC-32";
+    if (!agrees(size, e.size) || !agrees(compressedSize, e.compressedSize))
+        return disagree + "the sizes";
+    if (!deferred)
+        return {};
+    // The descriptor follows the data, with or without its signature, with 4- or 8-byte sizes.
+    const uint64_t at = entry.dataOffset + e.compressedSize;
+    const std::vector<uint8_t> d = ReadAt(at, std::min<uint64_t>(24, directoryStart - at));
+    for (const size_t start : {size_t{4}, size_t{0}}) {
+        if (start == 4 && (d.size() < 4 || GetU32(d.data()) != kDescriptorSignature))
+            continue;
+        if (d.size() >= start + 12 && GetU32(&d[start]) == e.crc && GetU32(&d[start + 4]) == e.compressedSize &&
+            GetU32(&d[start + 8]) == e.size)
+            return {};
+        if (d.size() >= start + 20 && GetU32(&d[start]) == e.crc && GetU64(&d[start + 4]) == e.compressedSize &&
+            GetU64(&d[start + 12]) == e.size)
+            return {};
+    }
+    return "its data descriptor disagrees with the central directory";
 }
 
 }  // namespace
 
 ArchiveDirectory ReadArchiveDirectory(ByteSource& source, const std::string& what) {
     return DirectoryReader(source, what).Read();
+}
+
+void RequireWholeArchive(const ArchiveDirectory& directory, const std::string& what) {
+    auto fail = [&](const std::string& fault) {
+        throw ZipError(kBadArchive, "the archive " + what + " cannot be carried over: " + fault);
+    };
+    if (directory.prefix > 0)
+        fail("it holds " + std::to_string(directory.prefix) +
+             " bytes of other data before the archive, which an updated archive would lose");
+    if (directory.trailing > 0)
+        fail("it holds " + std::to_string(directory.trailing) +
+             " bytes after its end record, which an updated archive would lose");
+    std::unordered_set<std::string_view> names;
+    for (const ArchiveEntry& entry : directory.entries) {
+        if (!entry.fault.empty())
+            fail("its entry " + entry.header.name + " cannot be read: " + entry.fault);
+        if (!names.insert(entry.header.name).second)
+            fail("the name " + entry.header.name + " appears twice");
+    }
 }
 
 }  // namespace ost::zip

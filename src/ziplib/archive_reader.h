@@ -1,7 +1,13 @@
-// Reading an existing archive's directory, so that its entries can be carried into a new archive.
-// Every length and offset is checked against the file with 64-bit arithmetic before it is used,
-// and memory is allocated only for what was checked. It is the start of the hostile-archive
-// reader the unzip side builds on.
+// Reading an existing archive's directory: for the unzip engine, and for the zip engine, which
+// carries entries into a new archive. Every length and offset is checked against the file with
+// 64-bit arithmetic before it is used, and memory is allocated only for what was checked.
+//
+// The reader finds the archive as other readers do. The end record is the last one in the final
+// 65,557 bytes whose comment fits the file and whose central directory lies where it says; bytes
+// after it are no part of the archive. A ZIP64 end record found through its locator is part of the
+// archive, and gives a value only where the end record holds the all-ones marker. When every
+// offset of the directory is short by the length of data before the archive (a self-extractor's
+// stub put in front of an archive unchanged), the offsets are shifted by that length.
 #pragma once
 
 #include <cstdint>
@@ -14,19 +20,32 @@
 namespace ost::zip {
 
 struct ArchiveEntry {
-    EntryHeader header;       // localOffset is the entry's offset in the archive
+    EntryHeader header;       // localOffset is where the local header is in the file
     uint64_t dataOffset = 0;  // where its compressed data starts
+    // Why this entry cannot be read while the others can, as a phrase ("an empty name", "its local
+    // header disagrees with the central directory on the CRC-32", ...); empty when it can be read.
+    std::string fault;
 };
 
 struct ArchiveDirectory {
     std::vector<ArchiveEntry> entries;  // in directory order
     std::vector<uint8_t> comment;
+    uint64_t prefix = 0;    // bytes before the archive that its offsets do not count (already added)
+    uint64_t trailing = 0;  // bytes after the end record's comment, which are no part of the archive
 };
 
 // Reads the directory of the archive in `source` and every entry's local header. Raises
-// ZipError(kBadArchive) with a message naming `what` and the fault when the archive is truncated,
-// inconsistent (counts, sizes, overlapping entries, local and central headers that disagree,
-// duplicate names), split over several disks or preceded by other data.
+// ZipError(kBadArchive) with a message naming `what` and the fault when the archive as a whole
+// cannot be read: truncated, inconsistent (counts, sizes, overlapping entries, entries running
+// into the directory), split over several disks, or ambiguous (two end records that describe
+// different archives, end records that disagree). An entry whose name is empty or holds a zero
+// byte, or whose local header or data descriptor disagrees with its central header in the name,
+// method, encryption, CRC-32 or sizes, gets a fault and leaves the others readable.
 ArchiveDirectory ReadArchiveDirectory(ByteSource& source, const std::string& what);
+
+// Raises ZipError(kBadArchive) naming `what` and the first reason `directory` cannot be carried
+// whole into a new archive: data before or after the archive (which the new archive would lose),
+// an entry's fault, or a name that two entries share.
+void RequireWholeArchive(const ArchiveDirectory& directory, const std::string& what);
 
 }  // namespace ost::zip

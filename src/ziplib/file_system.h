@@ -4,15 +4,20 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ziplib/streams.h"
 #include "ziplib/zip_format.h"
 
 namespace ost::zip {
+
+// A name in upper case as the file system compares names (UTF-8 in, UTF-8 out).
+using NameUpperCase = std::function<std::string(std::string_view)>;
 
 struct FileInfo {
     bool isFolder = false;

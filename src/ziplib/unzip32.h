@@ -75,10 +75,12 @@ typedef int32_t(ZIP32_API* UnzipServiceFn)(char* entryName, int32_t size);
 // that of the first failure; a warning is given only when nothing failed.
 inline constexpr int32_t kUnzipOk = 0;            // every entry asked for was handled and checked
 inline constexpr int32_t kUnzipWarning = 1;       // the run went through but passed something over: an
-                                                  // existing file kept, no entry matched the names
+                                                  // existing file kept, no entry matched the names, data
+                                                  // before or after the archive
 inline constexpr int32_t kUnzipBadArchive = 2;    // the archive or an entry is damaged or inconsistent:
                                                   // truncated, bad directory, overlapping entries, wrong
-                                                  // CRC-32 or size, data beyond its size or a ratio bound
+                                                  // CRC-32 or size, data beyond its size or a ratio bound,
+                                                  // headers that disagree, an empty or repeated name
 inline constexpr int32_t kUnzipBadPassword = 3;   // an encrypted entry had no password or a wrong one
 inline constexpr int32_t kUnzipDiskFailure = 4;   // a file or folder could not be created, written or
                                                   // put in place (disk full, access denied)

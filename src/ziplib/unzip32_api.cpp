@@ -162,6 +162,8 @@ int32_t Unzip32Library::SingleEntryUnzip(int32_t includeCount,
             if (exclude[i] && *exclude[i])
                 o.exclude.push_back(codec_.ToUtf8(exclude[i]));
         o.foldCase = foldCase_;
+        o.upperCase = codec_.UpperCase();
+        o.codePage = names_;
         if (options->ExtractDir)
             o.extractFolder = codec_.ToUtf8(options->ExtractDir);
         const std::string archive = codec_.ToUtf8(options->ZipFileName);

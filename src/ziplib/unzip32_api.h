@@ -1,10 +1,12 @@
 // The two entries of unzip32.dll over the unzip engine, with no Windows in them: the DLL's edge
-// gives them the Win32 file system and the ANSI code page; tests give them the native file system.
+// gives them the Win32 file system, the ANSI code page and the OEM code page that names without
+// the UTF-8 flag are read in; tests give them the native file system.
 #pragma once
 
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ziplib/file_system.h"
@@ -25,7 +27,9 @@ UnzipOptions InterpretUnzipOptions(const DCL& record,
 class Unzip32Library {
   public:
     // `foldCase`: the file system takes names that differ only in letter case as one name.
-    Unzip32Library(IFileSystem& fs, ITextCodec& codec, bool foldCase) : fs_(fs), codec_(codec), foldCase_(foldCase) {}
+    // `names`: the code page of entry names stored without the UTF-8 flag.
+    Unzip32Library(IFileSystem& fs, ITextCodec& codec, bool foldCase, NameCodePage names = {})
+        : fs_(fs), codec_(codec), foldCase_(foldCase), names_(std::move(names)) {}
 
     // Fills the version record (whose `length` must be at least its size) and returns 0; 1 for a
     // null or short record.
@@ -44,6 +48,7 @@ class Unzip32Library {
     IFileSystem& fs_;
     ITextCodec& codec_;
     bool foldCase_;
+    NameCodePage names_;
     std::mutex mutex_;
 };
 

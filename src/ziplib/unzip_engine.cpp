@@ -6,6 +6,7 @@
 #include <array>
 #include <cctype>
 #include <cstdio>
+#include <memory>
 #include <new>
 #include <unordered_set>
 
@@ -17,8 +18,9 @@ namespace ost::zip {
 
 namespace {
 
-constexpr size_t kChunk = 64 * 1024;
-constexpr uint16_t kFlagStrongEncryption = 1u << 6;
+// Reads, inflates and writes go in pieces of up to this size: few system calls for a large entry
+// (under Wine each costs more), little to allocate for a small one.
+constexpr uint64_t kChunk = 1 << 20;
 constexpr uint16_t kHostUnix = 3;
 constexpr uint32_t kUnixTypeMask = 0170000;
 constexpr uint32_t kUnixLink = 0120000;
@@ -133,7 +135,11 @@ class EntryDecoder {
             left -= TraditionalCipher::kHeaderSize;
         }
         source_.Seek(offset);
-        std::vector<uint8_t> in(kChunk), out(kChunk);
+        // Not cleared: only what was read or inflated into them is used.
+        const auto inSize = static_cast<size_t>(std::clamp<uint64_t>(left, 1, kChunk));
+        const auto outSize = static_cast<size_t>(std::clamp<uint64_t>(e.size, 1, kChunk));
+        const auto in = std::make_unique_for_overwrite<uint8_t[]>(inSize);
+        const auto out = std::make_unique_for_overwrite<uint8_t[]>(outSize);
         uint32_t crc = 0;
         uint64_t produced = 0;
         auto deliver = [&](const uint8_t* data, size_t size) {
@@ -154,15 +160,15 @@ class EntryDecoder {
         while (left > 0 || (e.method == kMethodDeflated && !ended)) {
             size_t n = 0;
             if (left > 0) {
-                n = source_.Read(in.data(), static_cast<size_t>(std::min<uint64_t>(left, in.size())));
+                n = source_.Read(in.get(), static_cast<size_t>(std::min<uint64_t>(left, inSize)));
                 if (n == 0)
                     throw EntryFailure{kUnzipBadArchive, "the data of " + e.name + " is truncated"};
                 left -= n;
                 if (cipher_)
-                    cipher_->Decrypt(in.data(), n);
+                    cipher_->Decrypt(in.get(), n);
             }
             if (e.method == kMethodStored) {
-                deliver(in.data(), n);
+                deliver(in.get(), n);
                 continue;
             }
             if (ended) {
@@ -170,17 +176,18 @@ class EntryDecoder {
                     throw EntryFailure{kUnzipBadArchive, "the compressed data of " + e.name + " ends before its size"};
                 continue;
             }
-            z_.next_in = in.data();
+            z_.next_in = in.get();
             z_.avail_in = static_cast<uInt>(n);
             do {
-                z_.next_out = out.data();
-                z_.avail_out = static_cast<uInt>(out.size());
+                z_.next_out = out.get();
+                z_.avail_out = static_cast<uInt>(outSize);
                 const int rc = inflate(&z_, Z_NO_FLUSH);
                 if (rc == Z_MEM_ERROR)
                     throw std::bad_alloc();
-                if (rc != Z_OK && rc != Z_STREAM_END && !(rc == Z_BUF_ERROR && n == 0 && left == 0))
+                // Without input to go on (this piece used up as the output filled), inflate asks for more.
+                if (rc != Z_OK && rc != Z_STREAM_END && !(rc == Z_BUF_ERROR && z_.avail_in == 0))
                     throw EntryFailure{kUnzipBadArchive, "the compressed data of " + e.name + " is damaged"};
-                deliver(out.data(), out.size() - z_.avail_out);
+                deliver(out.get(), outSize - z_.avail_out);
                 if (rc == Z_STREAM_END) {
                     ended = true;
                     if (z_.avail_in != 0 || left != 0)
@@ -273,6 +280,12 @@ class UnzipRun {
     }
     // Creates the folders of `parts` under the extraction folder, refusing links; returns the path.
     std::string MakeFolders(const std::vector<std::string>& parts, size_t count);
+    // A name as the file system compares it: as it is, or folded when names are folded.
+    std::string Folded(const std::string& name) const {
+        if (!o_.foldCase)
+            return name;
+        return o_.upperCase ? o_.upperCase(name) : ToLower(name);
+    }
     void Describe(const ArchiveEntry& entry, const std::string& name) {
         if (!cb_.message)
             return;
@@ -307,24 +320,46 @@ int32_t UnzipRun::Run(UnzipTotals* totals) {
         Problem(e.Code() == kBadArchive ? kUnzipBadArchive : kUnzipNoArchive, std::string(e.what()));
         return result_;
     }
+    if (directory.prefix > 0)
+        Warn("warning: " + archiveName_ + " holds " + std::to_string(directory.prefix) +
+             " bytes before the archive that its offsets do not count (a self-extractor?); they were passed over");
+    if (directory.trailing > 0)
+        Warn("warning: " + archiveName_ + " holds " + std::to_string(directory.trailing) +
+             " bytes after the end of the archive; they were passed over");
     totals_.commentLength = directory.comment.size();
     if (o_.showComment && !directory.comment.empty()) {
-        // A comment is UTF-8 when it reads as UTF-8, and code page 437 otherwise.
+        // A comment is UTF-8 when it reads as UTF-8, and in the names' code page otherwise.
         EntryHeader asText;
         asText.name.assign(directory.comment.begin(), directory.comment.end());
         if (cb_.print)
-            cb_.print((IsUtf8(asText.name) ? asText.name : DecodeEntryName(asText)) + "\n");
+            cb_.print((IsUtf8(asText.name) ? asText.name : DecodeEntryName(asText, o_.codePage)) + "\n");
     }
     std::vector<const ArchiveEntry*> selected;
     std::vector<std::string> names;
-    for (const ArchiveEntry& entry : directory.entries) {
-        std::string name = DecodeEntryName(entry.header);
-        if (Selected(name)) {
-            selected.push_back(&entry);
-            names.push_back(std::move(name));
+    std::unordered_set<std::string> seen;  // folded when foldCase
+    bool matched = false;
+    for (size_t i = 0; i < directory.entries.size(); ++i) {
+        const ArchiveEntry& entry = directory.entries[i];
+        std::string name = DecodeEntryName(entry.header, o_.codePage);
+        // The first entry of a name is the one read; readers differ on which of several wins.
+        const bool repeated = !seen.insert(Folded(name)).second;
+        if (!Selected(name))
+            continue;
+        matched = true;
+        const std::string fault = !entry.fault.empty() ? entry.fault
+                                  : repeated           ? "an earlier entry of the archive has its name"
+                                                       : "";
+        if (!fault.empty()) {
+            const bool printable = !name.empty() && name.find('\0') == std::string::npos;
+            Problem(kUnzipBadArchive,
+                    "skipping: " + (printable ? name : "entry " + std::to_string(i + 1) + " of the directory") + "  (" +
+                        fault + ")");
+            continue;
         }
+        selected.push_back(&entry);
+        names.push_back(std::move(name));
     }
-    if (selected.empty() && !(o_.include.empty() && directory.entries.empty()))
+    if (!matched && !(o_.include.empty() && directory.entries.empty()))
         Warn("caution: no entry of " + archiveName_ + " matches the names given");
     if (o_.action == UnzipOptions::Action::kList) {
         List(selected, names);
@@ -351,7 +386,7 @@ int32_t UnzipRun::Run(UnzipTotals* totals) {
             }
         }
         if (o_.action == UnzipOptions::Action::kTest) {
-            if (result_ == kUnzipOk)
+            if (result_ == kUnzipOk || result_ == kUnzipWarning)
                 Print("No errors detected in compressed data of " + archiveName_ + ".\n", 2);
             else
                 Print("At least one problem was found in " + archiveName_ + ".\n", 2);
@@ -474,7 +509,8 @@ void UnzipRun::Extract(const ArchiveEntry& entry, const std::string& name) {
     SafeName safe = CheckEntryName(name);
     if (!safe.refusal.empty())
         throw EntryFailure{kUnzipUnsafeEntry, "skipping: " + name + "  (" + safe.refusal + ")"};
-    const bool folder = name.back() == '/' || name.back() == '\\';
+    // A name of "." parts alone is the extraction folder itself: a folder with nothing to create.
+    const bool folder = name.back() == '/' || name.back() == '\\' || safe.parts.empty();
     if (folder && e.size != 0)
         throw EntryFailure{kUnzipBadArchive, "the folder entry " + name + " holds data"};
     if (o_.spacesToUnderscores)
@@ -504,7 +540,7 @@ void UnzipRun::Extract(const ArchiveEntry& entry, const std::string& name) {
         return;
     }
     if (folder) {
-        if (o_.keepFolders)
+        if (o_.keepFolders && !safe.parts.empty())
             MakeFolders(safe.parts, safe.parts.size());
         CountEntry(entry);
         return;
@@ -513,10 +549,7 @@ void UnzipRun::Extract(const ArchiveEntry& entry, const std::string& name) {
         safe.parts.erase(safe.parts.begin(), safe.parts.end() - 1);
     const std::string parent = MakeFolders(safe.parts, safe.parts.size() - 1);
     const std::string target = Join(parent, safe.parts.back());
-    std::string key = target;
-    if (o_.foldCase)
-        key = ToLower(key);
-    if (!targets_.insert(key).second)
+    if (!targets_.insert(Folded(target)).second)
         throw EntryFailure{kUnzipBadArchive,
                            "skipping: " + name + "  (another entry of this run has the same file name)"};
 
@@ -610,12 +643,10 @@ SafeName CheckEntryName(std::string_view name) {
             return refuse("a device name");
         result.parts.emplace_back(part);
     }
-    if (result.parts.empty())
-        return refuse("no file name left");
     return result;
 }
 
-std::string DecodeEntryName(const EntryHeader& e) {
+std::string DecodeEntryName(const EntryHeader& e, const NameCodePage& codePage) {
     if (e.flags & kFlagUtf8)
         return e.name;
     // The Unicode Path field counts only when it was made for this very name.
@@ -634,8 +665,13 @@ std::string DecodeEntryName(const EntryHeader& e) {
         }
         p += 4 + length;
     }
-    if ((e.versionMadeBy >> 8) == kHostUnix && IsUtf8(e.name))
+    if (IsAscii(e.name) || ((e.versionMadeBy >> 8) == kHostUnix && IsUtf8(e.name)))
         return e.name;
+    if (codePage.number != 437 && codePage.decode) {
+        std::optional<std::string> decoded = codePage.decode(e.name);
+        if (decoded && !decoded->empty() && IsUtf8(*decoded) && decoded->find('\0') == std::string::npos)
+            return std::move(*decoded);
+    }
     std::string out;
     for (const char c : e.name) {
         const auto u = static_cast<unsigned char>(c);

@@ -1,6 +1,9 @@
 // The unzip engine: lists, tests and extracts the entries of an archive that nobody vouches for.
-// It reads through ReadArchiveDirectory (every length checked, overlapping entries refused) and
-// streams each entry through inflate with a fixed amount of memory. An extracted file is written
+// It reads through ReadArchiveDirectory (every length checked, overlapping entries refused, data
+// before and after the archive passed over with a warning) and streams each entry through inflate
+// with a fixed amount of memory. An entry that cannot be read for itself (an empty name, a name
+// another entry has, local and central headers that disagree) is refused alone, in every action,
+// and the others are still listed, tested and extracted. An extracted file is written
 // under a temporary name beside its target and put in place only when its size and CRC-32 are
 // right, so a failed entry leaves nothing under its name. Nothing is written outside the
 // extraction folder and no link is created or followed below it.
@@ -19,6 +22,16 @@
 #include "ziplib/unzip32.h"
 
 namespace ost::zip {
+
+// The code page of names stored without the UTF-8 flag: the OEM code page of the system (437 in
+// the US, 850 in Western Europe, 866 in Russia, 932 in Japan), in which Windows writes and reads
+// such names. Code page 437 is built in; any other needs `decode`, which turns bytes of code page
+// `number` into UTF-8 and gives nothing for bytes that are not text of that code page. A name it
+// cannot decode is read as code page 437.
+struct NameCodePage {
+    uint32_t number = 437;
+    std::function<std::optional<std::string>(std::string_view bytes)> decode;
+};
 
 struct UnzipOptions {
     enum class Action { kExtract, kList, kTest };
@@ -42,12 +55,15 @@ struct UnzipOptions {
     bool caseSensitive = true;                  // for the include and exclude names
     std::vector<std::string> include, exclude;  // UTF-8 patterns with * and ?; empty include: all
     // Names that differ only in letter case name the same file (Windows); a second entry with such
-    // a name is refused.
+    // a name is refused. Names are compared after `upperCase` (the file system's own mapping), or
+    // without regard to ASCII letter case when there is none.
     bool foldCase = false;
+    NameUpperCase upperCase;
     // An entry larger than ratioFloor bytes whose size is more than maxRatio times its compressed
     // size is refused as a probable bomb, before anything is written.
     uint64_t ratioFloor = 16u << 20;
     uint64_t maxRatio = 200;
+    NameCodePage codePage;
 };
 
 // One entry as UnzipMessage describes it.
@@ -94,7 +110,8 @@ int32_t RunUnzip(ByteSource& archive,
 // is refused: '\' separates too; a leading separator, a drive letter, "..", control characters,
 // ':' (alternate streams), characters Windows forbids, a part ending in a dot or a blank, and
 // device names (CON, NUL, AUX, PRN, COM1-9, LPT1-9, with or without an extension) are refused.
-// Empty and "." parts are dropped; a name with no part left is refused.
+// Empty and "." parts are dropped. A name of "." parts alone ("./", ".") is the extraction folder
+// itself: no parts and no refusal.
 struct SafeName {
     std::vector<std::string> parts;
     std::string refusal;  // empty when the name is safe
@@ -102,8 +119,8 @@ struct SafeName {
 SafeName CheckEntryName(std::string_view name);
 
 // An entry's name in UTF-8: as stored when the UTF-8 flag is set, from a matching Info-ZIP
-// Unicode Path field, as stored when a Unix writer left valid UTF-8, and otherwise read as code
-// page 437, which DOS and Windows writers use.
-std::string DecodeEntryName(const EntryHeader& entry);
+// Unicode Path field, as stored when a Unix writer left valid UTF-8, and otherwise read in
+// `codePage`, as DOS and Windows writers store names.
+std::string DecodeEntryName(const EntryHeader& entry, const NameCodePage& codePage);
 
 }  // namespace ost::zip

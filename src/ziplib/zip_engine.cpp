@@ -311,6 +311,7 @@ void ZipJob::ReadOldArchive() {
         throw ZipError(kBadArchive, e.what());
     }
     old_ = ReadArchiveDirectory(*oldSource_, archive_);
+    RequireWholeArchive(old_, archive_);
     haveOld_ = true;
 }
 

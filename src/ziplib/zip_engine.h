@@ -25,9 +25,6 @@ namespace ost::zip {
 // Level 6 is the one level that meets both; bench/zip-bench measures it again.
 inline constexpr int kDefaultLevel = 6;
 
-// A name in upper case as the file system compares names (UTF-8 in, UTF-8 out).
-using NameUpperCase = std::function<std::string(std::string_view)>;
-
 struct ZipJobOptions {
     enum class LineEnds { kAsIs, kCrLfToLf, kLfToCrLf };
 

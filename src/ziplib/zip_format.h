@@ -33,6 +33,7 @@ inline constexpr uint16_t kExtraUnicodePath = 0x7075;
 
 inline constexpr uint16_t kFlagEncrypted = 1u << 0;
 inline constexpr uint16_t kFlagDataDescriptor = 1u << 3;
+inline constexpr uint16_t kFlagStrongEncryption = 1u << 6;
 inline constexpr uint16_t kFlagUtf8 = 1u << 11;
 
 inline constexpr uint16_t kMethodStored = 0;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "memory_file_system.h"
 #include "ziplib/unzip_engine.h"
@@ -29,6 +30,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         options.foldCase = true;
         options.quiet = 0;
         options.verbose = true;
+        // A decoder that turns bytes outside ASCII into separators and dots, or fails: whatever a
+        // name decodes to is checked as a name.
+        options.codePage = {932, [](std::string_view bytes) -> std::optional<std::string> {
+                                std::string text(bytes);
+                                for (char& c : text)
+                                    c = static_cast<unsigned char>(c) < 0x80 ? c : (c & 1) ? '\\' : '.';
+                                return bytes.size() % 3 ? std::optional<std::string>(text) : std::nullopt;
+                            }};
         const int32_t result = RunUnzip(source, "fuzz.zip", fs, options, callbacks);
         // Whatever the archive, everything written stays under the extraction folder and no
         // temporary file is left behind.

@@ -1,142 +1,121 @@
-// The drive listing and the installed-programs list against the real platform under Wine.
+// What the program inspects, against the real platform under Wine: the installed-programs list from
+// the real registry, the system information queries and the user's locale, each compared with the
+// test's own calls.
 #include "platform/win32/compat.h"
+
+#include <shlwapi.h>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "fake_ui.h"
-#include "inspect/drive_listing.h"
 #include "inspect/mod_general.h"
 #include "platform/win32/filesystem_win32.h"
 #include "platform/win32/locale_win32.h"
 #include "platform/win32/registry_win32.h"
+#include "platform/win32/system_info_win32.h"
 #include "platform/win32/text.h"
-#include "win32_test_util.h"
+#include "platform/win32/unique_handle.h"
+#include "robot.h"
 
 namespace ost::win {
 namespace {
 
-std::string Fixed2(double value) {
-    char text[64];
-    std::snprintf(text, sizeof(text), "%.2f", value);  // no exact halves occur in these figures
-    std::string s = text;
-    wchar_t separator[8] = {};
-    ::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8);
-    s.replace(s.find('.'), 1, Narrow(separator));
-    return s;
-}
-
-TEST(DriveListingWin32Test, LineForDriveCMatchesTheTestsOwnFigures) {
-    Win32Locale locale;
-    Win32FileSystem fs(locale);
-    const std::string listing = ExportDriveListings(fs, locale);
-
-    wchar_t volume[MAX_PATH + 1] = {}, fileSystem[MAX_PATH + 1] = {};
-    DWORD serial = 0, component = 0, flags = 0;
-    ASSERT_TRUE(
-        ::GetVolumeInformationW(L"C:\\", volume, MAX_PATH + 1, &serial, &component, &flags, fileSystem, MAX_PATH + 1));
-    ULARGE_INTEGER freeToCaller{}, total{}, totalFree{};
-    ASSERT_TRUE(::GetDiskFreeSpaceExW(L"C:\\", &freeToCaller, &total, &totalFree));
-    const std::string head = "C - " + Narrow(volume) + " : ";
-    const std::string tail = " FREE/" + Fixed2(total.QuadPart / 1048576.0) + " TOTAL MB (" + Narrow(fileSystem) +
-                             " Fixed) '" + std::to_string(static_cast<int32_t>(serial)) + "'\r\n";
-    const size_t start = listing.find(head);
-    ASSERT_NE(start, std::string::npos) << listing;
-    const size_t end = listing.find("\r\n", start);
-    const std::string line = listing.substr(start, end + 2 - start);
-    ASSERT_GE(line.size(), head.size() + tail.size()) << line;
-    EXPECT_EQ(line.substr(line.size() - tail.size()), tail) << line;
-    // Free space moves while other programs write: compare it with a margin of 64 MB.
-    const double shownFree = std::stod(line.substr(head.size(), line.size() - head.size() - tail.size()));
-    EXPECT_NEAR(shownFree, freeToCaller.QuadPart / 1048576.0, 64.0) << line;
-    // Every drive has its own line, in the order the system lists them.
-    wchar_t roots[512] = {};
-    ::GetLogicalDriveStringsW(512, roots);
-    std::string letters;
-    for (const wchar_t* r = roots; *r; r += wcslen(r) + 1)
-        letters += static_cast<char>(*r);
-    std::string listed;
-    for (size_t at = 0; at < listing.size(); at = listing.find("\r\n", at) + 2)
-        listed += listing[at];
-    EXPECT_EQ(listed, letters) << listing;
-}
-
-// Uninstall entries made with the registry command, removed again when the test ends.
-class UninstallEntries {
-  public:
-    void Add(const std::string& key, const std::wstring& displayName) {
-        keys_.push_back(key);
-        std::string out;
-        test::RunAndCapture(L"reg add \"HKLM\\" + Widen(modGeneral::kUninstallKey) + L"\\" + Widen(key) +
-                                L"\" /v DisplayName /d \"" + displayName + L"\" /f",
-                            out);
-    }
-    ~UninstallEntries() {
-        for (const std::string& key : keys_) {
-            std::string out;
-            test::RunAndCapture(
-                L"reg delete \"HKLM\\" + Widen(modGeneral::kUninstallKey) + L"\\" + Widen(key) + L"\" /f", out);
-        }
-    }
-
-  private:
-    std::vector<std::string> keys_;
-};
-
-// The expected c:\progs.txt, worked out with the wide registry calls and the test's own conversion.
-std::string ExpectedPrograms(std::vector<std::string>& names) {
-    std::string text;
-    HKEY uninstall = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, Widen(modGeneral::kUninstallKey).c_str(), 0, KEY_READ, &uninstall) != 0)
-        return "<no key>";
-    wchar_t name[256];
-    for (DWORD i = 0;; ++i) {
-        DWORD length = 256;
-        if (::RegEnumKeyExW(uninstall, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        wchar_t value[1024] = {};
-        DWORD size = sizeof(value) - sizeof(wchar_t), type = 0;
-        if (::RegGetValueW(uninstall, name, L"DisplayName", RRF_RT_ANY, &type, value, &size) != ERROR_SUCCESS ||
-            type != REG_SZ || value[0] == 0)
-            continue;
-        const std::string shown = FromAnsi(ToAnsi(Narrow(value)));
-        names.push_back(shown);
-        text += "\"" + shown + "\"\r\n";
-    }
-    ::RegCloseKey(uninstall);
-    return text;
-}
-
 TEST(ProgramListWin32Test, UninstallEntriesReachTheFileAndTheListBox) {
-    UninstallEntries entries;
-    entries.Add("OstTest-Acme", L"Acme Editor");
-    entries.Add("OstTest-Unicode", L"Caf\u00e9 \u65e5\u672c");  // outside the code page: "?"s
-    entries.Add("OstTest-Twin", L"Acme Editor");
-
+    const std::wstring key = L"\"HKLM\\" + Widen(modGeneral::kUninstallKey) + L"\\OstTest-";
+    // Made with the registry command; the last one outside the code page gives "?"s.
+    const std::pair<std::wstring, std::wstring> entries[] = {
+        {L"Acme", L"Acme Editor"}, {L"Twin", L"Acme Editor"}, {L"Unicode", L"Caf\u00e9 \u65e5\u672c"}};
+    for (const auto& [name, shown] : entries)
+        robot::RunProgram(L"reg add " + key + name + L"\" /v DisplayName /d \"" + shown + L"\" /f");
     Win32Locale locale;
     Win32FileSystem fs(locale);
     Win32Registry registry;
     test::FakeListBox list;
     test::FakeUi ui;
     modGeneral::ExportProgramList(list, fs, registry, locale, ui);
-
-    std::vector<std::string> names;
-    const std::string expected = ExpectedPrograms(names);
-    std::string written;
-    {
-        auto reader = fs.OpenTextFile("c:\\progs.txt", IoMode::ForReading, false, 0);
-        written = reader->ReadAll();
+    const std::string written = fs.OpenTextFile("c:\\progs.txt", IoMode::ForReading, false, 0)->ReadAll();
+    // The expected file, worked out with the wide registry calls and the test's own conversion.
+    std::string expected, last;
+    HKEY uninstall = nullptr;
+    ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, Widen(modGeneral::kUninstallKey).c_str(), 0, KEY_READ, &uninstall);
+    const UniqueHKey owned(uninstall);
+    wchar_t subkey[256], value[1024];
+    for (DWORD i = 0, length = 256;
+         ::RegEnumKeyExW(uninstall, i, subkey, &length, nullptr, nullptr, nullptr, nullptr) == 0; ++i, length = 256) {
+        DWORD size = sizeof(value) - sizeof(wchar_t), type = 0;
+        if (::RegGetValueW(uninstall, subkey, L"DisplayName", RRF_RT_ANY, &type, value, &size) == 0 && type == REG_SZ &&
+            value[0] != 0)
+            expected += "\"" + (last = FromAnsi(ToAnsi(Narrow(value)))) + "\"\r\n";
     }
+    for (const auto& [name, shown] : entries)
+        robot::RunProgram(L"reg delete " + key + name + L"\" /f");
     EXPECT_EQ(written, expected);
-    EXPECT_NE(written.find("\"Caf\xC3\xA9 ??\"\r\n"), std::string::npos) << written;
-    EXPECT_EQ(std::count(names.begin(), names.end(), "Acme Editor"), 2);
-    ASSERT_FALSE(names.empty());
-    EXPECT_EQ(list.items, std::vector<std::string>{names.back()});
+    for (const char* line : {"\"Acme Editor\"\r\n", "\"Caf\xC3\xA9 ??\"\r\n"})
+        EXPECT_NE(written.find(line), std::string::npos) << line;
+    EXPECT_EQ(list.items, std::vector<std::string>{last});
     EXPECT_TRUE(ui.boxes.empty());
+}
+
+TEST(SystemInfoWin32Test, EachQueryGivesWhatTheSystemsOwnCallGives) {
+    Win32SystemInfoSource source;
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof(version);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    ASSERT_TRUE(::GetVersionExA(&version));
+#pragma GCC diagnostic pop
+    SYSTEM_INFO system{};
+    ::GetSystemInfo(&system);
+    MEMORYSTATUS own{};
+    ::GlobalMemoryStatus(&own);
+    const OsVersionRecord v = source.QueryVersion();
+    const MemoryRecord m = source.QueryMemory();
+    EXPECT_EQ(
+        (std::vector<uint64_t>{v.major, v.minor, v.build, source.QueryProcessorType(), m.totalPhys, m.totalVirtual}),
+        (std::vector<uint64_t>{version.dwMajorVersion, version.dwMinorVersion, version.dwBuildNumber,
+                               system.dwProcessorType, own.dwTotalPhys, own.dwTotalVirtual}));
+    // Free counts move between the two calls: 5 % of the total either way.
+    EXPECT_NEAR(static_cast<double>(m.availPhys), static_cast<double>(own.dwAvailPhys), own.dwTotalPhys / 20.0);
+    EXPECT_NEAR(static_cast<double>(m.availVirtual), static_cast<double>(own.dwAvailVirtual),
+                own.dwTotalVirtual / 20.0);
+    DLLVERSIONINFO shell{};
+    shell.cbSize = sizeof(shell);
+    const auto getVersion = reinterpret_cast<DLLGETVERSIONPROC>(
+        reinterpret_cast<void*>(::GetProcAddress(::LoadLibraryW(L"shlwapi.dll"), "DllGetVersion")));
+    ASSERT_TRUE(getVersion && getVersion(&shell) == S_OK && shell.dwMajorVersion > 0);
+    for (int call = 0; call < 2; ++call) {  // bound on the first call, kept for the next
+        const DllVersionRecord s = source.QueryShellVersion();
+        EXPECT_EQ((std::vector<uint32_t>{s.major, s.minor, s.build}),
+                  (std::vector<uint32_t>{shell.dwMajorVersion, shell.dwMinorVersion, shell.dwBuildNumber}));
+    }
+}
+
+TEST(LocaleWin32Test, SeparatorDatesAndUpperCaseAreTheSystemsOwn) {
+    Win32Locale locale;
+    wchar_t separator[8] = {};
+    ::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8);
+    EXPECT_EQ(locale.DecimalSeparator(), Narrow(separator));
+    // The date alone at midnight exactly; the date and the time otherwise, even with zeros in it.
+    const std::pair<SYSTEMTIME, bool> rows[] = {{{2003, 7, 0, 14, 0, 0, 0, 0}, false},
+                                                {{2003, 7, 0, 14, 9, 30, 0, 0}, true},
+                                                {{1999, 12, 0, 31, 0, 0, 1, 0}, true}};
+    for (const auto& [st, withTime] : rows) {
+        wchar_t date[128] = {}, time[128] = {};
+        ::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, 128);
+        ::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &st, nullptr, time, 128);
+        EXPECT_EQ(locale.GeneralDate({st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond}),
+                  Narrow(date) + (withTime ? " " + Narrow(time) : ""))
+            << st.wHour;
+    }
+    EXPECT_THROW(locale.GeneralDate({2003, 13, 40, 0, 0, 0}), AppError);
+    // "c:\pwwin32\été жук" goes up; "ß" has no one-letter capital and stays.
+    EXPECT_EQ(locale.UpperCase("c:\\pwwin32\\\xC3\xA9t\xC3\xA9 \xD0\xB6\xD1\x83\xD0\xBA \xC3\x9F"),
+              "C:\\PWWIN32\\\xC3\x89T\xC3\x89 \xD0\x96\xD0\xA3\xD0\x9A \xC3\x9F");
+    EXPECT_EQ(locale.UpperCase(""), "");
+    EXPECT_EQ(locale.ToAnsi("Caf\xC3\xA9") + locale.FromAnsi("Caf\xE9"), ToAnsi("Caf\xC3\xA9") + FromAnsi("Caf\xE9"));
 }
 
 }  // namespace

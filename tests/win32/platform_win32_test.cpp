@@ -1,103 +1,168 @@
-// What Wine runs unchanged but Windows as users have it does not: the tool's manifest, the
-// registry editor started when CreateProcess answers that it needs elevation, and text in code
-// pages that Wine cannot be set to (UTF-8 as the ANSI code page, Japanese).
-#include <windows.h>
+// The platform's smallest services, the zip libraries found by name, and what Wine runs unchanged
+// but Windows as users have it does not: text in code pages that Wine cannot be set to (UTF-8 as
+// the ANSI code page, Japanese), the registry editor started when CreateProcess answers that it
+// needs elevation, and the manifest.
+#include "platform/win32/compat.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "archive/xw_un_zip_module.h"
+#include "archive/xw_unzip_files.h"
+#include "archive/xw_zip_files.h"
+#include "fake_ui.h"
 #include "platform/error.h"
+#include "platform/win32/library_win32.h"
+#include "platform/win32/locale_win32.h"
 #include "platform/win32/process_win32.h"
 #include "platform/win32/text.h"
+#include "platform/win32/win_error.h"
 #include "raised_by.h"
+#include "robot.h"
 #include "win32_test_util.h"
 
-namespace ost::test {
+namespace ost::win {
 namespace {
 
-using win::FromCodePage;
-using win::ToCodePage;
+using test::RaisedBy;
 
 TEST(Win32TextTest, EveryKindOfCodePageConvertsAndNeverGivesAnEmptyText) {
     const std::string text = "Caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC \xC4\x81";  // "Café 日本 ā"
-    struct Row {
-        uint32_t codePage;
-        std::string bytes;  // `text` in that code page
+    // Each code page, `text` in it, and those bytes as UTF-8 again.
+    const std::tuple<uint32_t, std::string, std::string> rows[] = {
+        {65001, text, text},                                                  // UTF-8 holds everything
+        {932, "Caf? \x93\xFA\x96\x7B ?", "Caf? \xE6\x97\xA5\xE6\x9C\xAC ?"},  // Shift-JIS: no é, no ā
+        {1252, "Caf\xE9 ?? ?", "Caf\xC3\xA9 ?? ?"},  // Western: ā is '?', never a look-alike 'a'
+        {65000, "Caf+AOk- +ZeVnLA- +AQE-", text},    // UTF-7 takes neither flags nor a default character
     };
-    const Row rows[] = {
-        {65001, text},                     // UTF-8 holds everything
-        {932, "Caf? \x93\xFA\x96\x7B ?"},  // Shift-JIS: no é, no ā
-        {1252, "Caf\xE9 ?? ?"},            // Western: ā is '?', never a look-alike 'a'
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.codePage);
-        EXPECT_EQ(ToCodePage(row.codePage, text), row.bytes);
-        EXPECT_EQ(ToCodePage(row.codePage, ""), "");
+    for (const auto& [codePage, bytes, back] : rows) {
+        EXPECT_EQ(ToCodePage(codePage, text), bytes) << codePage;
+        EXPECT_EQ(FromCodePage(codePage, bytes), back) << codePage;
+        EXPECT_EQ(ToCodePage(codePage, "") + FromCodePage(codePage, ""), "") << codePage;
     }
-    EXPECT_EQ(FromCodePage(932, "\x93\xFA\x96\x7B"), "\xE6\x97\xA5\xE6\x9C\xAC");
-    EXPECT_EQ(FromCodePage(65001, text), text);
-    EXPECT_EQ(FromCodePage(1252, "Caf\xE9"), "Caf\xC3\xA9");
-    EXPECT_EQ(win::ToAnsi(text), ToCodePage(::GetACP(), text));
+    EXPECT_EQ(ToAnsi(text), ToCodePage(::GetACP(), text));
+    EXPECT_EQ(FromAnsi("Caf\xE9"), FromCodePage(::GetACP(), "Caf\xE9"));
+    EXPECT_EQ(Widen("a\xFF"), L"a\uFFFD");
+    EXPECT_EQ(Narrow(std::wstring{L'a', static_cast<wchar_t>(0xD800)}), "a\xEF\xBF\xBD");
     // A code page the system does not know is an error, not an empty line in the report.
     EXPECT_NE(RaisedBy([&] { ToCodePage(12345, text); }).Number(), 0);
     EXPECT_NE(RaisedBy([&] { FromCodePage(12345, "abc"); }).Number(), 0);
 }
 
-// Windows' answer when a program that is not elevated starts one whose manifest asks for more.
-BOOL NeedsElevation(wchar_t*, const STARTUPINFOW&, PROCESS_INFORMATION&) {
-    ::SetLastError(ERROR_ELEVATION_REQUIRED);
-    return FALSE;
+TEST(Win32ErrorTest, AFailureNamesTheCallTheObjectTheCodeAndTheSystemsOwnWords) {
+    wchar_t own[512] = {};
+    ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_ACCESS_DENIED, 0, own,
+                     512, nullptr);
+    std::string words = Narrow(own);
+    words.erase(words.find_last_not_of("\r\n ") + 1);
+    const AppError denied = Win32Error(ERROR_ACCESS_DENIED, "DeleteFileW", "c:\\x.txt");
+    EXPECT_EQ(std::to_string(denied.Number()) + " " + denied.Description(), "70 Permission denied");
+    EXPECT_EQ(denied.Context(), "DeleteFileW 'c:\\x.txt': error 5: " + words);
+    const AppError wordless = Win32ErrorAs(err::kFileNotFound, 0xFFFF, "LoadLibraryW");
+    EXPECT_EQ(wordless.Number(), err::kFileNotFound);
+    EXPECT_EQ(wordless.Context(), "LoadLibraryW: error 65535");
+}
+
+TEST(Win32LibraryLoaderTest, FindsLibrariesByBareNameAndNamesWhatIsMissing) {
+    Win32LibraryLoader loader;
+    const auto tickCount = EntryAs<DWORD(WINAPI*)()>(loader, "kernel32.dll", "GetTickCount");
+    ASSERT_NE(tickCount, nullptr);
+    EXPECT_GT(tickCount(), 0u);
+    const AppError noEntry = RaisedBy([&] { loader.Entry("kernel32.dll", "NoSuchEntry"); });
+    EXPECT_EQ(noEntry.Number(), err::kEntryPointMissing);
+    EXPECT_NE(noEntry.Context().find("kernel32.dll!NoSuchEntry"), std::string::npos) << noEntry.Context();
+    for (int attempt = 0; attempt < 2; ++attempt) {  // a failed load is tried again, and fails again
+        const AppError noLibrary = RaisedBy([&] { loader.Entry("ost_no_such_library.dll", "Anything"); });
+        EXPECT_EQ(noLibrary.Number(), err::kFileNotFound);
+        EXPECT_NE(noLibrary.Context().find("ost_no_such_library.dll"), std::string::npos) << noLibrary.Context();
+    }
+}
+
+// The bridge with the real loader and locale, and the real zip32.dll and unzip32.dll found by name:
+// the workflow's two files packed and extracted again. The bridge's own rules are the unit tests';
+// here the records, the callbacks and the 8-bit texts cross real DLLs.
+TEST(ZipBridgeWin32Test, TheRealLibrariesFoundByNamePackAndExtractTheWorkflowsFiles) {
+    test::FakeUi ui;
+    Win32Locale locale;
+    Win32LibraryLoader libraries;
+    XW_UN_ZIP_Module module{ui, locale, libraries};
+    // The folder of the two libraries joins the system's search for libraries.
+    ASSERT_TRUE(::SetDllDirectoryW(robot::WindowsPath(OST_ZIP_LIBRARIES_DIR).c_str()));
+    test::ScratchFolder scratch("bridge");
+    const std::string report = "Caf\xC3\xA9 report\r\n" + std::string(5000, '=');  // "Café": 8-bit in the code page
+    const std::string registry = std::string("\xFF\xFE", 2) + std::string(60000, '\x01');
+    const std::string cafe = "caf\xC3\xA9.txt";
+    ASSERT_TRUE(test::WriteBytes(LongPath(scratch.At(cafe)), report));
+    ASSERT_TRUE(test::WriteBytes(LongPath(scratch.At("regbackup.reg")), registry));
+    XWZipFiles zip;
+    zip.ZipFileName(scratch.At("case.OVSupport"));
+    zip.RootDirectory(scratch.At());
+    zip.AddFile(scratch.At(cafe));
+    zip.AddFile(scratch.At("regbackup.reg"));
+    EXPECT_EQ(zip.MakeZipFile(), 0);
+    EXPECT_NE(zip.GetLastMessage().find("  adding: " + cafe + " (deflated "), std::string::npos)
+        << zip.GetLastMessage();
+    XWUnzipFiles unzip;
+    EXPECT_EQ(unzip.Unzip(scratch.At("case.OVSupport"), scratch.At("out")), 0);
+    ::SetDllDirectoryW(nullptr);
+    EXPECT_EQ(test::ReadBytes(LongPath(scratch.At("out\\" + cafe))), report);
+    EXPECT_EQ(test::ReadBytes(LongPath(scratch.At("out\\regbackup.reg"))), registry);
+    EXPECT_TRUE(ui.boxes.empty());
 }
 
 TEST(Win32ProcessTest, TheRegistryEditorNeedingElevationIsStartedThroughTheShellAndWaitedFor) {
-    wchar_t windows[MAX_PATH];
-    ASSERT_NE(::GetWindowsDirectoryW(windows, MAX_PATH), 0u);
-    const std::string regedit = win::Narrow(windows) + "\\regedit.exe";
+    const std::string regedit = "regedit.exe";  // found in the Windows folder by the system's search
     const std::wstring exported = L"C:\\ost elevated export.reg";
     ::DeleteFileW(exported.c_str());
-
-    win::Win32ProcessLauncher launcher(&NeedsElevation);
+    // Windows' answer when a program that is not elevated starts one whose manifest asks for more.
+    Win32ProcessLauncher launcher([](wchar_t*, const STARTUPINFOW&, PROCESS_INFORMATION&) {
+        ::SetLastError(ERROR_ELEVATION_REQUIRED);
+        return FALSE;
+    });
     auto child =
-        launcher.Start("\"" + regedit + "\" /e \"" + win::Narrow(exported) + "\" HKEY_CURRENT_USER\\Software\\Wine", 2);
+        launcher.Start("\"" + regedit + "\" /e \"" + Narrow(exported) + "\" HKEY_CURRENT_USER\\Software\\Wine", 2);
     ASSERT_TRUE(child);
-    ASSERT_TRUE(child->WaitForExit(60000, {}));
-    const std::string bytes = ReadBytes(exported);
-    EXPECT_NE(bytes.find(std::string("W\0i\0n\0e", 7)), std::string::npos) << "the export holds the key";
+    EXPECT_FALSE(child->WaitForExit(0, {})) << "a bound that has passed ends the wait";
+    // Messages that arrive meanwhile are handed to the pump.
+    ::PostThreadMessageW(::GetCurrentThreadId(), WM_USER, 0, 0);
+    int pumped = 0;
+    ASSERT_TRUE(child->WaitForExit(60000, [&] {
+        for (MSG msg; ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);)
+            ++pumped;
+    }));
+    EXPECT_GT(pumped, 0);
+    EXPECT_NE(test::ReadBytes(exported).find(std::string("W\0i\0n\0e", 7)), std::string::npos)
+        << "the export holds the key";
     ::DeleteFileW(exported.c_str());
-
     // Any other failure is the error it is: nothing is started another way.
-    win::Win32ProcessLauncher missing([](wchar_t*, const STARTUPINFOW&, PROCESS_INFORMATION&) {
+    Win32ProcessLauncher missing([](wchar_t*, const STARTUPINFOW&, PROCESS_INFORMATION&) {
         ::SetLastError(ERROR_FILE_NOT_FOUND);
         return FALSE;
     });
-    EXPECT_EQ(RaisedBy([&] { missing.Start(regedit + " /e \"" + win::Narrow(exported) + "\"", 2); }).Number(),
+    EXPECT_EQ(RaisedBy([&] { missing.Start(regedit + " /e \"" + Narrow(exported) + "\"", 2); }).Number(),
               err::kFileNotFound);
-    EXPECT_EQ(ReadBytes(exported), "<unreadable>");
-
-    const std::pair<std::string, std::string> split[] = {
-        win::SplitCommandLine("C:\\Windows\\Regedit.exe /e c:\\regbackup.reg"),
-        win::SplitCommandLine("\"C:\\Program Files\\x.exe\"  a \"b c\""),
-        win::SplitCommandLine("x.exe"),
+    EXPECT_EQ(test::ReadBytes(exported), "<unreadable>");
+    // The shell gets the program and its arguments as CreateProcess would read them from the line.
+    const std::string rows[][3] = {
+        {"C:\\Windows\\Regedit.exe /e c:\\regbackup.reg", "C:\\Windows\\Regedit.exe", "/e c:\\regbackup.reg"},
+        {"\"C:\\Program Files\\x.exe\"  a \"b c\"", "C:\\Program Files\\x.exe", "a \"b c\""},
+        {"\"C:\\open ended", "C:\\open ended", ""},
+        {"x.exe\t ", "x.exe", ""},
     };
-    EXPECT_EQ(split[0], std::make_pair(std::string("C:\\Windows\\Regedit.exe"), std::string("/e c:\\regbackup.reg")));
-    EXPECT_EQ(split[1], std::make_pair(std::string("C:\\Program Files\\x.exe"), std::string("a \"b c\"")));
-    EXPECT_EQ(split[2], std::make_pair(std::string("x.exe"), std::string()));
+    for (const auto& [line, program, rest] : rows)
+        EXPECT_EQ(SplitCommandLine(line), std::make_pair(program, rest)) << line;
 }
 
-TEST(Win32ManifestTest, TheToolAsksForAdministratorRightsNamesEveryWindowsAndKeepsTheCodePage) {
-    std::wstring exe = L"Z:" + win::Widen(OST_TOOL_EXE);
-    for (wchar_t& c : exe)
-        if (c == L'/')
-            c = L'\\';
-    HMODULE image = ::LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+// The manifest and the icon, read from the program file as Windows reads them.
+TEST(Win32ResourcesTest, TheToolAsksForAdministratorRightsNamesEveryWindowsAndCarriesItsIcon) {
+    HMODULE image = ::LoadLibraryExW(robot::WindowsPath(OST_TOOL_EXE).c_str(), nullptr,
+                                     LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     ASSERT_NE(image, nullptr) << OST_TOOL_EXE;
     HRSRC found = ::FindResourceW(image, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
     ASSERT_NE(found, nullptr) << "no RT_MANIFEST resource 1";
-    const char* data = static_cast<const char*>(::LockResource(::LoadResource(image, found)));
-    const std::string manifest(data, ::SizeofResource(image, found));
-    ::FreeLibrary(image);
-
+    const std::string manifest(static_cast<const char*>(::LockResource(::LoadResource(image, found))),
+                               ::SizeofResource(image, found));
     for (const char* wanted : {"level=\"requireAdministrator\"", "{e2011457-1546-43c5-a5fe-008deee3d3f0}",
                                "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
                                "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
@@ -105,7 +170,16 @@ TEST(Win32ManifestTest, TheToolAsksForAdministratorRightsNamesEveryWindowsAndKee
         EXPECT_NE(manifest.find(wanted), std::string::npos) << wanted;
     for (const char* unwanted : {"<dpiAware", "<dpiAwareness", "<activeCodePage"})
         EXPECT_EQ(manifest.find(unwanted), std::string::npos) << unwanted;
+    // The icon group: 16, 32 and 48 pixels, each of 24 bits per pixel.
+    HRSRC group = ::FindResourceW(image, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14));
+    ASSERT_NE(group, nullptr) << "no RT_GROUP_ICON resource 1";
+    const auto* icons = static_cast<const BYTE*>(::LockResource(::LoadResource(image, group)));
+    std::vector<int> sizes;
+    for (int i = 0; i < (icons[4] | (icons[5] << 8)); ++i)  // GRPICONDIRENTRYs of 14 bytes after 6
+        sizes.insert(sizes.end(), {icons[6 + 14 * i], icons[6 + 14 * i + 6] | (icons[6 + 14 * i + 7] << 8)});
+    EXPECT_EQ(sizes, (std::vector<int>{16, 24, 32, 24, 48, 24}));
+    ::FreeLibrary(image);
 }
 
 }  // namespace
-}  // namespace ost::test
+}  // namespace ost::win

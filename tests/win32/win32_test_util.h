@@ -1,45 +1,67 @@
-// Helpers for the tests that run against the real platform under Wine.
+// Helpers for the tests that run against the real platform under Wine: whole files written and
+// read, and scratch folders on drive C.
 #pragma once
 
 #include <windows.h>
 
-#include <functional>
+#include <fstream>
+#include <iterator>
 #include <string>
-#include <vector>
+
+#include "platform/win32/filesystem_win32.h"
+#include "platform/win32/unique_handle.h"
 
 namespace ost::test {
 
-// The folder of the running test program, with a trailing backslash.
-std::wstring ProgramFolder();
+// Writes `bytes` as the whole of a new or emptied file; false when it cannot be written.
+inline bool WriteBytes(const std::wstring& path, const std::string& bytes) {
+    return static_cast<bool>(std::ofstream(path.c_str(), std::ios::binary) << bytes);
+}
 
-// Runs `commandLine` with its standard output captured; waits at most `timeoutMs`.
-// Returns false when the program could not be started or did not finish in time.
-bool RunAndCapture(const std::wstring& commandLine, std::string& output, DWORD timeoutMs = 30000);
+// A file's bytes, "<unreadable>" when it cannot be opened.
+inline std::string ReadBytes(const std::wstring& path) {
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<unreadable>";
+}
 
-std::vector<std::string> SplitLines(const std::string& text);
-
-// Writes `bytes` as the whole of a new or emptied file; false when it cannot be created.
-bool WriteBytes(const std::wstring& path, const std::string& bytes);
-// A file's bytes (up to 64 KB), "<unreadable>" when it cannot be opened.
-std::string ReadBytes(const std::wstring& path);
-// Calls `visit` with each entry of a folder but "." and "..", in the order the system lists them.
-void ForEachChild(const std::wstring& folder, const std::function<void(const WIN32_FIND_DATAW&)>& visit);
 // Removes a folder with everything in it, read-only files included; links are removed, not followed.
-void RemoveTree(const std::wstring& folder);
+inline void RemoveTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW data;
+    win::UniqueFindHandle find(::FindFirstFileW((folder + L"\\*").c_str(), &data));
+    for (bool more = static_cast<bool>(find); more; more = ::FindNextFileW(find.get(), &data)) {
+        const std::wstring name = data.cFileName, child = folder + L"\\" + name;
+        if (name == L"." || name == L"..")
+            continue;
+        ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            ::DeleteFileW(child.c_str());
+        else if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+            ::RemoveDirectoryW(child.c_str());
+        else
+            RemoveTree(child);
+    }
+    find.reset();
+    ::RemoveDirectoryW(folder.c_str());
+}
 
-// Sets a string value under HKEY_CURRENT_USER for the life of the object, then removes the value
-// (and the key, if this object created it).
-class ScopedUserRegistryValue {
+// A new folder C:\ost-<name>-<process id>, removed with everything in it when the object goes.
+class ScratchFolder {
   public:
-    ScopedUserRegistryValue(const std::wstring& key, const std::wstring& name, const std::wstring& value);
-    ~ScopedUserRegistryValue();
-    ScopedUserRegistryValue(const ScopedUserRegistryValue&) = delete;
-    ScopedUserRegistryValue& operator=(const ScopedUserRegistryValue&) = delete;
+    explicit ScratchFolder(const std::string& name)
+        : path_("C:\\ost-" + name + "-" + std::to_string(::GetCurrentProcessId())) {
+        RemoveTree(win::LongPath(path_));
+        ::CreateDirectoryW(win::LongPath(path_).c_str(), nullptr);
+    }
+    ~ScratchFolder() { RemoveTree(win::LongPath(path_)); }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    // The folder, or a path inside it.
+    std::string At(const std::string& relative = {}) const {
+        return relative.empty() ? path_ : path_ + "\\" + relative;
+    }
 
   private:
-    std::wstring key_;
-    std::wstring name_;
-    bool createdKey_ = false;
+    std::string path_;
 };
 
 }  // namespace ost::test

@@ -184,7 +184,7 @@ std::vector<uint8_t> Prefixed(const std::vector<uint8_t>& archive) {
     return out;
 }
 
-TEST_F(ZipEngineTest, TheDirectoryReaderRefusesDamagedArchivesWithTheirFault) {
+TEST_F(ZipEngineTest, ArchivesThatCannotBeCarriedWholeAreRefusedWithTheirFault) {
     fs_.AddFile("/c/a.txt", "first");
     fs_.AddFile("/c/b.txt", "second");
     ASSERT_EQ(Run({"/c/a.txt", "/c/b.txt"}), kOk);
@@ -196,12 +196,16 @@ TEST_F(ZipEngineTest, TheDirectoryReaderRefusesDamagedArchivesWithTheirFault) {
     };
     const Damage damages[] = {
         {[&](auto& b) { b.pop_back(); }, "no end of central directory record"},
-        {[&](auto& b) { b.push_back(0); }, "no end of central directory record"},
-        {[&](auto& b) { b = Prefixed(b); }, "data before the archive"},
+        {[&](auto& b) { b.push_back(0); }, "1 bytes after its end record"},
+        {[&](auto& b) { b = Prefixed(b); }, "64 bytes of other data before the archive"},
         {[&](auto& b) { b[end + 8] = b[end + 10] = 3; }, "entry count does not fit"},
         {[&](auto& b) { b[end + 16] += 1; }, "central directory"},
-        {[&](auto& b) { b[kLocalHeaderSize] = 'A'; }, "local and central headers of a.txt disagree"},
-        {[&](auto& b) { b[GetU32(&b[end + 16]) + 2 * kCentralHeaderSize + 5] = 'a'; }, "appears twice"},
+        {[&](auto& b) { b[kLocalHeaderSize] = 'A'; }, "a.txt cannot be read: its local header disagrees"},
+        {[&](auto& b) {
+             const size_t second = GetU32(&b[end + 16]) + kCentralHeaderSize + 5;  // b.txt's central header
+             b[second + kCentralHeaderSize] = b[GetU32(&b[second + 42]) + kLocalHeaderSize] = 'a';
+         },
+         "appears twice"},
         {[&](auto& b) { b[GetU32(&b[end + 16]) + 20] = 0xF0; }, "runs into the central directory"},
     };
     for (const Damage& d : damages) {
@@ -209,7 +213,7 @@ TEST_F(ZipEngineTest, TheDirectoryReaderRefusesDamagedArchivesWithTheirFault) {
         d.apply(bytes);
         MemorySource source(bytes);
         try {
-            ReadArchiveDirectory(source, "damaged.zip");
+            RequireWholeArchive(ReadArchiveDirectory(source, "damaged.zip"), "damaged.zip");
             ADD_FAILURE() << "read a damaged archive: " << d.fault;
         } catch (const ZipError& e) {
             EXPECT_EQ(e.Code(), kBadArchive);

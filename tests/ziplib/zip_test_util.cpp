@@ -16,6 +16,7 @@ ReadBack ReadArchive(const std::vector<uint8_t>& archive) {
     ReadBack out;
     MemorySource source(archive);
     const ArchiveDirectory dir = ReadArchiveDirectory(source, "test archive");
+    RequireWholeArchive(dir, "test archive");
     for (const ArchiveEntry& e : dir.entries) {
         const EntryHeader& h = e.header;
         out.headers[h.name] = h;

@@ -99,10 +99,6 @@ ToolProcess::~ToolProcess() {
     ::CloseHandle(process_);
 }
 
-HWND FindChildById(HWND parent, int id) {
-    return ::GetDlgItem(parent, id);
-}
-
 std::wstring ClassName(HWND hwnd) {
     wchar_t name[256] = {};
     ::GetClassNameW(hwnd, name, 256);

@@ -84,7 +84,6 @@ void Click(HWND control);
 
 // The first visible top-level window of process `pid` with the title `title`, or null.
 HWND FindTopWindow(DWORD pid, const std::wstring& title);
-HWND FindChildById(HWND parent, int id);
 std::wstring ClassName(HWND hwnd);
 std::string Text(HWND hwnd);  // UTF-8
 // A child's rectangle in its parent's client coordinates.

@@ -1,19 +1,40 @@
-// unzip32.dll's exported entries: the Win32 file system and the ANSI code page around the
-// portable library. No C++ exception leaves them.
+// unzip32.dll's exported entries: the Win32 file system, the ANSI code page and the OEM code page
+// around the portable library. No C++ exception leaves them.
 #include <windows.h>
 
+#include <climits>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <type_traits>
 
+#include "platform/win32/text.h"
 #include "ziplib/unzip32_api.h"
 #include "ziplib/win32/file_system_win32.h"
 
 namespace {
 
+// Text of the system's OEM code page in UTF-8, or nothing for bytes that are not text of it.
+std::optional<std::string> FromOem(UINT codePage, std::string_view bytes) {
+    if (bytes.size() > INT_MAX || ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(),
+                                                        static_cast<int>(bytes.size()), nullptr, 0) <= 0)
+        return std::nullopt;
+    try {
+        return ost::win::FromCodePage(codePage, bytes);
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
 ost::zip::Unzip32Library& Library() {
     static ost::zip::Win32FileSystem fileSystem;
     static ost::zip::AnsiCodec codec;
-    // Windows file names differ only in letter case name the same file.
-    static ost::zip::Unzip32Library library(fileSystem, codec, true);
+    // Windows file names differ only in letter case name the same file. Names without the UTF-8
+    // flag are read as Windows' own zip folders read them: in the OEM code page.
+    static ost::zip::Unzip32Library library(fileSystem, codec, true, [] {
+        const UINT oem = ::GetOEMCP();
+        return ost::zip::NameCodePage{oem, [oem](std::string_view bytes) { return FromOem(oem, bytes); }};
+    }());
     return library;
 }
 
