@@ -33,9 +33,8 @@ TEST(ProgramListWin32Test, UninstallEntriesReachTheFileAndTheListBox) {
     Win32Locale locale;
     Win32FileSystem fs(locale);
     Win32Registry registry;
-    test::FakeListBox list;
-    test::FakeUi ui;
-    modGeneral::ExportProgramList(list, fs, registry, locale, ui);
+    test::FakeUi ui;  // the list box too
+    modGeneral::ExportProgramList(ui, fs, registry, locale, ui);
     const std::string written = fs.OpenTextFile("c:\\progs.txt", IoMode::ForReading, false, 0)->ReadAll();
     // The expected file, worked out with the wide registry calls and the test's own conversion.
     std::string expected, last;
@@ -55,7 +54,7 @@ TEST(ProgramListWin32Test, UninstallEntriesReachTheFileAndTheListBox) {
     EXPECT_EQ(written, expected);
     for (const char* line : {"\"Acme Editor\"\r\n", "\"Caf\xC3\xA9 ??\"\r\n"})
         EXPECT_NE(written.find(line), std::string::npos) << line;
-    EXPECT_EQ(list.items, std::vector<std::string>{last});
+    EXPECT_EQ(ui.items, std::vector<std::string>{last});
     EXPECT_TRUE(ui.boxes.empty());
 }
 
