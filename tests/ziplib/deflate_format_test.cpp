@@ -71,7 +71,8 @@ TEST(ZipFormatTest, Zip64ValuesAppearOnlyWhereAValueNeedsThem) {
     const uint64_t below = kZip64Limit - 1, at = kZip64Limit;
     for (const auto& [size, compressed, offset] : {std::tuple{below, below, below}, std::tuple{at, below, at},
                                                    std::tuple{below, at, below}, std::tuple{at, at, at}}) {
-        EntryHeader e{.name = "big.reg", .compressedSize = compressed, .size = size, .localOffset = offset};
+        EntryHeader e;
+        e.name = "big.reg", e.compressedSize = compressed, e.size = size, e.localOffset = offset;
         const std::vector<uint8_t> central = CentralHeader(e);
         std::vector<uint64_t> big;
         for (const uint64_t v : {size, compressed, offset})
@@ -83,7 +84,8 @@ TEST(ZipFormatTest, Zip64ValuesAppearOnlyWhereAValueNeedsThem) {
             EXPECT_EQ(GetU64(&central[kCentralHeaderSize + e.name.size() + 4 + 8 * i]), big[i]);
     }
     // Local headers: both sizes in a ZIP64 field when asked for before the data.
-    EntryHeader small{.name = "a", .compressedSize = 12, .size = 10, .zip64Sizes = true};
+    EntryHeader small;
+    small.name = "a", small.compressedSize = 12, small.size = 10, small.zip64Sizes = true;
     const std::vector<uint8_t> local = LocalHeader(small);
     EXPECT_EQ(GetU32(&local[18]), 0xFFFFFFFFu);
     EXPECT_EQ(GetU64(&local[kLocalHeaderSize + 1 + 4]), 10u);

@@ -52,13 +52,12 @@ class MemoryFileSystem : public IFileSystem {
     std::set<std::string> temporaries;              // every path CreateBeside gave out
 
     std::optional<FileInfo> Stat(const std::string& path) override {
-        if (folders_.count(path))
-            return FileInfo{.isFolder = true};
         const auto found = files_.find(path);
-        if (found == files_.end())
+        if (found == files_.end() && !folders_.count(path))
             return std::nullopt;
-        FileInfo info = found->second.info;
-        info.size = found->second.bytes.size();
+        FileInfo info = found == files_.end() ? FileInfo{} : found->second.info;
+        info.isFolder = found == files_.end();
+        info.size = info.isFolder ? 0 : found->second.bytes.size();
         return info;
     }
     std::vector<std::string> List(const std::string& folder) override {

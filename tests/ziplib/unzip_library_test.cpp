@@ -135,7 +135,9 @@ struct Seen {
 
 // The options as the extractor's defaults give them: extract, keep folders, overwrite, quiet 2.
 DCL Defaults() {
-    return DCL{.MessageLevel = 2, .HonorDirectories = 1, .OverWriteFiles = 1, .CaseSensitive = 1};
+    DCL d{};
+    d.MessageLevel = 2, d.HonorDirectories = d.OverWriteFiles = d.CaseSensitive = 1;
+    return d;
 }
 
 // The files (with their bytes) and folders (ending in '/') under `folder`.
@@ -156,23 +158,24 @@ Files Tree(const std::string& folder) {
 
 // An entry of an archive built here.
 struct Raw {
-    std::string name;
-    std::vector<uint8_t> data;
+    std::string name = "";
+    std::vector<uint8_t> data = {};
     bool deflate = false;
     uint16_t madeBy = kMadeByDos;
     uint32_t external = kDosArchive;
     int64_t declaredSize = -1;  // the size the headers claim; -1 for the true one
     uint32_t crcXor = 0;        // spoils the CRC-32 in both headers
-    std::string password;       // traditional encryption when not empty
+    std::string password = "";  // traditional encryption when not empty
     uint16_t flags = 0;
     size_t cut = 0;  // bytes cut off the end of the compressed data
-    std::vector<uint8_t> extra;
+    std::vector<uint8_t> extra = {};
 };
 
 std::vector<uint8_t> Build(const std::vector<Raw>& entries, const std::string& comment = "") {
     std::vector<uint8_t> out, central;
     for (const Raw& r : entries) {
-        EntryHeader h{.name = r.name, .flags = r.flags, .method = r.deflate ? kMethodDeflated : kMethodStored};
+        EntryHeader h;
+        h.name = r.name, h.flags = r.flags, h.method = r.deflate ? kMethodDeflated : kMethodStored;
         h.modified = DosDateTime{0, (20 << 9) | (1 << 5) | 1};  // 2000-01-01 00:00
         h.versionMadeBy = r.madeBy;
         h.externalAttributes = r.external;
@@ -226,7 +229,7 @@ class UnzipLibraryTest : public ::testing::Test {
         std::vector<char*> in(kUnzipNameListSize, nullptr), ex(kUnzipNameListSize, nullptr);
         std::transform(include.begin(), include.end(), in.begin(), [](std::string& s) { return s.data(); });
         std::transform(exclude.begin(), exclude.end(), ex.begin(), [](std::string& s) { return s.data(); });
-        UnzipVersionInfo version{.length = sizeof(UnzipVersionInfo)};
+        UnzipVersionInfo version{sizeof(UnzipVersionInfo), 0, {}, {}, {}, {}, {}, {}, {}};
         EXPECT_EQ(Version(&version), 0);
         functions_ = USERFUNCTION{
             &Seen::Print, nullptr, &Seen::Replace, &Seen::Password, &Seen::Message, &Seen::Service, 0, 0, 0, 0, 0};
@@ -369,7 +372,8 @@ TEST_F(UnzipLibraryTest, HostileArchivesAreRefusedAndNothingIsWritten) {
     for (const char* name : unsafe)
         hostile.push_back({Build({{.name = name, .data = Bytes("payload")}}), kUnzipUnsafeEntry, "skipping"});
     // Overlapping entries: a.txt's data is b.txt's local header and data, where b.txt's header points.
-    const EntryHeader b{.name = "b.txt", .crc = Crc32(0, Bytes("shared").data(), 6), .compressedSize = 6, .size = 6};
+    EntryHeader b;
+    b.name = "b.txt", b.crc = Crc32(0, Bytes("shared").data(), 6), b.compressedSize = b.size = 6;
     std::vector<uint8_t> inner = LocalHeader(b);
     inner.insert(inner.end(), {'s', 'h', 'a', 'r', 'e', 'd'});
     std::vector<uint8_t> overlap =
@@ -405,7 +409,9 @@ TEST_F(UnzipLibraryTest, HostileArchivesAreRefusedAndNothingIsWritten) {
         EXPECT_THAT(Seen::printed, HasSubstr(h.printed));
         ExpectNothingWritten();
         if (h.result == kUnzipBadArchive) {
-            EXPECT_EQ(Run(archive, DCL{.TestZip = 1}), kUnzipBadArchive);
+            DCL test = Defaults();
+            test.TestZip = 1;
+            EXPECT_EQ(Run(archive, test), kUnzipBadArchive);
         }
     }
 }
@@ -449,7 +455,9 @@ TEST_F(UnzipLibraryTest, EncryptedEntriesNeedTheRightPassword) {
     EXPECT_EQ(Tree(dest_), (Files{{"secret.txt", Bytes("the secret text")}, {"second.txt", Bytes("more")}}));
     EXPECT_EQ(Seen::passwordAsked, 1);
     Seen::printed.clear();
-    EXPECT_EQ(Run(archive, DCL{.MessageLevel = 2, .WriteToStdOut = 1}, {"secret.txt"}), kUnzipOk);
+    DCL output = Defaults();
+    output.WriteToStdOut = 1;
+    EXPECT_EQ(Run(archive, output, {"secret.txt"}), kUnzipOk);
     EXPECT_EQ(Seen::printed, "the secret text");
 }
 
@@ -528,7 +536,8 @@ TEST_F(UnzipLibraryTest, TheOptionsShapeWhatIsExtractedListedAndPrinted) {
     EXPECT_EQ(Run(Archive(Build({})), Defaults(), {"x"}), kUnzipWarning);
     EXPECT_EQ(Run(scratch_ + "/missing.zip", Defaults()), kUnzipNoArchive);
     std::string name = archive;
-    DCL options{.ZipFileName = name.data()};
+    DCL options = Defaults();
+    options.ZipFileName = name.data();
     char* list[kUnzipNameListSize] = {};
     for (const auto& [includes, in, excludes, ex] :
          {std::tuple{-1, list, 0, list}, {0, list, -1, list}, {1, nullptr, 0, list}, {0, list, 1, nullptr}})

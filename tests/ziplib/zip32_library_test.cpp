@@ -38,7 +38,8 @@ struct Recorder {
 };
 
 ZPOPT On(std::initializer_list<int32_t ZPOPT::*> switches, uint8_t level = 0) {
-    ZPOPT options{.fLevel = level};
+    ZPOPT options{};
+    options.fLevel = level;
     for (int32_t ZPOPT::*s : switches)
         options.*s = 1;
     return options;
@@ -190,7 +191,8 @@ TEST(Zip64Test, MoreThan65534EntriesGiveAZip64DirectoryThatEveryReaderOpens) {
         std::snprintf(name, sizeof(name), "/c/d%02d/%05d.txt", i / 1000, i);
         fs.AddFile(name, std::to_string(i));
     }
-    const ZipJobOptions options{.noFolderEntries = true, .quiet = true, .recurse = true, .rootFolder = "/c"};
+    ZipJobOptions options = With(&ZipJobOptions::noFolderEntries, &ZipJobOptions::quiet, &ZipJobOptions::recurse);
+    options.rootFolder = "/c";
     std::string printed;
     ASSERT_EQ(RunZipJob(fs, "/out.zip", {"/c"}, options, {[&](std::string_view m) { printed += m; }, {}, {}, {}}), kOk)
         << printed;

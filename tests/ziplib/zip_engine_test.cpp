@@ -91,7 +91,9 @@ TEST_F(ZipEngineTest, FailuresMidwayLeaveTheEarlierArchiveByteForByte) {
     const Names paths = fs_.Paths();
     // The directory disk-full case needs the exact size of what comes before it.
     MemoryFileSystem probe = fs_;
-    ASSERT_EQ(RunZipJob(probe, kArchive, {"/c/a.txt", "/c/b.reg"}, ZipJobOptions{.rootFolder = "/c"}, {}), kOk);
+    ZipJobOptions root;
+    root.rootFolder = "/c";
+    ASSERT_EQ(RunZipJob(probe, kArchive, {"/c/a.txt", "/c/b.reg"}, root, {}), kOk);
     const uint64_t withoutEnd = probe.Bytes(kArchive).size() - kEndSize - 2 * kCentralHeaderSize - 10;
     const struct {
         const char* what;
@@ -263,10 +265,13 @@ TEST_F(ZipEngineTest, LineEndsAreTranslatedInTextFilesOnly) {
     fs_.AddFile("/c/unix.txt", "one\ntwo\n");
     fs_.AddFile("/c/dos.txt", "one\r\ntwo\r\n");
     fs_.AddFile("/c/registry.reg", utf16);
-    ASSERT_EQ(Run({"/c/unix.txt", "/c/registry.reg"}, {.lineEnds = ZipJobOptions::LineEnds::kLfToCrLf}), kOk);
+    ZipJobOptions options;
+    options.lineEnds = ZipJobOptions::LineEnds::kLfToCrLf;
+    ASSERT_EQ(Run({"/c/unix.txt", "/c/registry.reg"}, options), kOk);
     EXPECT_EQ(Archive().files.at("unix.txt"), Bytes("one\r\ntwo\r\n"));
     EXPECT_EQ(Archive().files.at("registry.reg"), utf16);
-    ASSERT_EQ(Run({"/c/dos.txt"}, {.lineEnds = ZipJobOptions::LineEnds::kCrLfToLf}), kOk);
+    options.lineEnds = ZipJobOptions::LineEnds::kCrLfToLf;
+    ASSERT_EQ(Run({"/c/dos.txt"}, options), kOk);
     EXPECT_EQ(Archive().files.at("dos.txt"), Bytes("one\ntwo\n"));
 }
 
