@@ -51,8 +51,9 @@ const auto Unzip = reinterpret_cast<Wiz_SingleEntryUnzipFn>(
     reinterpret_cast<void*>(::GetProcAddress(Library(), "Wiz_SingleEntryUnzip")));
 // The library's OEM code page: the system's, which must be OST_OEM_CODE_PAGE when that is set.
 uint32_t OemCodePage() {
-    if (const char* wanted = std::getenv("OST_OEM_CODE_PAGE"))
+    if (const char* wanted = std::getenv("OST_OEM_CODE_PAGE")) {
         EXPECT_EQ(std::to_string(::GetOEMCP()), wanted);
+    }
     return ::GetOEMCP();
 }
 #else
