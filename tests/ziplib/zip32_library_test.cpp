@@ -56,7 +56,7 @@ class Zip32LibraryTest : public ::testing::Test {
     // One run as the bridge makes it: options first, then the archive with the name list.
     int32_t Run(ZPOPT options, const std::string& archive, const std::vector<std::string>& names) {
         Recorder::text.clear();
-        std::string root = in_;
+        std::string root = root_;
         options.szRootDir = root.data();
         EXPECT_EQ(library_.SetOptions(&options), 1);
         EXPECT_EQ(options.fEncryption, 1);
@@ -79,6 +79,7 @@ class Zip32LibraryTest : public ::testing::Test {
     }
 
     const std::string in_ = ScratchFolder("in"), out_ = ScratchFolder("out");
+    std::string root_ = in_;
     PosixFileSystem fs_;
     Utf8Codec codec_;
     Zip32Library library_{fs_, codec_};
@@ -114,6 +115,17 @@ TEST_F(Zip32LibraryTest, TheWorkflowsArchiveOpensInEveryReader) {
     ExpectEveryReaderOpens(archive);
     for (const auto& entry : std::filesystem::directory_iterator(out_))
         EXPECT_EQ(entry.path().string().find(".tmp-"), std::string::npos) << entry.path();
+}
+
+TEST_F(Zip32LibraryTest, TheArchiveNeverPacksItselfHoweverItIsNamed) {
+    WriteFile(in_ + "/a.txt", Bytes("a"));
+    WriteFile(in_ + "/self.zip", Bytes("an earlier archive"));
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(in_);
+    root_.clear();
+    EXPECT_EQ(Run(ZPOPT{}, "self.zip", {in_ + "/self.zip", in_ + "/a.txt"}), 0) << Recorder::text;
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(ReadArchive(ReadFile(in_ + "/self.zip")).files.size(), 1u);
 }
 
 TEST_F(Zip32LibraryTest, EncryptedArchivesOpenWithThePasswordAndNotWithout) {
