@@ -502,7 +502,8 @@ TEST_F(UnzipLibraryTest, TheOptionsShapeWhatIsExtractedListedAndPrinted) {
          .printed = "the comment\n", .exactly = true, .tree = flat},
         {.what = "output", .set = [](DCL& d) { d.WriteToStdOut = 1; }, .include = {"Docs/b.txt"},
          .printed = "beta\n", .exactly = true},
-        {.what = "tested", .set = [](DCL& d) { d.TestZip = 1, d.MessageLevel = 0; }, .printed = "testing: e.txt   OK\n"},
+        {.what = "tested", .set = [](DCL& d) { d.TestZip = 1, d.MessageLevel = 0; },  // folders are not tested
+         .printed = "b.txt   OK\n    testing: e.txt   OK\n"},
         {.what = "listed", .set = [](DCL& d) { d.ExtractList = 1; }, .include = {"*.txt"},
          .listed = {"my dir/my file.txt", "Docs/b.txt", "e.txt", "z.txt"}},
         {.what = "listed without case", .set = [](DCL& d) { d.ExtractList = 1, d.CaseSensitive = 0; },
@@ -514,7 +515,8 @@ TEST_F(UnzipLibraryTest, TheOptionsShapeWhatIsExtractedListedAndPrinted) {
          .printed = "caution: no entry"},
         {.what = "level 7", .set = [](DCL& d) { d.MessageLevel = 7; }, .result = kUnzipBadOptions,
          .printed = "MessageLevel is 7"},
-        {.what = "switch 2", .set = [](DCL& d) { d.TestZip = 2; }, .result = kUnzipBadOptions, .printed = "TestZip is 2"},
+        {.what = "switch 2", .set = [](DCL& d) { d.TestZip = 2; }, .result = kUnzipBadOptions,
+         .printed = "TestZip is 2"},
         {.what = "security", .set = [](DCL& d) { d.Privilege = 1; }, .result = kUnzipUnsupported,
          .printed = "Privilege 1"},
     };
