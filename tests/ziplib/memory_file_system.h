@@ -49,6 +49,7 @@ class MemoryFileSystem : public IFileSystem {
     std::map<std::string, uint64_t> failReadAfter;  // Read fails once this many bytes were read
     uint64_t diskFree = UINT64_MAX;                 // bytes a temporary file may take
     bool replaceFails = false;                      // Replace fails as for a read-only target
+    std::set<std::string> undeletable;              // Remove fails: in use by another program
     std::set<std::string> temporaries;              // every path CreateBeside gave out
 
     std::optional<FileInfo> Stat(const std::string& path) override {
@@ -106,6 +107,8 @@ class MemoryFileSystem : public IFileSystem {
         folders_.insert(path);
     }
     std::string Remove(const std::string& path) override {
+        if (undeletable.count(path))
+            return "in use by another program";
         if (files_.erase(path))
             return {};
         if (!folders_.count(path))

@@ -258,6 +258,13 @@ TEST_F(ZipEngineTest, MovedFilesAreDeletedOnlyOnceTheArchiveIsInPlace) {
     EXPECT_EQ(fs_.Paths(), Names{kArchive});
     EXPECT_FALSE(fs_.Stat("/c/in")) << "the emptied folder goes too";
     EXPECT_EQ(Archive().files.at("in/b.txt"), Bytes("b"));
+    // A file that cannot be deleted stays, and so does its folder, each with a warning.
+    fs_.AddFile("/c/in/c.txt", "c");
+    fs_.undeletable.insert("/c/in/c.txt");
+    EXPECT_EQ(Run({"/c/in"}, With(&ZipJobOptions::recurse, &ZipJobOptions::move)), kOk) << printed_;
+    EXPECT_THAT(printed_,
+                HasSubstr("could not delete /c/in/c.txt after packing it (fMove): in use by another program"));
+    EXPECT_THAT(printed_, HasSubstr("could not delete the folder /c/in after packing it (fMove)"));
 }
 
 TEST_F(ZipEngineTest, LineEndsAreTranslatedInTextFilesOnly) {
