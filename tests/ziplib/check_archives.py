@@ -6,7 +6,8 @@ the files it must contain, under their stored names; ARCHIVE.password, when pres
 password. Every reader must test the archive as sound, and unzip, 7-Zip, bsdtar and zipfile must
 each extract exactly the expected files with identical bytes. With --test-only the readers only
 test the archive and must agree on its entry count (for archives too large to extract quickly).
-Prints one line per failure and exits 1 on any; prints "ok ARCHIVE" for each archive that passes.
+A FOLDER stands for every archive in it with its expected files beside it. Prints one line per
+failure and exits 1 on any; prints "ok ARCHIVE" for each archive that passes.
 """
 import os
 import subprocess
@@ -16,35 +17,23 @@ import zipfile
 
 
 def tree(folder):
-    files = {}
-    for root, _dirs, names in os.walk(folder):
-        for name in names:
-            path = os.path.join(root, name)
-            with open(path, "rb") as f:
-                files[os.path.relpath(path, folder).replace(os.sep, "/")] = f.read()
-    return files
+    return {os.path.relpath(os.path.join(root, name), folder).replace(os.sep, "/"):
+            open(os.path.join(root, name), "rb").read() for root, _, names in os.walk(folder) for name in names}
 
 
 def run(command):
-    env = dict(os.environ, LC_ALL="C.UTF-8")
-    done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL, env=env)
+    done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
+                          env=dict(os.environ, LC_ALL="C.UTF-8"))
     return done.returncode, done.stdout.decode("utf-8", "replace")
 
 
 def check(archive, test_only):
     faults = []
-    password = None
-    if os.path.exists(archive + ".password"):
-        with open(archive + ".password") as f:
-            password = f.read().strip()
-    unzip_pw = ["-P", password] if password else []
-    sevenzip_pw = ["-p" + password] if password else ["-p"]
-    bsdtar_pw = ["--passphrase", password] if password else []
-    tests = {
-        "unzip -t": ["unzip", "-t", "-q"] + unzip_pw + [archive],
-        "7z t": ["7z", "t", "-bd"] + sevenzip_pw + [archive],
-        "bsdtar -tf": ["bsdtar", "-tf", archive],
-    }
+    password = open(archive + ".password").read().strip() if os.path.exists(archive + ".password") else None
+    unzip_pw, bsdtar_pw = (["-P", password], ["--passphrase", password]) if password else ([], [])
+    sevenzip_pw = ["-p" + (password or "")]
+    tests = {"unzip -t": ["unzip", "-t", "-q"] + unzip_pw + [archive], "7z t": ["7z", "t", "-bd"] + sevenzip_pw + [archive],
+             "bsdtar -tf": ["bsdtar", "-tf", archive]}
     if not password:
         tests["python3 -m zipfile -t"] = [sys.executable, "-m", "zipfile", "-t", archive]
     for name, command in tests.items():
@@ -52,12 +41,9 @@ def check(archive, test_only):
         if code != 0:
             faults.append(f"{name} failed ({code}): {output.strip()[-400:]}")
     if test_only:
-        with zipfile.ZipFile(archive) as z:
-            count = len(z.infolist())
-        code, output = run(["bsdtar", "-tf", archive])
-        if len(output.splitlines()) != count:
-            faults.append(f"bsdtar lists {len(output.splitlines())} entries, zipfile {count}")
-        return faults
+        count = len(zipfile.ZipFile(archive).infolist())
+        listed = len(run(["bsdtar", "-tf", archive])[1].splitlines())
+        return faults + ([f"bsdtar lists {listed} entries, zipfile {count}"] if listed != count else [])
     expected = tree(archive + ".expected")
     with tempfile.TemporaryDirectory() as scratch:
         extractors = {
@@ -71,46 +57,27 @@ def check(archive, test_only):
             code, output = extract(target)
             if code != 0:
                 faults.append(f"{name} could not extract ({code}): {output.strip()[-400:]}")
-                continue
-            got = tree(target)
-            if got != expected:
-                faults.append(f"{name} extracted {sorted(got)} differing from {sorted(expected)}")
+            elif tree(target) != expected:
+                faults.append(f"{name} extracted {sorted(tree(target))} differing from {sorted(expected)}")
         with zipfile.ZipFile(archive) as z:
-            got = {}
-            for info in z.infolist():
-                if not info.is_dir():
-                    got[info.filename] = z.read(info, pwd=password.encode() if password else None)
-            if got != expected:
-                faults.append(f"zipfile read {sorted(got)} differing from {sorted(expected)}")
+            got = {i.filename: z.read(i, pwd=password and password.encode()) for i in z.infolist() if not i.is_dir()}
+        if got != expected:
+            faults.append(f"zipfile read {sorted(got)} differing from {sorted(expected)}")
     return faults
 
 
-def main():
-    failed = False
-    args = sys.argv[1:]
-    test_only = "--test-only" in args
-    args = [a for a in args if a != "--test-only"]
-    # A folder stands for every archive in it that has its expected files beside it.
-    archives = []
-    for a in args:
-        if os.path.isdir(a):
-            archives += sorted(os.path.join(a, n) for n in os.listdir(a) if os.path.isdir(os.path.join(a, n + ".expected")))
-        else:
-            archives.append(a)
-    args = archives
-    for archive in args:
-        faults = check(archive, test_only)
-        for fault in faults:
-            print(f"FAIL {archive}: {fault}")
-        if faults:
-            failed = True
-        else:
-            print(f"ok {archive}")
-    if not args:
-        print("no archive given")
-        failed = True
-    sys.exit(1 if failed else 0)
-
-
-if __name__ == "__main__":
-    main()
+test_only = "--test-only" in sys.argv
+archives = []
+for a in (a for a in sys.argv[1:] if a != "--test-only"):
+    if os.path.isdir(a):
+        archives += sorted(os.path.join(a, n) for n in os.listdir(a) if os.path.isdir(os.path.join(a, n + ".expected")))
+    else:
+        archives.append(a)
+failed = not archives
+for archive in archives:
+    faults = check(archive, test_only)
+    print("\n".join(f"FAIL {archive}: {fault}" for fault in faults) if faults else f"ok {archive}")
+    failed = failed or bool(faults)
+if not archives:
+    print("no archive given")
+sys.exit(1 if failed else 0)

@@ -4,38 +4,16 @@
 
 #include "zip_test_util.h"
 #include "ziplib/deflate_pipeline.h"
-#include "ziplib/streams.h"
-#include "ziplib/zip_engine.h"
 #include "ziplib/zip_format.h"
-#include "ziplib/zip_result.h"
 
 namespace ost::zip::test {
 namespace {
 
-std::vector<uint8_t> InflateRaw(const std::vector<uint8_t>& deflated, size_t expected) {
-    std::vector<uint8_t> out(expected + 1);
-    z_stream z{};
-    inflateInit2(&z, -MAX_WBITS);
-    z.next_in = const_cast<uint8_t*>(deflated.data());
-    z.avail_in = static_cast<uInt>(deflated.size());
-    z.next_out = out.data();
-    z.avail_out = static_cast<uInt>(out.size());
-    EXPECT_EQ(inflate(&z, Z_FINISH), Z_STREAM_END);
-    EXPECT_EQ(z.avail_in, 0u) << "bytes after the final block";
-    out.resize(z.total_out);
-    inflateEnd(&z);
-    return out;
-}
-
 TEST(ParallelDeflaterTest, JoinedBlocksInflateToTheInputAtEverySizeAroundABlock) {
-    ParallelDeflater::Settings settings;
-    settings.blockSize = ParallelDeflater::kDictionarySize;
-    settings.threads = 3;
-    settings.blocksInFlight = 2;
-    ParallelDeflater deflater(settings);
-    const std::vector<uint8_t> text = RegistryLikeText(6 * settings.blockSize + 123);
-    for (const size_t size : {size_t{0}, size_t{1}, settings.blockSize - 1, settings.blockSize, settings.blockSize + 1,
-                              2 * settings.blockSize, text.size()}) {
+    const size_t block = ParallelDeflater::kDictionarySize;
+    ParallelDeflater deflater({.threads = 3, .blockSize = block, .blocksInFlight = 2});
+    const std::vector<uint8_t> text = RegistryLikeText(6 * block + 123);
+    for (const size_t size : {size_t{0}, size_t{1}, block - 1, block, block + 1, 2 * block, text.size()}) {
         MemorySource source(text.data(), size);
         std::vector<uint8_t> out;
         const DeflateResult r =
@@ -43,141 +21,94 @@ TEST(ParallelDeflaterTest, JoinedBlocksInflateToTheInputAtEverySizeAroundABlock)
         EXPECT_EQ(r.inputSize, size);
         EXPECT_EQ(r.outputSize, out.size());
         EXPECT_EQ(r.crc, crc32(0, text.data(), static_cast<uInt>(size))) << size;
-        EXPECT_EQ(InflateRaw(out, size),
-                  std::vector<uint8_t>(text.begin(), text.begin() + static_cast<ptrdiff_t>(size)))
-            << size;
+        EXPECT_EQ(Inflate(out.data(), out.size(), size), std::vector<uint8_t>(text.begin(), text.begin() + size));
     }
     // The dictionary carries matches across blocks: small blocks cost little against one stream.
     uLongf whole = compressBound(static_cast<uLong>(text.size()));
     std::vector<uint8_t> single(whole);
     compress2(single.data(), &whole, text.data(), static_cast<uLong>(text.size()), 6);
     MemorySource source(text);
-    const DeflateResult r = deflater.Deflate(source, [](const uint8_t*, size_t) {});
-    EXPECT_LT(static_cast<double>(r.outputSize), whole * 1.02);
-}
-
-// Fails like a disk that stops answering part way through a file.
-class FailingSource : public ByteSource {
-  public:
-    FailingSource(const std::vector<uint8_t>& bytes, size_t failAt) : inner_(bytes), failAt_(failAt) {}
-    size_t Read(uint8_t* data, size_t size) override {
-        if (read_ >= failAt_)
-            throw ZipError(kReadFailed, "cannot read test file: I/O error");
-        const size_t n = inner_.Read(data, std::min(size, failAt_ - read_));
-        read_ += n;
-        return n;
-    }
-    void Seek(uint64_t offset) override { inner_.Seek(offset); }
-    uint64_t Size() override { return inner_.Size(); }
-
-  private:
-    MemorySource inner_;
-    size_t failAt_;
-    size_t read_ = 0;
-};
-
-TEST(ParallelDeflaterTest, ErrorsOfTheSourceOrTheOutputPassThroughAndTheDeflaterStaysUsable) {
-    ParallelDeflater::Settings settings;
-    settings.blockSize = ParallelDeflater::kDictionarySize;
-    settings.threads = 2;
-    ParallelDeflater deflater(settings);
-    const std::vector<uint8_t> text = RegistryLikeText(20 * settings.blockSize);
-    FailingSource failing(text, 9 * settings.blockSize + 5);
-    try {
-        deflater.Deflate(failing, [](const uint8_t*, size_t) {});
-        FAIL() << "the read error was lost";
-    } catch (const ZipError& e) {
-        EXPECT_EQ(e.Code(), kReadFailed);
-    }
-    MemorySource source(text);
-    size_t written = 0;
-    EXPECT_THROW(deflater.Deflate(source,
-                                  [&](const uint8_t*, size_t n) {
-                                      if ((written += n) > 30000)
-                                          throw ZipError(kWriteFailed, "cannot write: Disk full");
-                                  }),
-                 ZipError);
-    source.Seek(0);
-    std::vector<uint8_t> out;
-    deflater.Deflate(source, [&](const uint8_t* d, size_t n) { out.insert(out.end(), d, d + n); });
-    EXPECT_EQ(InflateRaw(out, text.size()), text);
-}
-
-std::string Translate(const std::string& text, LineEndSource::Mode mode, size_t chunk) {
-    const std::vector<uint8_t> bytes = Bytes(text);
-    MemorySource inner(bytes);
-    LineEndSource source(inner, mode);
-    std::string out;
-    for (int pass = 0; pass < 2; ++pass) {  // a second pass after a return to the start gives the same
-        out.clear();
-        source.Seek(0);
-        std::vector<uint8_t> buffer(chunk);
-        while (size_t n = source.Read(buffer.data(), buffer.size()))
-            out.append(buffer.begin(), buffer.begin() + static_cast<ptrdiff_t>(n));
-    }
-    return out;
+    EXPECT_LT(static_cast<double>(deflater.Deflate(source, [](const uint8_t*, size_t) {}).outputSize), whole * 1.02);
 }
 
 TEST(LineEndSourceTest, TranslatesLineEndsWhereverTheReadsSplitThem) {
-    const std::string text = "a\r\nb\nc\r\rd\n\n\r\ne\r";
+    const std::vector<uint8_t> text = Bytes("a\r\nb\nc\r\rd\n\n\r\ne\r");
     for (const size_t chunk : {size_t{1}, size_t{2}, size_t{3}, size_t{100000}}) {
-        EXPECT_EQ(Translate(text, LineEndSource::Mode::kCrLfToLf, chunk), "a\nb\nc\r\rd\n\n\ne\r") << chunk;
-        EXPECT_EQ(Translate(text, LineEndSource::Mode::kLfToCrLf, chunk), "a\r\nb\r\nc\r\rd\r\n\r\n\r\ne\r") << chunk;
+        for (const auto& [mode, expected] :
+             {std::pair{LineEndSource::Mode::kCrLfToLf, "a\nb\nc\r\rd\n\n\ne\r"},
+              std::pair{LineEndSource::Mode::kLfToCrLf, "a\r\nb\r\nc\r\rd\r\n\r\n\r\ne\r"}}) {
+            MemorySource inner(text);
+            LineEndSource source(inner, mode);
+            for (int pass = 0; pass < 2; ++pass) {  // a second pass after a return to the start gives the same
+                std::string out;
+                std::vector<uint8_t> buffer(chunk);
+                source.Seek(0);
+                while (size_t n = source.Read(buffer.data(), buffer.size()))
+                    out.append(buffer.begin(), buffer.begin() + static_cast<ptrdiff_t>(n));
+                EXPECT_EQ(out, expected) << chunk;
+            }
+        }
     }
 }
 
 TEST(ZipFormatTest, DosTimesAreEvenClampedAndNeverZero) {
-    const DosDateTime t = ToDosTime({2024, 5, 6, 7, 8, 11});
-    EXPECT_EQ(t.date, ((2024 - 1980) << 9) | (5 << 5) | 6);
-    EXPECT_EQ(t.time, (7 << 11) | (8 << 5) | 5);
-    EXPECT_EQ(ToDosTime({1970, 1, 1, 0, 0, 0}).Key(), ToDosTime({1980, 1, 1, 0, 0, 0}).Key());
-    EXPECT_NE(ToDosTime({1970, 1, 1, 0, 0, 0}).date, 0);
-    const DosDateTime late = ToDosTime({2200, 1, 1, 0, 0, 0});
-    EXPECT_EQ(late.date, (127 << 9) | (12 << 5) | 31);
-    EXPECT_EQ(late.time, (23 << 11) | (59 << 5) | 29);
+    const struct {
+        LocalTime time;
+        DosDateTime dos;
+    } cases[] = {
+        {{2024, 5, 6, 7, 8, 11}, {(7 << 11) | (8 << 5) | 5, ((2024 - 1980) << 9) | (5 << 5) | 6}},
+        {{1970, 1, 1, 0, 0, 0}, {0, (1 << 5) | 1}},
+        {{2107, 12, 31, 23, 59, 58}, {(23 << 11) | (59 << 5) | 29, (127 << 9) | (12 << 5) | 31}},
+        {{2107, 6, 1, 0, 0, 0}, {0, (127 << 9) | (6 << 5) | 1}},
+        {{2200, 1, 1, 0, 0, 0}, {(23 << 11) | (59 << 5) | 29, (127 << 9) | (12 << 5) | 31}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ToDosTime(c.time).Key(), c.dos.Key()) << c.time.year;
 }
 
 TEST(ZipFormatTest, Zip64ValuesAppearOnlyWhereAValueNeedsThem) {
-    EntryHeader e;
-    e.name = "big.reg";
-    e.size = 5'000'000'000ull;
-    e.compressedSize = kZip64Limit - 1;
-    e.localOffset = kZip64Limit;
-    const std::vector<uint8_t> central = CentralHeader(e);
-    EXPECT_EQ(GetU32(&central[20]), kZip64Limit - 1);  // compressed size fits: no ZIP64 value for it
-    EXPECT_EQ(GetU32(&central[24]), 0xFFFFFFFFu);
-    EXPECT_EQ(GetU32(&central[42]), 0xFFFFFFFFu);
-    ASSERT_EQ(GetU16(&central[30]), 4 + 16);
-    const uint8_t* extra = &central[kCentralHeaderSize + e.name.size()];
-    EXPECT_EQ(GetU16(extra), kExtraZip64);
-    EXPECT_EQ(GetU64(extra + 4), e.size);
-    EXPECT_EQ(GetU64(extra + 12), e.localOffset);
-
-    e.size = 10;
-    e.compressedSize = 12;
-    e.localOffset = 0;
-    EXPECT_EQ(GetU16(&CentralHeader(e)[30]), 0) << "a small entry has no ZIP64 field";
-    EXPECT_EQ(LocalHeader(e).size(), kLocalHeaderSize + e.name.size());
-    e.zip64Sizes = true;
-    const std::vector<uint8_t> local = LocalHeader(e);
+    // Central headers: a ZIP64 field with exactly the values at or above the limit, in order.
+    const uint64_t below = kZip64Limit - 1, at = kZip64Limit;
+    for (const auto& [size, compressed, offset] : {std::tuple{below, below, below}, std::tuple{at, below, at},
+                                                   std::tuple{below, at, below}, std::tuple{at, at, at}}) {
+        EntryHeader e;
+        e.name = "big.reg", e.compressedSize = compressed, e.size = size, e.localOffset = offset;
+        const std::vector<uint8_t> central = CentralHeader(e);
+        std::vector<uint64_t> big;
+        for (const uint64_t v : {size, compressed, offset})
+            if (v >= kZip64Limit)
+                big.push_back(v);
+        EXPECT_EQ(GetU32(&central[20]), compressed >= at ? 0xFFFFFFFFu : compressed);
+        ASSERT_EQ(GetU16(&central[30]), big.empty() ? 0 : 4 + 8 * big.size());
+        for (size_t i = 0; i < big.size(); ++i)
+            EXPECT_EQ(GetU64(&central[kCentralHeaderSize + e.name.size() + 4 + 8 * i]), big[i]);
+    }
+    // Local headers: both sizes in a ZIP64 field when asked for before the data.
+    EntryHeader small;
+    small.name = "a", small.compressedSize = 12, small.size = 10, small.zip64Sizes = true;
+    const std::vector<uint8_t> local = LocalHeader(small);
     EXPECT_EQ(GetU32(&local[18]), 0xFFFFFFFFu);
-    EXPECT_EQ(GetU64(&local[kLocalHeaderSize + e.name.size() + 4]), 10u);
-
-    EXPECT_EQ(EndOfCentralDirectory(0xFFFE, 100, 200, 300, {}).size(), kEndSize);
-    const std::vector<uint8_t> end = EndOfCentralDirectory(0xFFFF, 100, 200, 300, {});
-    ASSERT_EQ(end.size(), kZip64EndSize + kZip64LocatorSize + kEndSize);
-    EXPECT_EQ(GetU64(&end[32]), 0xFFFFu);
-    EXPECT_EQ(GetU64(&end[kZip64EndSize + 8]), 300u);
-    EXPECT_EQ(GetU16(&end[kZip64EndSize + kZip64LocatorSize + 10]), 0xFFFF);
+    EXPECT_EQ(GetU64(&local[kLocalHeaderSize + 1 + 4]), 10u);
+    EXPECT_EQ(GetU64(&local[kLocalHeaderSize + 1 + 12]), 12u);
+    // The end of the directory: the ZIP64 record and its locator exactly when a value needs them.
+    const struct {
+        uint64_t entries, offset, size;
+        bool zip64;
+    } ends[] = {{0xFFFE, 100, 200, false}, {0xFFFF, 100, 200, true}, {1, below, 200, false},
+                {1, at, 200, true},        {1, 100, below, false},   {1, 100, at, true}};
+    for (const auto& e : ends) {
+        const std::vector<uint8_t> end = EndOfCentralDirectory(e.entries, e.offset, e.size, 300, {});
+        ASSERT_EQ(end.size(), kEndSize + (e.zip64 ? kZip64EndSize + kZip64LocatorSize : 0)) << e.entries << e.offset;
+        if (e.zip64) {
+            EXPECT_EQ(GetU64(&end[24]), e.entries);
+            EXPECT_EQ(GetU64(&end[48]), e.offset);
+            EXPECT_EQ(GetU64(&end[kZip64EndSize + 8]), 300u);
+        }
+    }
 }
 
 TEST(StoredNameTest, NamesAreRelativeToTheRootWithoutDriveOrLeadingSeparators) {
-    struct Case {
-        const char* path;
-        const char* root;
-        const char* stored;
-    };
-    const Case cases[] = {
+    const char* const cases[][3] = {
         {"c:\\ovsupport.txt", "\\", "ovsupport.txt"},
         {"c:\\ovsupport.txt", "", "ovsupport.txt"},
         {"c:\\pw\\data\\a.txt", "C:\\PW", "data/a.txt"},
@@ -191,8 +122,8 @@ TEST(StoredNameTest, NamesAreRelativeToTheRootWithoutDriveOrLeadingSeparators) {
         {"/tmp/run/x/y.txt", "/tmp/run", "x/y.txt"},
         {"docs/a.txt", "", "docs/a.txt"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(StoredName(c.path, c.root), c.stored) << c.path << " in " << c.root;
+    for (const auto& [path, root, stored] : cases)
+        EXPECT_EQ(StoredName(path, root), stored) << path << " in " << root;
     EXPECT_EQ(ReadPath("docs\\a.txt", "C:\\PW"), "C:\\PW/docs\\a.txt");
     EXPECT_EQ(ReadPath("c:\\x.txt", "C:\\PW"), "c:\\x.txt");
     EXPECT_EQ(ReadPath("x.txt", ""), "x.txt");

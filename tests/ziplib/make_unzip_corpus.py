@@ -34,6 +34,8 @@ files = {
     "\u00fcbung.txt": b"non-ASCII name\n",
     "empty.txt": b"",
     "folder/repeat.log": b"registry-like line 0123456789\n" * (40_000 // scale),
+    # Named like a temporary file beside "repeat.log", which it is not.
+    "folder/repeat.log.tmp-txt": b"an entry, not a temporary file\n",
 }
 for name, data in files.items():
     with open(os.path.join(src, name), "wb") as f:
@@ -66,26 +68,21 @@ with zipfile.ZipFile(os.path.join(out, "python.zip"), "w", zipfile.ZIP_DEFLATED)
 
 
 class Unseekable(io.RawIOBase):
-    def __init__(self, f):
-        self.f = f
-
-    def writable(self):
-        return True
-
-    def write(self, b):
-        return self.f.write(b)
+    writable = lambda self: True
+    write = lambda self, b: self.f.write(b)
 
 
-with open(os.path.join(out, "python-streamed.zip"), "wb") as raw:
-    with zipfile.ZipFile(Unseekable(raw), "w", zipfile.ZIP_DEFLATED) as z:
-        for name, data in files.items():
-            with z.open(name, "w") as w:
-                w.write(data)
-
-with zipfile.ZipFile(os.path.join(out, "python-zip64.zip"), "w", zipfile.ZIP_DEFLATED) as z:
-    for name, data in files.items():
-        with z.open(name, "w", force_zip64=True) as w:
-            w.write(data)
+# zipfile writing where it cannot seek back gives every entry a data descriptor (with 8-byte sizes
+# for ZIP64 entries).
+for name, streamed, zip64 in [("python-streamed", True, False), ("python-zip64", False, True),
+                              ("python-streamed-zip64", True, True)]:
+    with open(os.path.join(out, name + ".zip"), "wb") as raw:
+        target = Unseekable() if streamed else raw
+        target.f = raw
+        with zipfile.ZipFile(target, "w", zipfile.ZIP_DEFLATED) as z:
+            for file, data in files.items():
+                with z.open(file, "w", force_zip64=zip64) as w:
+                    w.write(data)
 # bsdtar names the archive's root "./" and every entry under it "./...".
 run(["bsdtar", "-c", "-f", os.path.join(out, "bsdtar.zip"), "--format", "zip", "."])
 

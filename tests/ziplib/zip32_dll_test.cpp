@@ -7,6 +7,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -29,35 +31,22 @@ std::wstring WindowsPath(const std::string& unixPath) {
 }
 
 void WriteWide(const std::wstring& path, const std::vector<uint8_t>& bytes) {
-    for (size_t cut = path.find(L'\\', 3); cut != std::wstring::npos; cut = path.find(L'\\', cut + 1))
-        ::CreateDirectoryW(path.substr(0, cut).c_str(), nullptr);
-    win::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    ASSERT_TRUE(file) << win::Narrow(path);
-    DWORD wrote = 0;
-    ASSERT_TRUE(::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr));
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(std::filesystem::path(path), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::vector<uint8_t> ReadWide(const std::wstring& path) {
-    win::UniqueFile file(
-        ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    std::vector<uint8_t> bytes;
-    if (!file)
-        return bytes;
-    bytes.resize(::GetFileSize(file.get(), nullptr));
-    DWORD got = 0;
-    ::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-    return bytes;
+    std::ifstream in(std::filesystem::path(path), std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // Names in a folder that look like a temporary archive left behind.
 std::vector<std::wstring> Leftovers(const std::wstring& folder) {
     std::vector<std::wstring> found;
-    WIN32_FIND_DATAW data{};
-    win::UniqueFindHandle find(::FindFirstFileW((folder + L"\\*.tmp-*").c_str(), &data));
-    if (find)
-        do
-            found.push_back(data.cFileName);
-        while (::FindNextFileW(find.get(), &data));
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().filename().wstring().find(L".tmp-") != std::wstring::npos)
+            found.push_back(entry.path().filename().wstring());
     return found;
 }
 

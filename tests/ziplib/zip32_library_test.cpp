@@ -15,12 +15,11 @@ namespace {
 
 using ::testing::HasSubstr;
 
-// What the print callback received: every call's text, and whether each call kept the buffer rules.
+// What the print callback received, and whether each call kept the buffer rules.
 struct Recorder {
-    static inline std::string text;
+    static inline std::string text, password;
     static inline std::vector<uint32_t> lengths;
     static inline bool buffersTerminated = true;
-    static inline std::string password;
     static int32_t ZIP32_API Print(char* buffer, uint32_t length) {
         lengths.push_back(length);
         buffersTerminated = buffersTerminated && length < kZipCallbackBufferSize && buffer[length] == '\0';
@@ -36,24 +35,28 @@ struct Recorder {
         std::snprintf(buffer, kZipCallbackBufferSize, "Support file, ticket 42 (was: \"%s\")", was.c_str());
         return buffer;
     }
-    static void Reset() {
-        text.clear();
-        lengths.clear();
-        buffersTerminated = true;
-        password.clear();
-    }
 };
+
+ZPOPT On(std::initializer_list<int32_t ZPOPT::*> switches, uint8_t level = 0) {
+    ZPOPT options{};
+    options.fLevel = level;
+    for (int32_t ZPOPT::*s : switches)
+        options.*s = 1;
+    return options;
+}
 
 class Zip32LibraryTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        Recorder::Reset();
-        ZIPUSERFUNCTIONS functions{&Recorder::Print, &Recorder::Password, nullptr, nullptr};
+        Recorder::text.clear(), Recorder::lengths.clear(), Recorder::password.clear();
+        Recorder::buffersTerminated = true;
+        ZIPUSERFUNCTIONS functions{&Recorder::Print, &Recorder::Password, &Recorder::Comment, nullptr};
         ASSERT_EQ(library_.Init(&functions), 1);
     }
     // One run as the bridge makes it: options first, then the archive with the name list.
-    int32_t Run(ZPOPT options, const std::string& archive, const std::vector<std::string>& names, std::string root) {
+    int32_t Run(ZPOPT options, const std::string& archive, const std::vector<std::string>& names) {
         Recorder::text.clear();
+        std::string root = root_;
         options.szRootDir = root.data();
         EXPECT_EQ(library_.SetOptions(&options), 1);
         EXPECT_EQ(options.fEncryption, 1);
@@ -64,138 +67,143 @@ class Zip32LibraryTest : public ::testing::Test {
         std::string name = archive;
         return library_.Archive(static_cast<int32_t>(copies.size()), name.data(), &list);
     }
-    // Writes `bytes` as `folder`/`name` and as the expected copy under its stored name.
-    void Input(const std::string& folder,
-               const std::string& name,
-               const std::vector<uint8_t>& bytes,
-               const std::string& archive) {
-        WriteFile(folder + "/" + name, bytes);
+    // Writes `bytes` as an input file and as the expected copy under its stored name.
+    void Input(const std::string& name, const std::vector<uint8_t>& bytes, const std::string& archive) {
+        WriteFile(in_ + "/" + name, bytes);
         WriteFile(archive + ".expected/" + name, bytes);
     }
+    void ExpectEveryReaderOpens(const std::string& archive) {
+        bool ok = false;
+        const std::string report = CheckWithReaders(archive, ok);
+        EXPECT_TRUE(ok) << report;
+    }
 
+    const std::string in_ = ScratchFolder("in"), out_ = ScratchFolder("out");
+    std::string root_ = in_;
     PosixFileSystem fs_;
     Utf8Codec codec_;
     Zip32Library library_{fs_, codec_};
 };
 
 TEST_F(Zip32LibraryTest, TheWorkflowsArchiveOpensInEveryReader) {
-    const std::string in = ScratchFolder("in"), out = ScratchFolder("out");
-    const std::string archive = out + "/support.OVSupport";
-    const std::vector<uint8_t> noise = RandomBytes(200000);
-    Input(in, "ovsupport.txt", Bytes(std::string(200, '-') + "\r\nWindows XP 5.1 (Build 2600)\r\n"), archive);
-    Input(in, "regbackup.reg", RegistryLikeText(5 << 20), archive);  // several blocks deflated in parallel
-    Input(in, "caf\xc3\xa9 \xe2\x82\xac.txt", Bytes("a name outside ASCII " + std::string(100, '.')), archive);
-    Input(in, "noise.bin", noise, archive);
+    const std::string archive = out_ + "/support.OVSupport", cafe = "caf\xc3\xa9 \xe2\x82\xac.txt";
+    Input("ovsupport.txt", Bytes(std::string(200, '-') + "\r\nWindows XP 5.1 (Build 2600)\r\n"), archive);
+    Input("regbackup.reg", RegistryLikeText(5 << 20), archive);  // several blocks deflated in parallel
+    Input(cafe, Bytes("a name outside ASCII " + std::string(100, '.')), archive);
+    Input("noise.bin", RandomBytes(200000), archive);
+    Input("logs/app.log", Bytes("a log in a folder"), archive);
     WriteFile(archive, Bytes("an earlier support file, replaced whole"));
 
-    ASSERT_EQ(Run({}, archive,
-                  {"querty", in + "/ovsupport.txt", in + "/regbackup.reg", in + "/caf\xc3\xa9 \xe2\x82\xac.txt",
-                   in + "/noise.bin"},
-                  in),
-              0)
-        << Recorder::text;
+    std::vector<std::string> names(kZipNameListSize - 5);  // the list full: empty names count for nothing
+    names.insert(names.end(),
+                 {"querty", in_ + "/ovsupport.txt", in_ + "/regbackup.reg", in_ + "/" + cafe, in_ + "/noise.bin"});
+    ASSERT_EQ(Run(ZPOPT{}, archive, names), 0) << Recorder::text;
     EXPECT_THAT(Recorder::text, HasSubstr(" zip warning: name not matched: querty\n"));
     EXPECT_THAT(Recorder::text, HasSubstr("  adding: regbackup.reg (deflated "));
     EXPECT_THAT(Recorder::text, HasSubstr("  adding: noise.bin (stored 0%)\n"));
-    EXPECT_THAT(Recorder::text, HasSubstr("  adding: caf\xc3\xa9 \xe2\x82\xac.txt (deflated"));
+    EXPECT_THAT(Recorder::text, HasSubstr("  adding: " + cafe + " (deflated"));
     EXPECT_TRUE(Recorder::buffersTerminated);
     const ReadBack back = ReadArchive(ReadFile(archive));
-    EXPECT_EQ(back.headers.at("noise.bin").method, kMethodStored);
-    EXPECT_EQ(back.headers.at("caf\xc3\xa9 \xe2\x82\xac.txt").flags, kFlagUtf8);
+    EXPECT_EQ(back.headers.at(cafe).flags, kFlagUtf8);
+    EXPECT_EQ(back.headers.at(cafe).localExtra, UnicodePathExtra(cafe));
+    EXPECT_EQ(back.headers.at(cafe).centralExtra, UnicodePathExtra(cafe));
     EXPECT_EQ(back.headers.at("ovsupport.txt").flags, 0);
-    bool ok = false;
-    const std::string report = CheckWithReaders(archive, ok);
-    EXPECT_TRUE(ok) << report;
-    for (const auto& entry : std::filesystem::directory_iterator(out))
+
+    // A folder is recursed, and the archive never packs itself.
+    ASSERT_EQ(Run(On({&ZPOPT::fRecurse, &ZPOPT::fGrow, &ZPOPT::fNoDirEntries}), archive, {in_ + "/logs", archive}), 0)
+        << Recorder::text;
+    ExpectEveryReaderOpens(archive);
+    for (const auto& entry : std::filesystem::directory_iterator(out_))
         EXPECT_EQ(entry.path().string().find(".tmp-"), std::string::npos) << entry.path();
 }
 
+TEST_F(Zip32LibraryTest, TheArchiveNeverPacksItselfHoweverItIsNamed) {
+    WriteFile(in_ + "/a.txt", Bytes("a"));
+    WriteFile(in_ + "/self.zip", Bytes("an earlier archive"));
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(in_);
+    root_.clear();
+    EXPECT_EQ(Run(ZPOPT{}, "self.zip", {in_ + "/self.zip", in_ + "/a.txt"}), 0) << Recorder::text;
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(ReadArchive(ReadFile(in_ + "/self.zip")).files.size(), 1u);
+}
+
 TEST_F(Zip32LibraryTest, EncryptedArchivesOpenWithThePasswordAndNotWithout) {
-    const std::string in = ScratchFolder("in"), out = ScratchFolder("out");
-    const std::string archive = out + "/secret.zip";
-    Input(in, "report.txt", Bytes(std::string(3000, 'r')), archive);
-    Input(in, "registry.reg", RegistryLikeText(3 << 20), archive);
-    Input(in, "noise.bin", RandomBytes(70000), archive);
+    const std::string archive = out_ + "/secret.zip";
+    Input("report.txt", Bytes(std::string(3000, 'r')), archive);
+    Input("registry.reg", RegistryLikeText(3 << 20), archive);
+    Input("noise.bin", RandomBytes(70000), archive);
     WriteFile(archive + ".password", Bytes("Pebble-7"));
 
-    EXPECT_EQ(Run(Switches(&ZPOPT::fEncrypt), archive, {in + "/report.txt"}, in), kCancelled);
+    EXPECT_EQ(Run(On({&ZPOPT::fEncrypt}), archive, {in_ + "/report.txt"}), kCancelled);
     EXPECT_THAT(Recorder::text, HasSubstr("fEncrypt is on but no password was given"));
     EXPECT_FALSE(std::filesystem::exists(archive));
 
     Recorder::password = "Pebble-7";
-    ASSERT_EQ(
-        Run(Switches(&ZPOPT::fEncrypt), archive, {in + "/report.txt", in + "/registry.reg", in + "/noise.bin"}, in), 0)
+    ASSERT_EQ(Run(On({&ZPOPT::fEncrypt}), archive, {in_ + "/report.txt", in_ + "/registry.reg", in_ + "/noise.bin"}), 0)
         << Recorder::text;
-    bool ok = false;
-    const std::string report = CheckWithReaders(archive, ok);
-    EXPECT_TRUE(ok) << report;
+    ExpectEveryReaderOpens(archive);
     std::filesystem::remove(archive + ".password");
+    bool ok = false;
     EXPECT_FALSE(CheckWithReaders(archive, ok).empty());
     EXPECT_FALSE(ok) << "the entries opened without the password";
 }
 
 TEST_F(Zip32LibraryTest, EverySwitchThatIsNotSupportedIsRefusedByName) {
-    const std::string in = ScratchFolder("in"), out = ScratchFolder("out");
-    WriteFile(in + "/a.txt", Bytes("a"));
-    struct Refused {
-        int32_t ZPOPT::*field;
-        const char* name;
+    const std::string archive = out_ + "/a.zip";
+    WriteFile(in_ + "/a.txt", Bytes("a"));
+    const struct {
+        ZPOPT options;
+        const char* refusal;
+    } refused[] = {
+        {On({&ZPOPT::fSuffix}), "fSuffix ("},
+        {On({&ZPOPT::fVolume}), "fVolume ("},
+        {On({&ZPOPT::fExtra}), "fExtra ("},
+        {On({&ZPOPT::fExcludeDate}), "fExcludeDate ("},
+        {On({&ZPOPT::fIncludeDate}), "fIncludeDate ("},
+        {On({&ZPOPT::fForce}), "fForce ("},
+        {On({&ZPOPT::fJunkSFX}), "fJunkSFX ("},
+        {On({&ZPOPT::fLatestTime}), "fLatestTime ("},
+        {On({&ZPOPT::fOffsets}), "fOffsets ("},
+        {On({&ZPOPT::fPrivilege}), "fPrivilege ("},
+        {On({&ZPOPT::fRepair}), "fRepair ("},
+        {On({&ZPOPT::fVerbose, &ZPOPT::fQuiet}), "fVerbose and fQuiet cannot both be on"},
+        {On({}, 200), "fLevel 200 is not a compression level"},
     };
-    const Refused refused[] = {{&ZPOPT::fSuffix, "fSuffix"},
-                               {&ZPOPT::fVolume, "fVolume"},
-                               {&ZPOPT::fExtra, "fExtra"},
-                               {&ZPOPT::fExcludeDate, "fExcludeDate"},
-                               {&ZPOPT::fIncludeDate, "fIncludeDate"},
-                               {&ZPOPT::fForce, "fForce"},
-                               {&ZPOPT::fJunkSFX, "fJunkSFX"},
-                               {&ZPOPT::fLatestTime, "fLatestTime"},
-                               {&ZPOPT::fOffsets, "fOffsets"},
-                               {&ZPOPT::fPrivilege, "fPrivilege"},
-                               {&ZPOPT::fRepair, "fRepair"}};
-    for (const Refused& r : refused) {
-        ZPOPT options{};
-        options.*r.field = 1;
-        EXPECT_EQ(Run(options, out + "/a.zip", {in + "/a.txt"}, in), kBadOptions) << r.name;
-        EXPECT_THAT(Recorder::text, HasSubstr(std::string(" zip error: ") + r.name + " (")) << r.name;
+    for (const auto& r : refused) {
+        EXPECT_EQ(Run(r.options, archive, {in_ + "/a.txt"}), kBadOptions) << r.refusal;
+        EXPECT_THAT(Recorder::text, HasSubstr(std::string(" zip error: ") + r.refusal));
     }
-    EXPECT_EQ(Run(Switches(&ZPOPT::fVerbose, &ZPOPT::fQuiet), out + "/a.zip", {in + "/a.txt"}, in), kBadOptions);
-    EXPECT_THAT(Recorder::text, HasSubstr("fVerbose and fQuiet cannot both be on"));
-    EXPECT_EQ(Run(Level(200), out + "/a.zip", {in + "/a.txt"}, in), kBadOptions);
-    EXPECT_THAT(Recorder::text, HasSubstr("fLevel 200 is not a compression level"));
-    EXPECT_FALSE(std::filesystem::exists(out + "/a.zip"));
+    EXPECT_FALSE(std::filesystem::exists(archive));
 
     // A long message arrives in pieces of at most 4096 bytes, each followed by a zero byte.
     const std::string longName(6000, 'n');
-    EXPECT_EQ(Run(Switches(&ZPOPT::fVerbose), out + "/a.zip", {longName, in + "/a.txt"}, in), 0);
+    EXPECT_EQ(Run(On({&ZPOPT::fVerbose}), archive, {longName, in_ + "/a.txt"}), 0);
     EXPECT_THAT(Recorder::text, HasSubstr("name not matched: " + longName + "\n"));
     EXPECT_THAT(Recorder::text, HasSubstr("total bytes=1, compressed="));
     EXPECT_TRUE(Recorder::buffersTerminated);
     EXPECT_EQ(*std::max_element(Recorder::lengths.begin(), Recorder::lengths.end()), 4096u);
-    EXPECT_EQ(library_.Archive(101, out.data(), nullptr), kBadOptions);
 
     // fComment asks the comment callback, which gets the current comment and returns the new one.
-    ZIPUSERFUNCTIONS withComment{&Recorder::Print, nullptr, &Recorder::Comment, nullptr};
-    library_.Init(&withComment);
-    EXPECT_EQ(Run(Switches(&ZPOPT::fComment), out + "/a.zip", {in + "/a.txt"}, in), 0) << Recorder::text;
-    const std::vector<uint8_t> archive = ReadFile(out + "/a.zip");
-    MemorySource source(archive);
+    EXPECT_EQ(Run(On({&ZPOPT::fComment}), archive, {in_ + "/a.txt"}), 0) << Recorder::text;
+    const std::vector<uint8_t> bytes = ReadFile(archive);
+    MemorySource source(bytes);
     const std::vector<uint8_t> comment = ReadArchiveDirectory(source, "a.zip").comment;
     EXPECT_EQ(std::string(comment.begin(), comment.end()), "Support file, ticket 42 (was: \"\")");
+    // Name counts outside 0 to 100, or without a list, are refused; none at all is nothing to do.
+    EXPECT_EQ(library_.Archive(kZipNameListSize + 1, archive.c_str(), nullptr), kBadOptions);
+    EXPECT_EQ(library_.Archive(1, archive.c_str(), nullptr), kBadOptions);
+    EXPECT_EQ(library_.Archive(0, archive.c_str(), nullptr), kNothingToDo);
 }
 
 TEST(Zip64Test, MoreThan65534EntriesGiveAZip64DirectoryThatEveryReaderOpens) {
     MemoryFileSystem fs;
-    const std::string out = ScratchFolder("out");
-    const std::string archive = out + "/many.zip";
     for (int i = 0; i < 65537; ++i) {
         char name[32];
         std::snprintf(name, sizeof(name), "/c/d%02d/%05d.txt", i / 1000, i);
         fs.AddFile(name, std::to_string(i));
     }
-    ZipJobOptions options;
-    options.recurse = true;
-    options.noFolderEntries = true;
-    options.quiet = true;
+    ZipJobOptions options = With(&ZipJobOptions::noFolderEntries, &ZipJobOptions::quiet, &ZipJobOptions::recurse);
     options.rootFolder = "/c";
     std::string printed;
     ASSERT_EQ(RunZipJob(fs, "/out.zip", {"/c"}, options, {[&](std::string_view m) { printed += m; }, {}, {}, {}}), kOk)
@@ -205,9 +213,8 @@ TEST(Zip64Test, MoreThan65534EntriesGiveAZip64DirectoryThatEveryReaderOpens) {
     const ReadBack back = ReadArchive(bytes);
     ASSERT_EQ(back.files.size(), 65537u);
     EXPECT_EQ(back.files.at("d65/65536.txt"), Bytes("65536"));
-    const uint8_t* end = bytes.data() + bytes.size() - kEndSize;
-    EXPECT_EQ(GetU16(end + 10), 0xFFFF);
-    EXPECT_EQ(GetU32(end - kZip64LocatorSize), kZip64LocatorSignature);
+    EXPECT_EQ(GetU16(bytes.data() + bytes.size() - kEndSize + 10), 0xFFFF);
+    const std::string archive = ScratchFolder("out") + "/many.zip";
     WriteFile(archive, bytes);
     bool ok = false;
     const std::string report = CheckWithReaders(archive, ok, true);

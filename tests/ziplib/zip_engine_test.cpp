@@ -7,25 +7,25 @@
 
 #include "memory_file_system.h"
 #include "zip_test_util.h"
-#include "ziplib/zip_engine.h"
 
 namespace ost::zip::test {
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::Not;
+using Names = std::vector<std::string>;
 
 class ZipEngineTest : public ::testing::Test {
   protected:
-    Result Run(const std::vector<std::string>& names, ZipJobOptions options = {}) {
+    Result Run(const Names& names, ZipJobOptions options = {}) {
         printed_.clear();
         options.threads = 2;
-        if (options.rootFolder.empty())
-            options.rootFolder = "/c";
+        options.rootFolder = "/c";
         return RunZipJob(fs_, kArchive, names, options, callbacks_);
     }
     ReadBack Archive() { return ReadArchive(fs_.Bytes(kArchive)); }
-    std::vector<std::string> Names() {
-        std::vector<std::string> names;
+    Names Stored() {
+        Names names;
         for (const auto& [name, header] : Archive().headers)
             names.push_back(name);
         return names;
@@ -47,16 +47,18 @@ TEST_F(ZipEngineTest, ThePlaceholderIsWarnedAboutAndTheRealFilesArePacked) {
     EXPECT_THAT(printed_, HasSubstr("  adding: ovsupport.txt (deflated 99%)\n"));
     EXPECT_THAT(printed_, HasSubstr("  adding: regbackup.reg (deflated "));
     const ReadBack back = Archive();
+    const EntryHeader& reg = back.headers.at("regbackup.reg");
     EXPECT_EQ(back.files.at("regbackup.reg"), registry);
-    EXPECT_EQ(back.headers.at("regbackup.reg").method, kMethodDeflated);
-    EXPECT_EQ(back.headers.at("regbackup.reg").modified.Key(), ToDosTime({2024, 5, 6, 7, 8, 10}).Key());
-    EXPECT_EQ(back.headers.at("regbackup.reg").versionNeeded, kVersionDefault);
-    EXPECT_EQ(back.headers.at("regbackup.reg").externalAttributes, kDosArchive);
-    EXPECT_EQ(fs_.Paths(), (std::vector<std::string>{"/c/ovsupport.txt", "/c/regbackup.reg", kArchive}));
+    EXPECT_EQ(reg.method, kMethodDeflated);
+    EXPECT_EQ(reg.modified.Key(), ToDosTime({2024, 5, 6, 7, 8, 10}).Key());
+    EXPECT_EQ(reg.versionNeeded, kVersionDefault);
+    EXPECT_EQ(reg.externalAttributes, kDosArchive);
+    EXPECT_EQ(fs_.Paths(), (Names{"/c/ovsupport.txt", "/c/regbackup.reg", kArchive}));
 
     // Nothing but names that match no file: nothing is written, and an existing archive stays.
     const std::vector<uint8_t> before = fs_.Bytes(kArchive);
-    EXPECT_EQ(Run({"querty", "/c/missing.txt"}), kNothingToDo);
+    EXPECT_EQ(Run({"querty", "/c/missing.txt", "/c/x*.txt"}), kNothingToDo);
+    EXPECT_THAT(printed_, HasSubstr(" zip warning: name not matched: /c/x*.txt\n"));
     EXPECT_THAT(printed_, HasSubstr(" zip error: nothing to do"));
     EXPECT_EQ(fs_.Bytes(kArchive), before);
 }
@@ -86,18 +88,22 @@ TEST_F(ZipEngineTest, FailuresMidwayLeaveTheEarlierArchiveByteForByte) {
     fs_.AddFile("/c/old.txt", "the earlier archive");
     ASSERT_EQ(Run({"/c/old.txt"}), kOk);
     const std::vector<uint8_t> earlier = fs_.Bytes(kArchive);
-    const std::vector<std::string> paths = fs_.Paths();
-
-    struct Failure {
+    const Names paths = fs_.Paths();
+    // The directory disk-full case needs the exact size of what comes before it.
+    MemoryFileSystem probe = fs_;
+    ZipJobOptions root;
+    root.rootFolder = "/c";
+    ASSERT_EQ(RunZipJob(probe, kArchive, {"/c/a.txt", "/c/b.reg"}, root, {}), kOk);
+    const uint64_t withoutEnd = probe.Bytes(kArchive).size() - kEndSize - 2 * kCentralHeaderSize - 10;
+    const struct {
         const char* what;
         std::function<void()> arrange;
         Result expected;
         const char* message;
-    };
-    const Failure failures[] = {
+    } failures[] = {
         {"disk full in a header", [&] { fs_.diskFree = 10; }, kWriteFailed, "Disk full"},
         {"disk full in the big file", [&] { fs_.diskFree = 150000; }, kWriteFailed, "Disk full"},
-        {"disk full in the directory", [&] { fs_.diskFree = 0; }, kWriteFailed, "Disk full"},
+        {"disk full in the directory", [&] { fs_.diskFree = withoutEnd; }, kWriteFailed, "Disk full"},
         {"read error in the big file", [&] { fs_.failReadAfter["/c/b.reg"] = 2 << 20; }, kReadFailed,
          "cannot read /c/b.reg: I/O error"},
         {"locked file", [&] { fs_.locked.insert("/c/b.reg"); }, kReadFailed, "in use by another program"},
@@ -106,19 +112,13 @@ TEST_F(ZipEngineTest, FailuresMidwayLeaveTheEarlierArchiveByteForByte) {
          [&] { callbacks_.service = [](const std::string& name, uint64_t) { return name != "b.reg"; }; }, kCancelled,
          "stopped by the caller before b.reg"},
     };
-    // The directory disk-full case needs the exact size of what comes before it.
-    MemoryFileSystem probe = fs_;
-    ASSERT_EQ(RunZipJob(probe, kArchive, {"/c/a.txt", "/c/b.reg"}, Root("/c"), {}), kOk);
-    const uint64_t withoutEnd = probe.Bytes(kArchive).size() - kEndSize - 2 * kCentralHeaderSize - 10;
-    for (const Failure& f : failures) {
+    for (const auto& f : failures) {
         fs_.diskFree = UINT64_MAX;
         fs_.failReadAfter.clear();
         fs_.locked.clear();
         fs_.replaceFails = false;
         callbacks_.service = nullptr;
         f.arrange();
-        if (fs_.diskFree == 0)
-            fs_.diskFree = withoutEnd;
         EXPECT_EQ(Run({"/c/a.txt", "/c/b.reg"}), f.expected) << f.what << "\n" << printed_;
         EXPECT_THAT(printed_, HasSubstr(f.message)) << f.what;
         EXPECT_EQ(fs_.Bytes(kArchive), earlier) << f.what;
@@ -139,7 +139,7 @@ TEST_F(ZipEngineTest, ExistingArchivesAreGrownUpdatedFreshenedAndPruned) {
     EXPECT_THAT(printed_, HasSubstr("updating: a.txt"));
     EXPECT_THAT(printed_, HasSubstr("unchanged: b.txt"));
     EXPECT_THAT(printed_, HasSubstr("  adding: c.txt"));
-    ReadBack back = Archive();
+    const ReadBack back = Archive();
     EXPECT_EQ(back.files.at("a.txt"), Bytes("second a"));
     EXPECT_EQ(back.files.at("b.txt"), Bytes("first b"));
     EXPECT_EQ(back.files.at("c.txt"), Bytes("new c"));
@@ -152,36 +152,34 @@ TEST_F(ZipEngineTest, ExistingArchivesAreGrownUpdatedFreshenedAndPruned) {
     fs_.AddFile("/c/d.txt", "not in the archive", newer);
     EXPECT_EQ(Run({"/c/b.txt", "/c/d.txt"}, With(&ZipJobOptions::freshen)), kOk) << printed_;
     EXPECT_THAT(printed_, HasSubstr("skipped: d.txt"));
-    EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
+    EXPECT_EQ(Stored(), (Names{"a.txt", "b.txt", "c.txt"}));
     EXPECT_EQ(Archive().files.at("b.txt"), Bytes("third b"));
 
     EXPECT_EQ(Run({"/c/d.txt"}, With(&ZipJobOptions::grow)), kOk);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt", "d.txt"}));
+    EXPECT_EQ(Stored(), (Names{"a.txt", "b.txt", "c.txt", "d.txt"}));
 
     EXPECT_EQ(Run({"B.TXT", "c*", "x*"}, With(&ZipJobOptions::deleteEntries)), kOk) << printed_;
     EXPECT_THAT(printed_, HasSubstr("deleting: b.txt"));
     EXPECT_THAT(printed_, HasSubstr(" zip warning: name not matched: x*"));
-    EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", "d.txt"}));
+    EXPECT_EQ(Stored(), (Names{"a.txt", "d.txt"}));
     EXPECT_EQ(Archive().files.at("a.txt"), Bytes("second a"));
 
     // Without grow or update the archive holds exactly the files named.
     EXPECT_EQ(Run({"/c/d.txt"}), kOk);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"d.txt"}));
+    EXPECT_EQ(Stored(), Names{"d.txt"});
 
     // A damaged archive is never carried over.
     std::vector<uint8_t>& bytes = fs_.At(kArchive).bytes;
-    bytes.resize(bytes.size() - 3);
+    bytes.pop_back();
     const std::vector<uint8_t> damaged = bytes;
     EXPECT_EQ(Run({"/c/a.txt"}, With(&ZipJobOptions::grow)), kBadArchive);
     EXPECT_THAT(printed_, HasSubstr("cannot be read: it has no end of central directory record"));
     EXPECT_EQ(fs_.Bytes(kArchive), damaged);
 }
 
-// The archive behind 64 bytes of something else, as a self-extractor's stub would stand.
-std::vector<uint8_t> Prefixed(const std::vector<uint8_t>& archive) {
-    std::vector<uint8_t> out(64 + archive.size(), 'x');
-    std::copy(archive.begin(), archive.end(), out.begin() + 64);
-    return out;
+void PutU32At(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
+    for (size_t i = 0; i < 4; ++i)
+        bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
 TEST_F(ZipEngineTest, ArchivesThatCannotBeCarriedWholeAreRefusedWithTheirFault) {
@@ -189,26 +187,27 @@ TEST_F(ZipEngineTest, ArchivesThatCannotBeCarriedWholeAreRefusedWithTheirFault) 
     fs_.AddFile("/c/b.txt", "second");
     ASSERT_EQ(Run({"/c/a.txt", "/c/b.txt"}), kOk);
     const std::vector<uint8_t> good = fs_.Bytes(kArchive);
-    const size_t end = good.size() - kEndSize;
-    struct Damage {
+    const size_t end = good.size() - kEndSize, central = GetU32(&good[end + 16]);
+    const size_t second = central + kCentralHeaderSize + 5;  // b.txt's central header
+    const struct {
         std::function<void(std::vector<uint8_t>&)> apply;
         const char* fault;
-    };
-    const Damage damages[] = {
+    } damages[] = {
         {[&](auto& b) { b.pop_back(); }, "no end of central directory record"},
         {[&](auto& b) { b.push_back(0); }, "1 bytes after its end record"},
-        {[&](auto& b) { b = Prefixed(b); }, "64 bytes of other data before the archive"},
+        {[&](auto& b) { b.insert(b.begin(), 64, 'x'); }, "64 bytes of other data before the archive"},
         {[&](auto& b) { b[end + 8] = b[end + 10] = 3; }, "entry count does not fit"},
         {[&](auto& b) { b[end + 16] += 1; }, "central directory"},
         {[&](auto& b) { b[kLocalHeaderSize] = 'A'; }, "a.txt cannot be read: its local header disagrees"},
-        {[&](auto& b) {
-             const size_t second = GetU32(&b[end + 16]) + kCentralHeaderSize + 5;  // b.txt's central header
-             b[second + kCentralHeaderSize] = b[GetU32(&b[second + 42]) + kLocalHeaderSize] = 'a';
-         },
+        {[&](auto& b) { b[second + kCentralHeaderSize] = b[GetU32(&b[second + 42]) + kLocalHeaderSize] = 'a'; },
          "appears twice"},
-        {[&](auto& b) { b[GetU32(&b[end + 16]) + 20] = 0xF0; }, "runs into the central directory"},
+        {[&](auto& b) { b[central + 20] = 0xF0; }, "runs into the central directory"},
+        {[&](auto& b) { PutU32At(b, central + 42, static_cast<uint32_t>(central + 10)); },
+         "the entry a.txt lies outside the archive"},
+        {[&](auto& b) { PutU32At(b, central + 20, 0xFFFFFFFF); }, "the ZIP64 field of a.txt is missing"},
+        {[&](auto& b) { b[central + 34] = 1; }, "split over several disks"},
     };
-    for (const Damage& d : damages) {
+    for (const auto& d : damages) {
         std::vector<uint8_t> bytes = good;
         d.apply(bytes);
         MemorySource source(bytes);
@@ -230,18 +229,18 @@ TEST_F(ZipEngineTest, FoldersAreRecursedHiddenFilesFollowTheSystemSwitchAndNames
     fs_.AddFile("/c/other/a.txt", "other a");
 
     EXPECT_EQ(Run({"/c/docs"}, With(&ZipJobOptions::recurse)), kOk) << printed_;
-    EXPECT_EQ(Names(), (std::vector<std::string>{"docs/", "docs/a.txt", "docs/sub/", "docs/sub/b.txt"}));
+    EXPECT_EQ(Stored(), (Names{"docs/", "docs/a.txt", "docs/sub/", "docs/sub/b.txt"}));
     EXPECT_EQ(Archive().headers.at("docs/sub/").externalAttributes, kDosFolder);
 
-    EXPECT_EQ(
-        Run({"/c/docs"}, With(&ZipJobOptions::includeSystem, &ZipJobOptions::noFolderEntries, &ZipJobOptions::recurse)),
-        kOk);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"docs/a.txt", "docs/sub/b.txt", "docs/sub/secret.txt"}));
+    const auto all = With(&ZipJobOptions::includeSystem, &ZipJobOptions::noFolderEntries, &ZipJobOptions::recurse);
+    EXPECT_EQ(Run({"/c/docs"}, all), kOk);
+    EXPECT_EQ(Stored(), (Names{"docs/a.txt", "docs/sub/b.txt", "docs/sub/secret.txt"}));
     EXPECT_EQ(Archive().headers.at("docs/sub/secret.txt").externalAttributes, kDosArchive | kDosHidden);
 
     EXPECT_EQ(Run({"/c/docs/sub/secret.txt", "/c/docs/*.txt"}), kOk);
     EXPECT_THAT(printed_, HasSubstr("skipped hidden or system file: /c/docs/sub/secret.txt (fSystem is off)"));
-    EXPECT_EQ(Names(), (std::vector<std::string>{"docs/a.txt"}));
+    EXPECT_THAT(printed_, Not(HasSubstr("not matched")));
+    EXPECT_EQ(Stored(), Names{"docs/a.txt"});
 
     EXPECT_EQ(Run({"/c/docs/a.txt", "/c/other/a.txt"}, With(&ZipJobOptions::junkFolders)), kNameConflict);
     EXPECT_THAT(printed_, HasSubstr("two files would be stored as a.txt: /c/docs/a.txt and /c/other/a.txt"));
@@ -256,9 +255,16 @@ TEST_F(ZipEngineTest, MovedFilesAreDeletedOnlyOnceTheArchiveIsInPlace) {
     EXPECT_TRUE(fs_.Exists("/c/in/a.txt"));
     fs_.diskFree = UINT64_MAX;
     EXPECT_EQ(Run({"/c/in"}, With(&ZipJobOptions::recurse, &ZipJobOptions::move)), kOk) << printed_;
-    EXPECT_EQ(fs_.Paths(), std::vector<std::string>{kArchive});
+    EXPECT_EQ(fs_.Paths(), Names{kArchive});
     EXPECT_FALSE(fs_.Stat("/c/in")) << "the emptied folder goes too";
     EXPECT_EQ(Archive().files.at("in/b.txt"), Bytes("b"));
+    // A file that cannot be deleted stays, and so does its folder, each with a warning.
+    fs_.AddFile("/c/in/c.txt", "c");
+    fs_.undeletable.insert("/c/in/c.txt");
+    EXPECT_EQ(Run({"/c/in"}, With(&ZipJobOptions::recurse, &ZipJobOptions::move)), kOk) << printed_;
+    EXPECT_THAT(printed_,
+                HasSubstr("could not delete /c/in/c.txt after packing it (fMove): in use by another program"));
+    EXPECT_THAT(printed_, HasSubstr("could not delete the folder /c/in after packing it (fMove)"));
 }
 
 TEST_F(ZipEngineTest, LineEndsAreTranslatedInTextFilesOnly) {
@@ -266,10 +272,13 @@ TEST_F(ZipEngineTest, LineEndsAreTranslatedInTextFilesOnly) {
     fs_.AddFile("/c/unix.txt", "one\ntwo\n");
     fs_.AddFile("/c/dos.txt", "one\r\ntwo\r\n");
     fs_.AddFile("/c/registry.reg", utf16);
-    ASSERT_EQ(Run({"/c/unix.txt", "/c/registry.reg"}, Lines(ZipJobOptions::LineEnds::kLfToCrLf)), kOk);
+    ZipJobOptions options;
+    options.lineEnds = ZipJobOptions::LineEnds::kLfToCrLf;
+    ASSERT_EQ(Run({"/c/unix.txt", "/c/registry.reg"}, options), kOk);
     EXPECT_EQ(Archive().files.at("unix.txt"), Bytes("one\r\ntwo\r\n"));
     EXPECT_EQ(Archive().files.at("registry.reg"), utf16);
-    ASSERT_EQ(Run({"/c/dos.txt"}, Lines(ZipJobOptions::LineEnds::kCrLfToLf)), kOk);
+    options.lineEnds = ZipJobOptions::LineEnds::kCrLfToLf;
+    ASSERT_EQ(Run({"/c/dos.txt"}, options), kOk);
     EXPECT_EQ(Archive().files.at("dos.txt"), Bytes("one\ntwo\n"));
 }
 

@@ -12,6 +12,21 @@
 
 namespace ost::zip::test {
 
+std::vector<uint8_t> Inflate(const uint8_t* data, size_t size, size_t expected) {
+    std::vector<uint8_t> out(expected + 1);
+    z_stream z{};
+    inflateInit2(&z, -MAX_WBITS);
+    z.next_in = const_cast<uint8_t*>(data);
+    z.avail_in = static_cast<uInt>(size);
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    EXPECT_EQ(inflate(&z, Z_FINISH), Z_STREAM_END);
+    EXPECT_EQ(z.avail_in, 0u) << "bytes after the final block";
+    out.resize(z.total_out);
+    inflateEnd(&z);
+    return out;
+}
+
 ReadBack ReadArchive(const std::vector<uint8_t>& archive) {
     ReadBack out;
     MemorySource source(archive);
@@ -23,23 +38,12 @@ ReadBack ReadArchive(const std::vector<uint8_t>& archive) {
         if (h.name.back() == '/')
             continue;
         const uint8_t* data = archive.data() + e.dataOffset;
-        std::vector<uint8_t> bytes(static_cast<size_t>(h.size));
-        if (h.method == kMethodStored) {
-            EXPECT_EQ(h.compressedSize, h.size) << h.name;
-            std::copy_n(data, std::min(h.size, h.compressedSize), bytes.begin());
-        } else {
+        std::vector<uint8_t> bytes(data, data + h.compressedSize);
+        if (h.method != kMethodStored) {
             EXPECT_EQ(h.method, kMethodDeflated) << h.name;
-            z_stream z{};
-            inflateInit2(&z, -MAX_WBITS);
-            z.next_in = const_cast<uint8_t*>(data);
-            z.avail_in = static_cast<uInt>(h.compressedSize);
-            z.next_out = bytes.data();
-            z.avail_out = static_cast<uInt>(bytes.size());
-            EXPECT_EQ(inflate(&z, Z_FINISH), Z_STREAM_END) << h.name;
-            EXPECT_EQ(z.total_out, h.size) << h.name;
-            EXPECT_EQ(z.avail_in, 0u) << h.name;
-            inflateEnd(&z);
+            bytes = Inflate(data, h.compressedSize, h.size);
         }
+        EXPECT_EQ(bytes.size(), h.size) << h.name;
         EXPECT_EQ(crc32(0, bytes.data(), static_cast<uInt>(bytes.size())), h.crc) << h.name;
         out.files[h.name] = std::move(bytes);
     }
@@ -48,27 +52,19 @@ ReadBack ReadArchive(const std::vector<uint8_t>& archive) {
 
 std::vector<uint8_t> RegistryLikeText(size_t bytes, uint32_t seed) {
     std::mt19937 random(seed);
-    static const char* const kValues[] = {"\"DisplayName\"=\"Pebblework %d\"", "\"InstallDate\"=\"2024%04d\"",
-                                          "\"Version\"=dword:%08x", "\"Flags\"=hex:01,00,00,00,%02x,00,00,00",
-                                          "@=\"{%08X-1C2B-4D5E-8F90-A1B2C3D4E5F6}\""};
     std::string text = "Windows Registry Editor Version 5.00\r\n\r\n";
     while (text.size() * 2 < bytes) {
-        char line[160];
-        std::snprintf(line, sizeof(line), "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{%08X}]\r\n",
-                      static_cast<unsigned>(random() % 5000));
-        text += line;
-        for (int i = static_cast<int>(random() % 5); i >= 0; --i) {
-            std::snprintf(line, sizeof(line), kValues[random() % 5], static_cast<int>(random() % 3000));
-            text += line;
-            text += "\r\n";
-        }
-        text += "\r\n";
+        char lines[200];
+        std::snprintf(lines, sizeof(lines),
+                      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{%08X}]\r\n\"DisplayName\"=\"Pebblework %u\"\r\n"
+                      "\"Version\"=dword:%08x\r\n\r\n",
+                      static_cast<unsigned>(random() % 5000), static_cast<unsigned>(random() % 3000),
+                      static_cast<unsigned>(random() % 70000));
+        text += lines;
     }
     std::vector<uint8_t> out{0xFF, 0xFE};
-    for (const char c : text) {
-        out.push_back(static_cast<uint8_t>(c));
-        out.push_back(0);
-    }
+    for (const char c : text)
+        out.insert(out.end(), {static_cast<uint8_t>(c), 0});
     out.resize(bytes & ~size_t{1});
     return out;
 }
@@ -99,20 +95,18 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
 
 std::string ScratchFolder(const std::string& name) {
     // One folder per test process, so that runs in other work trees never meet; removed at exit.
-    static const std::filesystem::path base = [] {
-        auto path = std::filesystem::temp_directory_path() / ("ost-ziplib-" + std::to_string(::getpid()));
-        std::atexit([] {
-            std::error_code ignored;
-            std::filesystem::remove_all(
-                std::filesystem::temp_directory_path() / ("ost-ziplib-" + std::to_string(::getpid())), ignored);
-        });
-        return path;
-    }();
+    static const std::string& base = *new std::string(
+        (std::filesystem::temp_directory_path() / ("ost-ziplib-" + std::to_string(::getpid()))).string());
+    static const int removed = std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(base, ignored);
+    });
+    (void)removed;
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::filesystem::path folder = base / (std::string(info->test_suite_name()) + "." + info->name()) / name;
+    const std::string folder = base + "/" + info->test_suite_name() + "." + info->name() + "/" + name;
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
-    return folder.string();
+    return folder;
 }
 
 #ifdef OST_CHECK_ARCHIVES
@@ -121,14 +115,10 @@ std::string CheckWithReaders(const std::string& archive, bool& ok, bool testOnly
         std::string("python3 '" OST_CHECK_ARCHIVES "' ") + (testOnly ? "--test-only '" : "'") + archive + "' 2>&1";
     std::string output;
     FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) {
-        ok = false;
-        return "cannot run " + command;
-    }
     char buffer[4096];
-    while (size_t n = std::fread(buffer, 1, sizeof(buffer), pipe))
+    while (size_t n = pipe ? std::fread(buffer, 1, sizeof(buffer), pipe) : 0)
         output.append(buffer, n);
-    ok = ::pclose(pipe) == 0;
+    ok = pipe && ::pclose(pipe) == 0;
     return output;
 }
 #endif

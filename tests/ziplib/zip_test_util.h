@@ -1,5 +1,5 @@
-// Helpers for the zip engine's tests: reading back archives in memory, test data, and the
-// independent readers on disk.
+// Helpers for the zip engines' tests: reading archives back, test data, files on disk, and the
+// readers users have.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "ziplib/archive_reader.h"
-#include "ziplib/zip32.h"
 #include "ziplib/zip_engine.h"
 
 namespace ost::zip::test {
@@ -18,37 +17,17 @@ struct ReadBack {
     std::map<std::string, EntryHeader> headers;
 };
 
-// Reads an archive with the directory reader and inflates every entry with zlib; a CRC or size
-// mismatch is a test failure.
+// Reads an archive with the directory reader, which must find it whole, and inflates every entry
+// with zlib; a CRC or size mismatch is a test failure.
 ReadBack ReadArchive(const std::vector<uint8_t>& archive);
+// Inflates raw deflate data with zlib; data after the final block is a test failure.
+std::vector<uint8_t> Inflate(const uint8_t* data, size_t size, size_t expected);
 
 // Engine options with the given switches on.
 template <typename... Fields>
 ZipJobOptions With(Fields... fields) {
     ZipJobOptions options;
     ((options.*fields = true), ...);
-    return options;
-}
-inline ZipJobOptions Lines(ZipJobOptions::LineEnds lineEnds) {
-    ZipJobOptions options;
-    options.lineEnds = lineEnds;
-    return options;
-}
-inline ZipJobOptions Root(const std::string& root) {
-    ZipJobOptions options;
-    options.rootFolder = root;
-    return options;
-}
-// An options record with the given switches set to 1.
-template <typename... Fields>
-ZPOPT Switches(Fields... fields) {
-    ZPOPT options{};
-    ((options.*fields = 1), ...);
-    return options;
-}
-inline ZPOPT Level(uint8_t level) {
-    ZPOPT options{};
-    options.fLevel = level;
     return options;
 }
 
@@ -60,12 +39,12 @@ std::vector<uint8_t> Bytes(const std::string& text);
 // Writes `bytes` to `path`, creating folders.
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> ReadFile(const std::string& path);
-
-// A new empty folder under the test's temporary folder.
+// A new empty folder under the test process's temporary folder, named after the running test.
 std::string ScratchFolder(const std::string& name);
 
-// Runs tests/ziplib/check_archives.py (native builds only) on `archive` (with `archive`.expected beside it) and
-// returns its output; `ok` is set when every reader passed. `testOnly` skips the extraction.
+// Runs tests/ziplib/check_archives.py (native builds only) on `archive` (with `archive`.expected
+// beside it); returns its output, and sets `ok` when every reader passed. `testOnly` skips the
+// extraction.
 std::string CheckWithReaders(const std::string& archive, bool& ok, bool testOnly = false);
 
 }  // namespace ost::zip::test
