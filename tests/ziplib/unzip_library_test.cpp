@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 
 #include "zip_test_util.h"
@@ -227,9 +228,9 @@ class UnzipLibraryTest : public ::testing::Test {
         std::string zipName = archive, dir = dest_;
         options.ZipFileName = zipName.data();
         options.ExtractDir = dir.data();
-        std::vector<char*> in(kUnzipNameListSize, nullptr), ex(kUnzipNameListSize, nullptr);
-        std::transform(include.begin(), include.end(), in.begin(), [](std::string& s) { return s.data(); });
-        std::transform(exclude.begin(), exclude.end(), ex.begin(), [](std::string& s) { return s.data(); });
+        std::vector<char*> in, ex;  // exactly as long as their counts say: nothing past them is read
+        std::transform(include.begin(), include.end(), std::back_inserter(in), [](std::string& s) { return s.data(); });
+        std::transform(exclude.begin(), exclude.end(), std::back_inserter(ex), [](std::string& s) { return s.data(); });
         UnzipVersionInfo version{sizeof(UnzipVersionInfo), 0, {}, {}, {}, {}, {}, {}, {}};
         EXPECT_EQ(Version(&version), 0);
         functions_ = USERFUNCTION{
@@ -504,7 +505,7 @@ TEST_F(UnzipLibraryTest, TheOptionsShapeWhatIsExtractedListedAndPrinted) {
          .printed = "beta\n", .exactly = true},
         {.what = "tested", .set = [](DCL& d) { d.TestZip = 1, d.MessageLevel = 0; },  // folders are not tested
          .printed = "b.txt   OK\n    testing: e.txt   OK\n"},
-        {.what = "listed", .set = [](DCL& d) { d.ExtractList = 1; }, .include = {"*.txt"},
+        {.what = "listed", .set = [](DCL& d) { d.ExtractList = 1; }, .include = {"*.txt"}, .printed = " 4 files\n",
          .listed = {"my dir/my file.txt", "Docs/b.txt", "e.txt", "z.txt"}},
         {.what = "listed without case", .set = [](DCL& d) { d.ExtractList = 1, d.CaseSensitive = 0; },
          .include = {"*.TXT"}, .exclude = {"docs/b*"},

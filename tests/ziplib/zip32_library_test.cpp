@@ -94,11 +94,14 @@ TEST_F(Zip32LibraryTest, TheWorkflowsArchiveOpensInEveryReader) {
     Input("logs/app.log", Bytes("a log in a folder"), archive);
     WriteFile(archive, Bytes("an earlier support file, replaced whole"));
 
-    std::vector<std::string> names(kZipNameListSize - 5);  // the list full: empty names count for nothing
-    names.insert(names.end(),
-                 {"querty", in_ + "/ovsupport.txt", in_ + "/regbackup.reg", in_ + "/" + cafe, in_ + "/noise.bin"});
+    // The list full: empty names count for nothing, and names no file can have are not matched.
+    const std::string underFile = in_ + "/ovsupport.txt/x", tooLong = in_ + "/" + std::string(300, 'n');
+    std::vector<std::string> names(kZipNameListSize - 7);
+    names.insert(names.end(), {"querty", underFile, tooLong, in_ + "/ovsupport.txt", in_ + "/regbackup.reg",
+                               in_ + "/" + cafe, in_ + "/noise.bin"});
     ASSERT_EQ(Run(ZPOPT{}, archive, names), 0) << Recorder::text;
-    EXPECT_THAT(Recorder::text, HasSubstr(" zip warning: name not matched: querty\n"));
+    for (const std::string& unmatched : {std::string("querty"), underFile, tooLong})
+        EXPECT_THAT(Recorder::text, HasSubstr(" zip warning: name not matched: " + unmatched + "\n"));
     EXPECT_THAT(Recorder::text, HasSubstr("  adding: regbackup.reg (deflated "));
     EXPECT_THAT(Recorder::text, HasSubstr("  adding: noise.bin (stored 0%)\n"));
     EXPECT_THAT(Recorder::text, HasSubstr("  adding: " + cafe + " (deflated"));
