@@ -144,6 +144,8 @@ for name, entries in lying.items():
     write(name, raw_zip(entries + [other]))
     for file, data, _ in entries[:-1] + [other]:
         write(f"{name}.expected/{file.decode()}", data)
+# A data descriptor may leave out its signature.
+write("descriptor-unsigned.zip", raw_zip([(*hello, {"descriptor": struct.pack("<III", zlib.crc32(hello[1]), 14, 14)}), other]))
 # A second end record in the first one's comment, after a directory of the first entry alone:
 # readers that take the last end record see one entry, readers that take the one whose comment
 # ends the file see two.

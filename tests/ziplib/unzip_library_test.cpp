@@ -273,7 +273,7 @@ TEST_F(UnzipLibraryTest, EveryKindOfArchiveIsReadOrRefusedAlikeInListTestAndExtr
     const char* const readable[] = {
         "zip-deflated.zip", "zip-stored.zip", "zip-password.zip", "zip-zip64.zip", "zip-streamed.zip", "7z.zip",
         "python.zip", "python-streamed.zip", "python-zip64.zip", "python-streamed-zip64.zip", "bsdtar.zip",
-        "stub-adjusted.zip", "zip64-end-unneeded.zip", "zip64-end-odd-disks.zip"};
+        "stub-adjusted.zip", "zip64-end-unneeded.zip", "zip64-end-odd-disks.zip", "descriptor-unsigned.zip"};
     // clang-format on
     std::vector<Kind> kinds = {
         {"stub-prefixed.zip", kUnzipWarning, "holds 512 bytes before the archive"},
