@@ -49,7 +49,9 @@ Zip32Library& Native() {
 }
 const ZpInitFn Init = [](ZIPUSERFUNCTIONS* f) { return Native().Init(f); };
 const ZpSetOptionsFn SetOptions = [](ZPOPT* o) { return Native().SetOptions(o); };
-const ZpArchiveFn Archive = [](int32_t count, char* name, ZIPNAMES* list) { return Native().Archive(count, name, list); };
+const ZpArchiveFn Archive = [](int32_t count, char* name, ZIPNAMES* list) {
+    return Native().Archive(count, name, list);
+};
 const std::string kOutput;
 std::string Ansi(const std::string& utf8) {
     return utf8;
@@ -96,7 +98,9 @@ class Zip32LibraryTest : public ::testing::Test {
         Recorder::serviceCalls = 0;
     }
     // One run in the bridge's order: ZpInit, ZpSetOptions with the 8-bit root, ZpArchive.
-    int32_t Run(ZPOPT options, const std::string& archive, const std::vector<std::string>& names,
+    int32_t Run(ZPOPT options,
+                const std::string& archive,
+                const std::vector<std::string>& names,
                 ZipServiceFn service = nullptr) {
         Recorder::text.clear(), Recorder::lengths.clear();
         Recorder::buffersTerminated = true;

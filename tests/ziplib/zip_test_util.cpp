@@ -108,8 +108,8 @@ std::string ScratchFolder(const std::string& name, const std::string& base) {
     });
     (void)removed;
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::filesystem::path folder = (base.empty() ? temporary : base) + "/" + info->test_suite_name() + "." +
-                                   info->name() + "/" + name;
+    std::filesystem::path folder =
+        (base.empty() ? temporary : base) + "/" + info->test_suite_name() + "." + info->name() + "/" + name;
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     return folder.make_preferred().string();
