@@ -242,6 +242,8 @@ TEST_F(Zip32LibraryTest, EverySwitchThatIsNotSupportedIsRefusedByName) {
     EXPECT_EQ(Archive(kZipNameListSize + 1, name.data(), nullptr), kBadOptions);
     EXPECT_EQ(Archive(1, name.data(), nullptr), kBadOptions);
     EXPECT_EQ(Archive(0, name.data(), nullptr), kNothingToDo);
+    EXPECT_EQ(Run(ZPOPT{}, "", {in_ + "/a.txt"}), kBadOptions);
+    EXPECT_THAT(Recorder::text, HasSubstr(" zip error: no archive name given\n"));
 }
 
 #ifdef _WIN32
