@@ -3,10 +3,11 @@
 
 check_archives.py [--test-only] ARCHIVE|FOLDER...  For each ARCHIVE, the folder ARCHIVE.expected holds
 the files it must contain, under their stored names; ARCHIVE.password, when present, holds the
-password. Every reader must test the archive as sound, and unzip, 7-Zip, bsdtar and zipfile must
-each extract exactly the expected files with identical bytes. With --test-only the readers only
-test the archive and must agree on its entry count (for archives too large to extract quickly).
-A FOLDER stands for every archive in it with its expected files beside it. Prints one line per
+password, without which zipfile must not read the entries. Every reader must test the archive as
+sound, and unzip, 7-Zip, bsdtar and zipfile must each extract exactly the expected files with
+identical bytes. With --test-only the readers only test the archive and must agree on its entry
+count (for archives too large to extract quickly).
+A FOLDER stands for every archive under it with its expected files beside it. Prints one line per
 failure and exits 1 on any; prints "ok ARCHIVE" for each archive that passes.
 """
 import os
@@ -61,6 +62,12 @@ def check(archive, test_only):
                 faults.append(f"{name} extracted {sorted(tree(target))} differing from {sorted(expected)}")
         with zipfile.ZipFile(archive) as z:
             got = {i.filename: z.read(i, pwd=password and password.encode()) for i in z.infolist() if not i.is_dir()}
+            for i in z.infolist() if password else []:
+                try:
+                    z.read(i)
+                    faults.append(f"zipfile read {i.filename} without the password")
+                except RuntimeError:
+                    pass
         if got != expected:
             faults.append(f"zipfile read {sorted(got)} differing from {sorted(expected)}")
     return faults
@@ -70,7 +77,8 @@ test_only = "--test-only" in sys.argv
 archives = []
 for a in (a for a in sys.argv[1:] if a != "--test-only"):
     if os.path.isdir(a):
-        archives += sorted(os.path.join(a, n) for n in os.listdir(a) if os.path.isdir(os.path.join(a, n + ".expected")))
+        archives += sorted(os.path.join(r, n) for r, _, names in os.walk(a) for n in names
+                           if os.path.isdir(os.path.join(r, n + ".expected")))
     else:
         archives.append(a)
 failed = not archives

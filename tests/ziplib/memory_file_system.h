@@ -23,18 +23,13 @@ class MemoryFileSystem : public IFileSystem {
 
     // Adds a file (and its folders). Paths are absolute, '/'-separated.
     void AddFile(const std::string& path, std::vector<uint8_t> bytes, LocalTime modified = {2024, 5, 6, 7, 8, 10}) {
-        AddFolder(Parent(path));
-        files_[path] = File{std::move(bytes), FileInfo{}};
-        files_[path].info.modified = modified;
+        for (std::string p = Parent(path); folders_.insert(p).second && p != "/";)
+            p = Parent(p);
+        files_[path] = File{std::move(bytes), FileInfo{.modified = modified}};
     }
-    void AddFile(const std::string& path, const std::string& text, LocalTime modified = {2024, 5, 6, 7, 8, 10}) {
+    void AddFile(const std::string& path, std::string_view text, LocalTime modified = {2024, 5, 6, 7, 8, 10}) {
         AddFile(path, std::vector<uint8_t>(text.begin(), text.end()), modified);
     }
-    void AddFolder(const std::string& path) {
-        for (std::string p = path; folders_.insert(p).second && p != "/";)
-            p = Parent(p);
-    }
-    bool Exists(const std::string& path) const { return files_.count(path) > 0; }
     const std::vector<uint8_t>& Bytes(const std::string& path) const { return files_.at(path).bytes; }
     File& At(const std::string& path) { return files_.at(path); }
     // Paths of every file, in order.
