@@ -12,7 +12,6 @@
 #include "archive/xw_un_zip_module.h"
 #include "fakes.h"
 #include "inspect/mod_general.h"
-#include "recording_libraries.h"
 
 namespace ost::test {
 namespace {
@@ -120,7 +119,7 @@ struct World {
     World() {
         gFs = &fs;
         gPacked.clear();
-        ResetRecording();
+        gZip = {};
         libraries.libraries[kZipLibrary] = {
             {"ZpInit", AsEntry(&ZpInit)}, {"ZpSetOptions", AsEntry(&ZpSetOptions)}, {"ZpArchive", AsEntry(&ZpArchive)}};
         registry.keys[LowerAscii(modGeneral::kUninstallKey)];
@@ -187,10 +186,9 @@ TEST(WorkflowTest, ARunPacksTheFreshReportAndExportAndLeavesNoTemporaryBehind) {
 
     // One archive, made afresh under the name with its extension, of the report as this run wrote
     // it and the registry's export.
-    const ZipRecording& zip = Recording();
-    EXPECT_EQ(Text(zip.zipFileName), kSupportFile);
-    EXPECT_EQ(ReceivedNames(zip), kWorkflowNames);
-    EXPECT_EQ(zip.options.fRecurse | zip.options.fUpdate, 0);
+    EXPECT_EQ(gZip.zipFileName, kSupportFile);
+    EXPECT_EQ(gZip.names, (std::vector<std::string>{"querty", "c:\\ovsupport.txt", "c:\\regbackup.reg"}));
+    EXPECT_EQ(gZip.options.fRecurse | gZip.options.fUpdate, 0);
     EXPECT_EQ(w.fs.Content(kSupportFile), "PK");
     EXPECT_EQ(gPacked[kRegistryExport], "REGEDIT4 fresh");
     std::ifstream golden(std::string(OST_GOLDEN_DIR) + "/workflow_report.txt", std::ios::binary);
