@@ -105,8 +105,7 @@ TEST_F(ArchiveTest, RunZipShowsEachFailedStepGoesOnAndGivesTheLastCompletedCalls
 }
 
 TEST_F(ArchiveTest, LastMessageHoldsWhatTheLatestZipOrUnzipRunPrinted) {
-    zip.messages.push_back("  adding: a.txt (deflated 91%)\n");
-    zip.messages.push_back("caf\xE9\n");
+    zip.messages = {"  adding: a.txt (deflated 91%)\n", "caf\xE9\n"};
     RunZip();
     EXPECT_EQ(module.LastMessage(), "  adding: a.txt (deflated 91%)\ncaf\xC3\xA9\n");
     EXPECT_EQ(zip.passwordResult + zip.commentHandedBack, 2);  // a password given, the comment left alone
@@ -122,7 +121,7 @@ TEST_F(ArchiveTest, LastMessageHoldsWhatTheLatestZipOrUnzipRunPrinted) {
     EXPECT_EQ(unzip.callbacks[0].result | unzip.callbacks[1].result, 0);
     // A zip run takes LastMessage over; a later print of the unzip library gives it back the unzip
     // run's whole output.
-    zip.messages.push_back("third");
+    zip.messages = {"third"};
     RunZip();
     EXPECT_EQ(module.LastMessage(), "third");
     char more[kUnzipCallbackBufferSize] = "!";
@@ -204,9 +203,7 @@ TEST_F(ArchiveTest, UxUnzipHandsTheLibraryItsCallbacksAndABlankVersionAndRaisesI
     // Failures are raised with the bridge's source, and show nothing.
     libraries.libraries[kUnzipLibrary].erase("Wiz_SingleEntryUnzip");
     unzip.calls.clear();
-    const AppError noEntry = RaisedBy([&] { UxUnzip(); });
-    EXPECT_EQ(std::to_string(noEntry.Number()) + "|" + noEntry.Description() + "|" + noEntry.Source(),
-              "453|Specified DLL function not found|CodeModule::UxUnzip");
+    EXPECT_EQ(Described(RaisedBy([&] { UxUnzip(); })), "453|CodeModule::UxUnzip|Specified DLL function not found");
     EXPECT_EQ(unzip.calls, std::vector<std::string>{"UzpVersion2"});
     EXPECT_TRUE(ui.boxes.empty());
 }
@@ -279,12 +276,10 @@ TEST_F(ArchiveTest, TheBuildersNamesAreKeyedWithoutRegardToLetterCaseAndMustReac
     XWZipFiles builder;
     builder.AddFile("c:\\\xC3\xA9t\xC3\xA9.txt");  // "été"
     for (const char* same : {"C:\\\xC3\x89T\xC3\x89.TXT", "querty", "QuErTy"}) {
-        const AppError e = RaisedBy([&] { builder.AddFile(same); });
-        EXPECT_EQ(std::to_string(e.Number()) + "|" + e.Source() + "|" + e.Description(),
+        EXPECT_EQ(Described(RaisedBy([&] { builder.AddFile(same); })),
                   "-2147219503|XWZip::AddFile|File is already in Zip List");  // 0x800407D1
     }
-    const AppError missing = RaisedBy([&] { builder.RemoveFile("c:\\other.txt"); });
-    EXPECT_EQ(std::to_string(missing.Number()) + "|" + missing.Source() + "|" + missing.Description(),
+    EXPECT_EQ(Described(RaisedBy([&] { builder.RemoveFile("c:\\other.txt"); })),
               "-2147219502|XWZip::RemoveFile|File is not in Zip List");  // 0x800407D2
     builder.AddFile("c:\\b.txt");
     builder.AddFile("c:\\c.txt");
@@ -299,9 +294,9 @@ TEST_F(ArchiveTest, TheBuildersNamesAreKeyedWithoutRegardToLetterCaseAndMustReac
     // Names that could not reach the library whole are refused, and the list stays as it was.
     locale.calls.failing = {"UpperCase:c:\\a.txt"};
     for (const std::string& bad : {std::string(), std::string("c:\\a\0b.txt", 10), std::string("c:\\a.txt")}) {
-        const AppError e = RaisedBy([&] { builder.AddFile(bad); });
-        EXPECT_EQ(e.Source(), "XWZip::AddFile");
-        EXPECT_EQ(e.Number(), bad.size() == 8 ? err::kPermissionDenied : err::kInvalidCall);
+        EXPECT_EQ(Described(RaisedBy([&] { builder.AddFile(bad); })),
+                  bad.size() == 8 ? "70|XWZip::AddFile|Permission denied"
+                                  : "5|XWZip::AddFile|Invalid procedure call or argument");
     }
     EXPECT_EQ(builder.ZipFileCount(), 1);
 }
@@ -315,9 +310,7 @@ TEST_F(ArchiveTest, TheBuilderSendsThePlaceholderAndAtMostNinetyNineNames) {
     EXPECT_EQ(zip.names[99], "c:\\f99.txt");
     builder.AddFile("c:\\f100.txt");
     zip.calls.clear();
-    const AppError e = RaisedBy([&] { builder.MakeZipFile(); });
-    EXPECT_EQ(e.Number(), err::kSubscript);
-    EXPECT_EQ(e.Source() + "|" + e.Description(), "XWZipFiles::MakeZipFile|Subscript out of range");
+    EXPECT_EQ(Described(RaisedBy([&] { builder.MakeZipFile(); })), "9|XWZipFiles::MakeZipFile|Subscript out of range");
     EXPECT_EQ(zip.calls.size() + ui.boxes.size(), 0u);
 }
 
@@ -363,8 +356,7 @@ TEST_F(ArchiveTest, TheExtractorKeepsEachArgumentThatHoldsTextAndRefusesValuesBe
     extractor.Privilege(32768);
     for (const char* property : {"Privilege", "ExtractList", "MessageLevel"}) {
         const AppError e = RaisedBy([&] { extractor.Unzip("c:\\c.zip"); });
-        EXPECT_EQ(e.Number(), err::kOverflow);
-        EXPECT_EQ(e.Description() + "|" + e.Source(), "Overflow|XWUnZipFiles::Unzip");
+        EXPECT_EQ(Described(e), "6|XWUnZipFiles::Unzip|Overflow");
         EXPECT_EQ(e.Context().rfind(property, 0), 0u) << e.Context();
         extractor.ExtractList(std::string(property) == "Privilege" ? -32769 : 0);
         extractor.Privilege(0);

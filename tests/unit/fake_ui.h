@@ -123,7 +123,4 @@ class FakeUi : public IUi, public IMainWindow, public ILabel, public IListBox, p
     }
 };
 
-// The list box alone, as a test that needs no more of the window sees it.
-using FakeListBox = FakeUi;
-
 }  // namespace ost::test

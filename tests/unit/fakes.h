@@ -1,6 +1,6 @@
 // In-memory fakes of the platform services, each logging its calls to a CallLog that can make any
 // of them fail: the file system, the registry, the locale, child processes, the system information
-// source and the library loader.
+// source, and the library loader with a zip and an unzip library that record what they receive.
 #pragma once
 
 #include <algorithm>
@@ -10,7 +10,6 @@
 #include <functional>
 #include <iterator>
 #include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -105,8 +104,6 @@ class FakeFileSystem : public IFileSystem, public Logged {
     std::set<std::string> readOnly;
     std::multiset<std::string> open;  // the files that streams hold open
     std::map<std::string, FakeFolder> folders;
-    static constexpr const char* kWindows = "C:\\WINDOWS";
-    static constexpr const char* kSystem = "C:\\WINDOWS\\SYSTEM32";
     std::vector<FakeDrive> drives;
 
     bool Has(const std::string& path) const { return files.count(LowerAscii(path)) != 0; }
@@ -134,7 +131,8 @@ class FakeFileSystem : public IFileSystem, public Logged {
     }
     std::unique_ptr<IFolder> GetSpecialFolder(SpecialFolder which) override {
         const bool windows = which == SpecialFolder::Windows;
-        return calls.Check("GetSpecialFolder", windows ? "Windows" : "System"), Folder(windows ? kWindows : kSystem);
+        return calls.Check("GetSpecialFolder", windows ? "Windows" : "System"),
+               Folder(windows ? "C:\\WINDOWS" : "C:\\WINDOWS\\SYSTEM32");
     }
     std::unique_ptr<IFolder> GetFolder(const std::string& path) override {
         return calls.Check("GetFolder", path), Folder(path);

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "fake_operations.h"
+#include "app/operations.h"
 #include "fakes.h"
 #include "inspect/drive_listing.h"
 #include "inspect/mod_general.h"
@@ -155,6 +155,24 @@ TEST_F(ProgramListTest, ListsEachNamedProgramInOrderUntilANameDoesNotFit) {
     EXPECT_TRUE(fs.Has("c:\\progs.txt"));
     EXPECT_EQ(ui.items, std::vector<std::string>{"kept"});
 }
+
+// Runs every operation and, like a user who always answers Yes, carries on after a failure,
+// recording the failures' numbers in order.
+struct ContinuingOperations : IOperations {
+    std::vector<int32_t> failures;
+    void Run(const std::function<void()>& operation) override {
+        try {
+            operation();
+        } catch (const AppError& e) {
+            failures.push_back(e.Number());
+        }
+    }
+    bool Test(const std::function<bool()>& test) override {
+        bool passed = true;  // a test that fails counts as passed
+        Run([&] { passed = test(); });
+        return passed;
+    }
+};
 
 std::string Golden(const std::string& name) {
     std::ifstream in(std::string(OST_GOLDEN_DIR) + "/" + name, std::ios::binary);
