@@ -90,9 +90,9 @@ TEST_F(ArchiveTest, RunZipShowsEachFailedStepGoesOnAndGivesTheLastCompletedCalls
     libraries.libraries[kZipLibrary].erase("ZpArchive");
     EXPECT_EQ(RunZip(), 7);
     ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].text + "|" + ui.boxes[0].title,
+    EXPECT_EQ(ui.boxes[0] + "|" + ui.boxTitle,
               "Recoverable Error.\r\n\r\n453Specified DLL function not found|" + std::string(kAppTitle));
-    EXPECT_EQ(ui.boxes[0].style, mb::kOkOnly);
+    EXPECT_EQ(ui.boxStyle, mb::kOkOnly);
     // A text that cannot be converted stops its own call, and a root folder that cannot be
     // upper-cased goes as null; a box that cannot be shown stops nothing.
     zip.calls.clear();
@@ -240,18 +240,17 @@ TEST_F(ArchiveTest, UnzipAsksBeforeReplacingAFileAndKeepsItWithoutAYes) {
     EXPECT_EQ((std::vector<int32_t>{unzip.callbacks[0].result, unzip.callbacks[1].result, unzip.callbacks[2].result}),
               (std::vector<int32_t>{kUnzipReplaceYes, kUnzipReplaceNo, kUnzipReplaceNone}));
     ASSERT_EQ(ui.boxes.size(), 3u);
-    EXPECT_EQ(ui.boxes[0].text + "|" + ui.boxes[0].title,
-              "Overwrite c:\\out\\caf\xC3\xA9.txt?|UxUnZip32 - File Already Exists!");
-    EXPECT_EQ(ui.boxes[0].style, mb::kExclamation | mb::kYesNoCancel);
+    EXPECT_EQ(ui.boxes[0] + "|" + ui.boxTitle, "Overwrite c:\\out\\caf\xC3\xA9.txt?|UxUnZip32 - File Already Exists!");
+    EXPECT_EQ(ui.boxStyle, mb::kExclamation | mb::kYesNoCancel);
     std::vector<char> longName(kUnzipCallbackBufferSize, 'n');  // the name is read from indices 0 to 255
     ui.answers = {mb::kAnswerOk};
     EXPECT_EQ(XW_UN_ZIP_Module::UnzipReplace(longName.data()), kUnzipReplaceNo);
-    EXPECT_EQ(ui.boxes.back().text, "Overwrite " + std::string(256, 'n') + "?");
+    EXPECT_EQ(ui.boxes.back(), "Overwrite " + std::string(256, 'n') + "?");
     ui.calls.failing = {"MsgBox"};
     EXPECT_EQ(XW_UN_ZIP_Module::UnzipReplace(longName.data()), kUnzipReplaceNo);
 }
 
-TEST_F(ArchiveTest, ANewBuilderSendsThePlaceholderAloneAndOnlyItsThreeSettingsReachTheOptions) {
+TEST_F(ArchiveTest, TheBuilderSendsThePlaceholderAndAtMost99NamesAndOnlyItsThreeSettingsReachTheOptions) {
     XWZipFiles builder;
     EXPECT_EQ(builder.MakeZipFile(), 0);
     EXPECT_EQ(zip.count, 1);
@@ -270,6 +269,15 @@ TEST_F(ArchiveTest, ANewBuilderSendsThePlaceholderAloneAndOnlyItsThreeSettingsRe
     const ZPOPT& o = zip.options;
     EXPECT_EQ((std::vector<int32_t>{o.fRecurse, o.fUpdate, o.fEncrypt, o.fSystem}), (std::vector<int32_t>{1, 1, 0, 0}));
     EXPECT_EQ(zip.rootDir + "|" + zip.zipFileName, "C:\\PWWIN32|c:\\case.OVSupport");
+    for (int i = 1; i <= 99; ++i)
+        builder.AddFile("c:\\f" + std::to_string(i) + ".txt");
+    builder.MakeZipFile();
+    EXPECT_EQ(zip.count, 100);
+    EXPECT_EQ(zip.names[99], "c:\\f99.txt");
+    builder.AddFile("c:\\f100.txt");
+    zip.calls.clear();
+    EXPECT_EQ(Described(RaisedBy([&] { builder.MakeZipFile(); })), "9|XWZipFiles::MakeZipFile|Subscript out of range");
+    EXPECT_EQ(zip.calls.size() + ui.boxes.size(), 0u);
 }
 
 TEST_F(ArchiveTest, TheBuildersNamesAreKeyedWithoutRegardToLetterCaseAndMustReachTheLibraryWhole) {
@@ -299,19 +307,6 @@ TEST_F(ArchiveTest, TheBuildersNamesAreKeyedWithoutRegardToLetterCaseAndMustReac
                                   : "5|XWZip::AddFile|Invalid procedure call or argument");
     }
     EXPECT_EQ(builder.ZipFileCount(), 1);
-}
-
-TEST_F(ArchiveTest, TheBuilderSendsThePlaceholderAndAtMostNinetyNineNames) {
-    XWZipFiles builder;
-    for (int i = 1; i <= 99; ++i)
-        builder.AddFile("c:\\f" + std::to_string(i) + ".txt");
-    builder.MakeZipFile();
-    EXPECT_EQ(zip.count, 100);
-    EXPECT_EQ(zip.names[99], "c:\\f99.txt");
-    builder.AddFile("c:\\f100.txt");
-    zip.calls.clear();
-    EXPECT_EQ(Described(RaisedBy([&] { builder.MakeZipFile(); })), "9|XWZipFiles::MakeZipFile|Subscript out of range");
-    EXPECT_EQ(zip.calls.size() + ui.boxes.size(), 0u);
 }
 
 TEST_F(ArchiveTest, EachOfTheExtractorsPropertiesReachesTheFieldOfItsNameAlone) {
@@ -357,7 +352,7 @@ TEST_F(ArchiveTest, TheExtractorKeepsEachArgumentThatHoldsTextAndRefusesValuesBe
     for (const char* property : {"Privilege", "ExtractList", "MessageLevel"}) {
         const AppError e = RaisedBy([&] { extractor.Unzip("c:\\c.zip"); });
         EXPECT_EQ(Described(e), "6|XWUnZipFiles::Unzip|Overflow");
-        EXPECT_EQ(e.Context().rfind(property, 0), 0u) << e.Context();
+        EXPECT_TRUE(e.Context().starts_with(property)) << e.Context();
         extractor.ExtractList(std::string(property) == "Privilege" ? -32769 : 0);
         extractor.Privilege(0);
     }
