@@ -188,7 +188,7 @@ class FakeRegistry : public IRegistry, public Logged {
     using Logged::Logged;
     using Values = std::map<std::string, std::pair<uint32_t, std::string>>;  // by name: type and bytes
     std::map<std::string, Values> keys;  // by lower-cased path; a key's parents must be there too
-    std::vector<RegKey> open;            // handles not yet closed
+    std::map<RegKey, std::string> open;  // the handles not yet closed, and their keys
 
     // A text value stored with its terminating NUL, as the registry keeps REG_SZ text.
     void AddString(const std::string& path, const std::string& name, const std::string& text, uint32_t type = 1) {
@@ -201,11 +201,10 @@ class FakeRegistry : public IRegistry, public Logged {
     }
     int32_t EnumKeyEx(RegKey key, uint32_t index, char* name, uint32_t* length, char* cls, uint32_t* clsLength)
         override {
-        if (calls.Fails("EnumKeyEx", std::to_string(index)) || !IsOpen(key))
+        if (calls.Fails("EnumKeyEx", std::to_string(index)) || open.count(key) == 0)
             return 5;
-        const std::string parent = paths_[key - 1] + "\\";
-        for (const auto& entry : keys) {
-            const std::string& path = entry.first;
+        const std::string parent = open[key] + "\\";
+        for (const auto& [path, values] : keys) {
             if (path.rfind(parent, 0) != 0 || path.find('\\', parent.size()) != std::string::npos || index-- != 0)
                 continue;
             const std::string leaf = path.substr(parent.size());
@@ -224,9 +223,9 @@ class FakeRegistry : public IRegistry, public Logged {
         return calls.Fails("OpenKey", subKey) ? 5 : Open(key, subKey, result);
     }
     int32_t QueryValueEx(RegKey key, const std::string& value, uint32_t* type, uint8_t* data, uint32_t* size) override {
-        if (calls.Fails("QueryValueEx", value) || !IsOpen(key))
+        if (calls.Fails("QueryValueEx", value) || open.count(key) == 0)
             return 5;
-        const Values& values = keys.at(paths_[key - 1]);
+        const Values& values = keys.at(open[key]);
         if (values.count(value) == 0)
             return reg::kFileNotFound;
         const auto& [valueType, bytes] = values.at(value);
@@ -239,10 +238,7 @@ class FakeRegistry : public IRegistry, public Logged {
         return reg::kSuccess;
     }
     int32_t CloseKey(RegKey key) override {
-        if (calls.Fails("CloseKey") || !IsOpen(key))
-            return 6;
-        open.erase(std::find(open.begin(), open.end(), key));
-        return reg::kSuccess;
+        return calls.Fails("CloseKey") || open.erase(key) == 0 ? 6 : reg::kSuccess;
     }
 
   private:
@@ -250,12 +246,10 @@ class FakeRegistry : public IRegistry, public Logged {
         *result = 0;
         if (key != kHKeyLocalMachine || keys.count(LowerAscii(subKey)) == 0)
             return reg::kFileNotFound;
-        paths_.push_back(LowerAscii(subKey));
-        open.push_back(*result = paths_.size());
+        open[*result = ++handles_] = LowerAscii(subKey);
         return reg::kSuccess;
     }
-    bool IsOpen(RegKey key) const { return std::find(open.begin(), open.end(), key) != open.end(); }
-    std::vector<std::string> paths_;  // the key of handle N at N - 1
+    RegKey handles_ = 0;  // the handles given out
 };
 
 // A locale with a chosen decimal separator, month/day/year dates with 24-hour times, and Latin-1
