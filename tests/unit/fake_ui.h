@@ -65,13 +65,10 @@ struct ProgramEnded {};
 class FakeUi : public IUi, public IMainWindow, public ILabel, public IListBox, public ICommonDialog, public Logged {
   public:
     using Logged::Logged;
-    struct Box {
-        std::string text;
-        int32_t style;
-        std::string title;
-    };
-    std::vector<Box> boxes;        // shown, in order
-    std::vector<int32_t> answers;  // given to the boxes in order; then `answer` decides, or OK
+    std::vector<std::string> boxes;  // the texts shown, in order
+    int32_t boxStyle = 0;            // the latest box's
+    std::string boxTitle;            // the latest box's
+    std::vector<int32_t> answers;    // given to the boxes in order; then `answer` decides, or OK
     std::function<int32_t(const std::string& text)> answer;
     std::vector<std::string> inputs;   // "prompt|title|default text" of each input box
     std::vector<std::string> replies;  // given to the input boxes in order; then empty (cancel)
@@ -84,7 +81,7 @@ class FakeUi : public IUi, public IMainWindow, public ILabel, public IListBox, p
     std::string fileName;
 
     int32_t MsgBox(const std::string& text, int32_t style, const std::string& title) override {
-        calls.Check("MsgBox", text), boxes.push_back({text, style, title});
+        calls.Check("MsgBox", text), boxes.push_back(text), boxStyle = style, boxTitle = title;
         return Next(answers, answer ? answer(text) : mb::kAnswerOk);
     }
     std::string InputBox(const std::string& prompt, const std::string& title, const std::string& defaultText) override {
@@ -122,8 +119,5 @@ class FakeUi : public IUi, public IMainWindow, public ILabel, public IListBox, p
         return next;
     }
 };
-
-// The list box alone, as a test that needs no more of the window sees it.
-using FakeListBox = FakeUi;
 
 }  // namespace ost::test

@@ -1,6 +1,6 @@
 // In-memory fakes of the platform services, each logging its calls to a CallLog that can make any
 // of them fail: the file system, the registry, the locale, child processes, the system information
-// source and the library loader.
+// source, and the library loader with a zip and an unzip library that record what they receive.
 #pragma once
 
 #include <algorithm>
@@ -8,17 +8,20 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "archive/xw_un_zip_module.h"
 #include "fake_ui.h"
 #include "platform/filesystem.h"
 #include "platform/library.h"
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/system_info.h"
+#include "ziplib/unzip32.h"
+#include "ziplib/zip32.h"
 
 namespace ost::test {
 
@@ -101,8 +104,6 @@ class FakeFileSystem : public IFileSystem, public Logged {
     std::set<std::string> readOnly;
     std::multiset<std::string> open;  // the files that streams hold open
     std::map<std::string, FakeFolder> folders;
-    static constexpr const char* kWindows = "C:\\WINDOWS";
-    static constexpr const char* kSystem = "C:\\WINDOWS\\SYSTEM32";
     std::vector<FakeDrive> drives;
 
     bool Has(const std::string& path) const { return files.count(LowerAscii(path)) != 0; }
@@ -130,7 +131,8 @@ class FakeFileSystem : public IFileSystem, public Logged {
     }
     std::unique_ptr<IFolder> GetSpecialFolder(SpecialFolder which) override {
         const bool windows = which == SpecialFolder::Windows;
-        return calls.Check("GetSpecialFolder", windows ? "Windows" : "System"), Folder(windows ? kWindows : kSystem);
+        return calls.Check("GetSpecialFolder", windows ? "Windows" : "System"),
+               Folder(windows ? "C:\\WINDOWS" : "C:\\WINDOWS\\SYSTEM32");
     }
     std::unique_ptr<IFolder> GetFolder(const std::string& path) override {
         return calls.Check("GetFolder", path), Folder(path);
@@ -186,7 +188,7 @@ class FakeRegistry : public IRegistry, public Logged {
     using Logged::Logged;
     using Values = std::map<std::string, std::pair<uint32_t, std::string>>;  // by name: type and bytes
     std::map<std::string, Values> keys;  // by lower-cased path; a key's parents must be there too
-    std::vector<RegKey> open;            // handles not yet closed
+    std::map<RegKey, std::string> open;  // the handles not yet closed, and their keys
 
     // A text value stored with its terminating NUL, as the registry keeps REG_SZ text.
     void AddString(const std::string& path, const std::string& name, const std::string& text, uint32_t type = 1) {
@@ -199,11 +201,10 @@ class FakeRegistry : public IRegistry, public Logged {
     }
     int32_t EnumKeyEx(RegKey key, uint32_t index, char* name, uint32_t* length, char* cls, uint32_t* clsLength)
         override {
-        if (calls.Fails("EnumKeyEx", std::to_string(index)) || !IsOpen(key))
+        if (calls.Fails("EnumKeyEx", std::to_string(index)) || open.count(key) == 0)
             return 5;
-        const std::string parent = paths_[key - 1] + "\\";
-        for (const auto& entry : keys) {
-            const std::string& path = entry.first;
+        const std::string parent = open[key] + "\\";
+        for (const auto& [path, values] : keys) {
             if (path.rfind(parent, 0) != 0 || path.find('\\', parent.size()) != std::string::npos || index-- != 0)
                 continue;
             const std::string leaf = path.substr(parent.size());
@@ -222,9 +223,9 @@ class FakeRegistry : public IRegistry, public Logged {
         return calls.Fails("OpenKey", subKey) ? 5 : Open(key, subKey, result);
     }
     int32_t QueryValueEx(RegKey key, const std::string& value, uint32_t* type, uint8_t* data, uint32_t* size) override {
-        if (calls.Fails("QueryValueEx", value) || !IsOpen(key))
+        if (calls.Fails("QueryValueEx", value) || open.count(key) == 0)
             return 5;
-        const Values& values = keys.at(paths_[key - 1]);
+        const Values& values = keys.at(open[key]);
         if (values.count(value) == 0)
             return reg::kFileNotFound;
         const auto& [valueType, bytes] = values.at(value);
@@ -237,10 +238,7 @@ class FakeRegistry : public IRegistry, public Logged {
         return reg::kSuccess;
     }
     int32_t CloseKey(RegKey key) override {
-        if (calls.Fails("CloseKey") || !IsOpen(key))
-            return 6;
-        open.erase(std::find(open.begin(), open.end(), key));
-        return reg::kSuccess;
+        return calls.Fails("CloseKey") || open.erase(key) == 0 ? 6 : reg::kSuccess;
     }
 
   private:
@@ -248,12 +246,10 @@ class FakeRegistry : public IRegistry, public Logged {
         *result = 0;
         if (key != kHKeyLocalMachine || keys.count(LowerAscii(subKey)) == 0)
             return reg::kFileNotFound;
-        paths_.push_back(LowerAscii(subKey));
-        open.push_back(*result = paths_.size());
+        open[*result = ++handles_] = LowerAscii(subKey);
         return reg::kSuccess;
     }
-    bool IsOpen(RegKey key) const { return std::find(open.begin(), open.end(), key) != open.end(); }
-    std::vector<std::string> paths_;  // the key of handle N at N - 1
+    RegKey handles_ = 0;  // the handles given out
 };
 
 // A locale with a chosen decimal separator, month/day/year dates with 24-hour times, and Latin-1
@@ -350,18 +346,170 @@ struct FakeSystemInfoSource : ISystemInfoSource {
     DllVersionRecord QueryShellVersion() override { return shell; }
 };
 
+// A text a library received through a pointer; "<null>" for a null pointer.
+inline std::string Received(const char* text) {
+    return text == nullptr ? "<null>" : text;
+}
+
+// Writes `to`, when set, over a library's copy of a name it fits in.
+inline void Rename(const std::string& to, char* name) {
+    if (!to.empty() && name != nullptr && to.size() <= std::strlen(name))
+        std::strcpy(name, to.c_str());
+}
+
+// A zip library that packs nothing. Set before a run: the results, the messages it prints during
+// ZpArchive and a new name for the archive. Afterwards: the entries called in order, the records as
+// received (the root folder read again during ZpArchive), the name list up to its last name that is
+// not null, and the callbacks' answers.
+struct ZipRecording {
+    int32_t initResult = 0, optionsResult = 0, archiveResult = 0;
+    std::vector<std::string> messages;
+    std::string renameArchiveTo;
+    std::vector<std::string> calls;
+    ZIPUSERFUNCTIONS functions{};
+    ZPOPT options{};
+    std::string date, rootDir, rootDirLater, zipFileName;
+    int32_t count = 0;
+    std::vector<std::string> names;
+    int32_t passwordResult = 0;
+    bool commentHandedBack = false;
+};
+inline ZipRecording gZip;
+
+inline int32_t ZIP32_API RecordingZpInit(ZIPUSERFUNCTIONS* functions) {
+    gZip.calls.push_back("ZpInit");
+    gZip.functions = *functions;
+    return gZip.initResult;
+}
+inline int32_t ZIP32_API RecordingZpSetOptions(ZPOPT* options) {
+    gZip.calls.push_back("ZpSetOptions");
+    gZip.options = *options;
+    gZip.date = Received(options->Date);
+    gZip.rootDir = Received(options->szRootDir);
+    return gZip.optionsResult;
+}
+inline int32_t ZIP32_API RecordingZpArchive(int32_t count, char* zipFileName, ZIPNAMES* names) {
+    gZip.calls.push_back("ZpArchive");
+    gZip.count = count;
+    gZip.zipFileName = Received(zipFileName);
+    gZip.names.clear();
+    std::transform(names->name, names->name + kZipNameListSize, std::back_inserter(gZip.names), Received);
+    while (!gZip.names.empty() && gZip.names.back() == "<null>")
+        gZip.names.pop_back();
+    gZip.rootDirLater = Received(gZip.options.szRootDir);
+    Rename(gZip.renameArchiveTo, zipFileName);
+    const ZIPUSERFUNCTIONS& f = gZip.functions;
+    std::vector<char> buffer(kZipCallbackBufferSize);  // each callback gets it afresh
+    const auto fresh = [&](const std::string& text) {
+        std::fill(buffer.begin(), buffer.end(), '\0');
+        return std::strcpy(buffer.data(), text.c_str());
+    };
+    if (f.print == nullptr)  // ZpInit failed
+        return gZip.archiveResult;
+    for (const std::string& message : gZip.messages)
+        f.print(fresh(message), static_cast<uint32_t>(message.size()));
+    gZip.passwordResult = f.password(fresh(""), kZipCallbackBufferSize, "Enter password: ", "x.txt");
+    const char* back = f.comment(fresh("an archive comment"));
+    gZip.commentHandedBack = back != nullptr && std::strcmp(back, "an archive comment") == 0;
+    return gZip.archiveResult;
+}
+
+// One callback the unzip library makes during its run. Set before: the text at the start of the
+// buffer and the length or size argument; afterwards, the answer and the password buffer (all 0x7F
+// before) as the callback left it.
+struct UnzipCallback {
+    enum Kind { kPrint, kReplace, kPassword, kMessage, kService } kind;
+    std::string text;
+    int32_t length = 0;
+    int32_t result = 0;
+    std::string password = std::string(kUnzipNameBufferSize, '\x7F');
+};
+// A print of the whole of `text`.
+inline UnzipCallback PrintCall(const std::string& text) {
+    return {UnzipCallback::kPrint, text, static_cast<int32_t>(text.size())};
+}
+
+// An unzip library that reads nothing. Set before a run: its result, new names for the archive and
+// the extraction folder, and the callbacks to make. Afterwards: the entries called in order, the
+// version record before the library filled it, the two lists' counts and their pointers that are not
+// null (-1 for a null list), and the records as received.
+struct UnzipRecording {
+    int32_t unzipResult = 0;
+    std::string renameArchiveTo, renameExtractDirTo;
+    std::vector<UnzipCallback> callbacks;
+    std::vector<std::string> calls;
+    UnzipVersionInfo version{};
+    int32_t includeCount = 0, excludeCount = 0, includeNonNull = 0, excludeNonNull = 0;
+    DCL options{};
+    std::string zipFileName, extractDir;
+};
+inline UnzipRecording gUnzip;
+
+inline int32_t ZIP32_API RecordingUzpVersion2(UnzipVersionInfo* version) {
+    gUnzip.calls.push_back("UzpVersion2");
+    gUnzip.version = *version;
+    version->unzip = {6, 0, 0, 0};
+    return 0;
+}
+inline int32_t ZIP32_API RecordingWizSingleEntryUnzip(int32_t includeCount,
+                                                      char** include,
+                                                      int32_t excludeCount,
+                                                      char** exclude,
+                                                      DCL* options,
+                                                      USERFUNCTION* functions) {
+    const auto nonNull = [](char** list) {
+        return list == nullptr ? -1 : kUnzipNameListSize - std::count(list, list + kUnzipNameListSize, nullptr);
+    };
+    UnzipRecording& r = gUnzip;
+    r.calls.push_back("Wiz_SingleEntryUnzip");
+    r.includeCount = includeCount;
+    r.excludeCount = excludeCount;
+    r.includeNonNull = static_cast<int32_t>(nonNull(include));
+    r.excludeNonNull = static_cast<int32_t>(nonNull(exclude));
+    r.options = *options;
+    r.zipFileName = Received(options->ZipFileName);
+    r.extractDir = Received(options->ExtractDir);
+    const USERFUNCTION& f = *functions;
+    std::vector<char> buffer(kUnzipCallbackBufferSize);
+    for (UnzipCallback& call : r.callbacks) {
+        std::fill(buffer.begin(), buffer.end(), '\0');
+        std::copy(call.text.begin(), call.text.end(), buffer.begin());
+        if (call.kind == UnzipCallback::kPrint)
+            call.result = f.print(buffer.data(), call.length);
+        else if (call.kind == UnzipCallback::kReplace)
+            call.result = f.replace(buffer.data());
+        else if (call.kind == UnzipCallback::kPassword)
+            call.result = f.password(call.password.data(), call.length, "Enter password: ", "secret.txt");
+        else if (call.kind == UnzipCallback::kService)
+            call.result = f.service(buffer.data(), call.length);
+        else
+            f.message(1000, 400, 60, 12, 31, 2023, 23, 59, ' ', buffer.data(), "Defl:N", 0x12345678u, 0);
+    }
+    Rename(r.renameArchiveTo, options->ZipFileName);
+    Rename(r.renameExtractDirTo, options->ExtractDir);
+    return r.unzipResult;
+}
+
 // A function as a library entry.
 template <typename Fn>
 LibraryEntry AsEntry(Fn function) {
     return reinterpret_cast<LibraryEntry>(function);
 }
 
-// Libraries as tables of in-process functions. A library missing from `libraries` cannot be
-// loaded (AppError 53), an entry missing from its table is not found (AppError 453).
+// Libraries as tables of in-process functions, the recording libraries to begin with. A library
+// missing from `libraries` cannot be loaded (AppError 53), an entry missing from its table is not
+// found (AppError 453).
 class FakeLibraryLoader : public ILibraryLoader, public Logged {
   public:
     using Logged::Logged;
-    std::map<std::string, std::map<std::string, LibraryEntry>> libraries;
+    std::map<std::string, std::map<std::string, LibraryEntry>> libraries = {
+        {kZipLibrary,
+         {{"ZpInit", AsEntry(&RecordingZpInit)},
+          {"ZpSetOptions", AsEntry(&RecordingZpSetOptions)},
+          {"ZpArchive", AsEntry(&RecordingZpArchive)}}},
+        {kUnzipLibrary,
+         {{"UzpVersion2", AsEntry(&RecordingUzpVersion2)},
+          {"Wiz_SingleEntryUnzip", AsEntry(&RecordingWizSingleEntryUnzip)}}}};
 
     LibraryEntry Entry(const std::string& library, const std::string& entry) override {
         calls.Check("Entry", library + "!" + entry);

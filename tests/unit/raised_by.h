@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "platform/error.h"
 
 namespace ost::test {
@@ -17,6 +19,11 @@ AppError RaisedBy(Action&& action) {
     }
     ADD_FAILURE() << "no AppError was raised";
     return AppError(0, "(none)");
+}
+
+// An error as "number|source|description".
+inline std::string Described(const AppError& e) {
+    return std::to_string(e.Number()) + "|" + e.Source() + "|" + e.Description();
 }
 
 }  // namespace ost::test

@@ -12,7 +12,6 @@
 #include "archive/xw_un_zip_module.h"
 #include "fakes.h"
 #include "inspect/mod_general.h"
-#include "recording_libraries.h"
 
 namespace ost::test {
 namespace {
@@ -74,21 +73,17 @@ const Step kSteps[] = {
     {9, "Closedown", "DeleteFile:c:\\progs.txt"},
     {9, "Closedown", "FileExists:c:\\regbackup1.reg", kPrompt, "MoveFile:c:\\regbackup1.reg"}};
 
-bool Begins(const std::string& text, const std::string& prefix) {
-    return text.rfind(prefix, 0) == 0;
-}
-
 // The number of kSteps found in their order in the log's first `end` entries.
 size_t StepsIn(const std::vector<std::string>& log, size_t end) {
     size_t step = 0;
     for (size_t i = 0; i < std::min(end, log.size()) && step < std::size(kSteps); ++i)
-        step += Begins(log[i], kSteps[step].call) ? 1 : 0;
+        step += log[i].starts_with(kSteps[step].call) ? 1 : 0;
     return step;
 }
 
 size_t Count(const std::vector<std::string>& log, const std::string& prefix, size_t end = SIZE_MAX) {
     return std::count_if(log.begin(), log.begin() + static_cast<std::ptrdiff_t>(std::min(end, log.size())),
-                         [&](const std::string& entry) { return Begins(entry, prefix); });
+                         [&](const std::string& entry) { return entry.starts_with(prefix); });
 }
 
 // Where the library functions below find the file system, and what the latest archive packed.
@@ -120,7 +115,7 @@ struct World {
     World() {
         gFs = &fs;
         gPacked.clear();
-        ResetRecording();
+        gZip = {};
         libraries.libraries[kZipLibrary] = {
             {"ZpInit", AsEntry(&ZpInit)}, {"ZpSetOptions", AsEntry(&ZpSetOptions)}, {"ZpArchive", AsEntry(&ZpArchive)}};
         registry.keys[LowerAscii(modGeneral::kUninstallKey)];
@@ -130,7 +125,9 @@ struct World {
         fs.drives = {FakeDrive{}};
         ui.saveAs = kTarget;
         processes.onExit = [this] { fs.Put(kRegistryExport, "REGEDIT4 fresh"); };
-        ui.answer = [this](const std::string& text) { return Begins(text, "Error") ? promptAnswer : mb::kAnswerYes; };
+        ui.answer = [this](const std::string& text) {
+            return text.starts_with("Error") ? promptAnswer : mb::kAnswerYes;
+        };
         fs.Put(kTarget, "earlier file");
         fs.Put(kRegistryExport, "stale export");
         fs.Put(kReport, "stale report");
@@ -149,12 +146,6 @@ struct World {
             return false;
         }
         return true;
-    }
-    std::vector<std::string> Boxes() const {
-        std::vector<std::string> texts;
-        for (const FakeUi::Box& box : ui.boxes)
-            texts.push_back(box.text);
-        return texts;
     }
 
     int32_t promptAnswer = mb::kAnswerNo;
@@ -179,7 +170,7 @@ TEST(WorkflowTest, ARunPacksTheFreshReportAndExportAndLeavesNoTemporaryBehind) {
     const size_t found = StepsIn(log, log.size());
     EXPECT_EQ(found, std::size(kSteps)) << "missing or out of order: " << kSteps[found % std::size(kSteps)].call;
     EXPECT_EQ(log.front() + "|" + log.back(), "ForgetTreeSizes|ForgetTreeSizes");  // sizes afresh in each run
-    EXPECT_EQ(w.Boxes(), (std::vector<std::string>{kOverwrite, kStart, kFinal}));
+    EXPECT_EQ(w.ui.boxes, (std::vector<std::string>{kOverwrite, kStart, kFinal}));
     EXPECT_EQ(w.ui.pointers, (std::vector<int32_t>{11, 0}));
     EXPECT_EQ(w.ui.appPointers, (std::vector<int32_t>{11, 0}));
     EXPECT_EQ(w.processes.started, std::vector<std::string>{"C:\\WINDOWS\\Regedit.exe /e c:\\regbackup.reg|2"});
@@ -187,10 +178,9 @@ TEST(WorkflowTest, ARunPacksTheFreshReportAndExportAndLeavesNoTemporaryBehind) {
 
     // One archive, made afresh under the name with its extension, of the report as this run wrote
     // it and the registry's export.
-    const ZipRecording& zip = Recording();
-    EXPECT_EQ(Text(zip.zipFileName), kSupportFile);
-    EXPECT_EQ(ReceivedNames(zip), kWorkflowNames);
-    EXPECT_EQ(zip.options.fRecurse | zip.options.fUpdate, 0);
+    EXPECT_EQ(gZip.zipFileName, kSupportFile);
+    EXPECT_EQ(gZip.names, (std::vector<std::string>{"querty", "c:\\ovsupport.txt", "c:\\regbackup.reg"}));
+    EXPECT_EQ(gZip.options.fRecurse | gZip.options.fUpdate, 0);
     EXPECT_EQ(w.fs.Content(kSupportFile), "PK");
     EXPECT_EQ(gPacked[kRegistryExport], "REGEDIT4 fresh");
     std::ifstream golden(std::string(OST_GOLDEN_DIR) + "/workflow_report.txt", std::ios::binary);
@@ -216,7 +206,7 @@ void CheckFailure(const World& w, bool ran, const Fault& fault, std::vector<std:
     const std::string kind = call.substr(0, call.find(':'));
     const Step& step = kSteps[StepsIn(log, w.calls.failed + 1) - 1];
     const auto box = std::find_if(log.begin() + static_cast<std::ptrdiff_t>(w.calls.failed) + 1, log.end(),
-                                  [](const std::string& entry) { return Begins(entry, "MsgBox:"); });
+                                  [](const std::string& entry) { return entry.starts_with("MsgBox:"); });
     const std::string shown = box == log.end() ? "(none)" : box->substr(7);
     const size_t prompt = static_cast<size_t>(box - log.begin());
     SCOPED_TRACE(call + " failed, then " + shown);
@@ -244,7 +234,7 @@ void CheckFailure(const World& w, bool ran, const Fault& fault, std::vector<std:
     if (kind == "ZpArchive")
         boxes.back() = "An Error Occured While Creating Support File\r\n";
     if (kAbsorbed.count(kind) != 0 || step.shows != kPrompt || kind == "ZpArchive") {
-        EXPECT_EQ(w.Boxes(), boxes);
+        EXPECT_EQ(w.ui.boxes, boxes);
         return;
     }
     // An exception of another kind shows its own text, or the classic one where an archive class
@@ -258,8 +248,8 @@ void CheckFailure(const World& w, bool ran, const Fault& fault, std::vector<std:
     if (w.promptAnswer == mb::kAnswerNo) {
         // The run ends at once: the streams are closed and the pointers go back, and nothing else.
         for (size_t i = prompt + 1; i < log.size(); ++i) {
-            EXPECT_TRUE(Begins(log[i], "Close:") || log[i] == "SetMousePointer:0" || log[i] == "SetAppMousePointer:0" ||
-                        log[i] == "ForgetTreeSizes")
+            EXPECT_TRUE(log[i].starts_with("Close:") || log[i] == "SetMousePointer:0" ||
+                        log[i] == "SetAppMousePointer:0" || log[i] == "ForgetTreeSizes")
                 << log[i];
         }
         const auto pointer = std::find(log.rbegin(), log.rend(), "SetMousePointer:0").base() - log.begin();
@@ -267,8 +257,8 @@ void CheckFailure(const World& w, bool ran, const Fault& fault, std::vector<std:
         EXPECT_EQ(w.ui.pointers.back() + w.ui.appPointers.back(), 0);
         return;
     }
-    if (step.guarded != nullptr && Begins(call, step.call)) {
-        EXPECT_TRUE(Begins(log[prompt + 1], step.guarded)) << log[prompt + 1];
+    if (step.guarded != nullptr && call.starts_with(step.call)) {
+        EXPECT_TRUE(log[prompt + 1].starts_with(step.guarded)) << log[prompt + 1];
     }
     // Without a file name the run has nothing to make, as when the user cancels the save dialog;
     // otherwise it goes on to its end.
@@ -283,7 +273,7 @@ TEST(WorkflowTest, EachCallFailingInTurnIsReportedAtItsStageAndYesGoesOnWhileNoE
     {
         World w;
         w.Click();
-        reference = w.Boxes();
+        reference = w.ui.boxes;
         calls = w.calls.count;
     }
     for (const int32_t answer : {mb::kAnswerYes, mb::kAnswerNo}) {
@@ -311,9 +301,9 @@ TEST(WorkflowTest, ADeclinedOverwriteOrAReadOnlyFileEndTheRunAndAPressDuringARun
         w.fs.readOnly = {readOnly ? LowerAscii(kTarget) : ""};
         w.ui.answers = {readOnly ? mb::kAnswerYes : mb::kAnswerNo};
         EXPECT_TRUE(w.Click());
-        EXPECT_EQ(w.Boxes().size(), readOnly ? 2u : 1u);
-        EXPECT_EQ(w.Boxes().back(), readOnly ? Prompt(1, "Create Program List", 70, "Permission denied") : kOverwrite);
-        EXPECT_EQ(w.ui.boxes.back().style, mb::kYesNo | mb::kQuestion);  // the question's, and the prompt's
+        EXPECT_EQ(w.ui.boxes.size(), readOnly ? 2u : 1u);
+        EXPECT_EQ(w.ui.boxes.back(), readOnly ? Prompt(1, "Create Program List", 70, "Permission denied") : kOverwrite);
+        EXPECT_EQ(w.ui.boxStyle, mb::kYesNo | mb::kQuestion);  // the question's, and the prompt's
         EXPECT_EQ(w.fs.Content(kTarget), "earlier file");
         EXPECT_TRUE(w.processes.started.empty());
     }
