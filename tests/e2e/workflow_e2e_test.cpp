@@ -6,11 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <memory>
 
 #include "robot.h"
+#include "win32_test_util.h"
 
 namespace ost::robot {
 namespace {
@@ -28,13 +27,8 @@ const std::wstring kUninstall = L"\"HKLM\\Software\\Microsoft\\Windows\\CurrentV
 std::wstring Wide(const std::string& text) {
     return std::wstring(text.begin(), text.end());
 }
-void Write(const std::string& path, const std::string& content) {
-    ::SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_NORMAL);
-    std::ofstream(Wide(path).c_str(), std::ios::binary) << content;
-}
 std::string Read(const std::string& path) {
-    std::ifstream in(Wide(path).c_str(), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return test::ReadBytes(Wide(path));
 }
 void ExpectGone(const std::vector<std::string>& paths) {
     for (const std::string& path : paths)
@@ -79,9 +73,9 @@ class WorkflowE2eTest : public ::testing::Test {
 TEST_F(WorkflowE2eTest, HappyPathMakesACompleteSupportFileAndRestoresTheEarlierFiles) {
     RunProgram(L"reg add " + kUninstall + L"\\OstE2e-Acme\" /v DisplayName /d \"Acme E2E Editor\" /f");
     ::CreateDirectoryW(L"C:\\pwwin32", nullptr);
-    Write("C:\\pwwin32\\pebble.exe", std::string(3000, 'p'));
-    Write("c:\\regbackup1.reg", "saved export");
-    Write("c:\\ovsupport1.txt", "saved report");
+    test::WriteBytes(L"C:\\pwwin32\\pebble.exe", std::string(3000, 'p'));
+    test::WriteBytes(L"c:\\regbackup1.reg", "saved export");
+    test::WriteBytes(L"c:\\ovsupport1.txt", "saved report");
     ::DeleteFileW(L"C:\\ost-e2e\\happy.OVSupport");
     PressAndSave("C:\\ost-e2e\\happy");
     Expect({{kStart, IDOK}, {kFinal, IDOK}});
@@ -121,7 +115,8 @@ TEST_F(WorkflowE2eTest, HappyPathMakesACompleteSupportFileAndRestoresTheEarlierF
 // then accepted for a read-only file, which the tool cannot delete and keeps.
 TEST_F(WorkflowE2eTest, CancelOverwriteNoAndYesAndAReadOnlyTargetThatIsKept) {
     const std::string target = "C:\\ost-e2e\\over.OVSupport";
-    Write(target, "an earlier file");
+    ::SetFileAttributesW(Wide(target).c_str(), FILE_ATTRIBUTE_NORMAL);  // as an earlier run may have left it
+    ASSERT_TRUE(test::WriteBytes(Wide(target), "an earlier file"));
     PressAndSave("");
     Expect({});
     EXPECT_NE(::GetFileAttributesW(L"c:\\progs.txt"), INVALID_FILE_ATTRIBUTES) << "the list is made";

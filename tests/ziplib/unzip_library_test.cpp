@@ -23,11 +23,6 @@
 #include <windows.h>
 #else
 #include <iconv.h>
-#include <locale.h>
-
-#include <climits>
-#include <cwchar>
-#include <cwctype>
 
 #include "ziplib/posix_file_system.h"
 #include "ziplib/unzip32_api.h"
@@ -60,21 +55,16 @@ uint32_t OemCodePage() {
 #else
 const std::string kHost;
 // Code page 932 through glibc's iconv stands in for the system's converter, and names are folded
-// by towupper in C.UTF-8 standing in for Windows' own mapping, so that both sides agree.
+// in ASCII and Latin-1 (UTF-8 "\xC3\xA0" to "\xC3\xBE") standing in for Windows' own mapping.
 struct FoldingCodec : Utf8Codec {
     NameUpperCase UpperCase() override {
         return [](std::string_view utf8) {
-            static const locale_t utf8Locale = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
-            const locale_t previous = ::uselocale(utf8Locale);
-            std::wstring wide(utf8.size(), L'\0');
-            wide.resize(std::mbstowcs(wide.data(), std::string(utf8).c_str(), wide.size()));
-            std::string out;
-            for (const wchar_t ch : wide) {
-                char bytes[MB_LEN_MAX];
-                std::mbstate_t state{};
-                out.append(bytes, std::wcrtomb(bytes, static_cast<wchar_t>(std::towupper(ch)), &state));
+            std::string out(utf8);
+            for (size_t i = 0; i < out.size(); ++i) {
+                const auto c = static_cast<unsigned char>(out[i]);
+                if ((c >= 'a' && c <= 'z') || (i > 0 && out[i - 1] == '\xC3' && c >= 0xA0 && c != 0xB7 && c != 0xBF))
+                    out[i] = static_cast<char>(c - 0x20);
             }
-            ::uselocale(previous);
             return out;
         };
     }
