@@ -222,7 +222,8 @@ TEST_F(FileSystemWin32Test, TheZipLibrariesFileSystemExaminesListsWritesAndRepla
     EXPECT_TRUE(a->readOnly && a->hidden && !a->isFolder && !a->isLink && !a->system);
     EXPECT_EQ(Fields(a->modified), OwnLocal(Found("a.txt").ftLastWriteTime));
     EXPECT_TRUE(d->isFolder && !d->readOnly && !d->hidden);
-    for (const std::string& missing : {At("none"), At("none\\x"), At("a<b"), std::string("Q:\\x")})
+    for (const std::string& missing :
+         {At("none"), At("none\\x"), At("a<b"), std::string("Q:\\x"), At(std::string(300, 'n'))})
         EXPECT_FALSE(zfs.Stat(missing)) << missing;
     EXPECT_EQ(zfs.List(At("d")), std::vector<std::string>{"b"});
     EXPECT_EQ(zfs.List(At("d") + "\\"), std::vector<std::string>{"b"});

@@ -72,11 +72,13 @@ TEST(Win32LibraryLoaderTest, FindsLibrariesByBareNameAndNamesWhatIsMissing) {
     const AppError noEntry = RaisedBy([&] { loader.Entry("kernel32.dll", "NoSuchEntry"); });
     EXPECT_EQ(noEntry.Number(), err::kEntryPointMissing);
     EXPECT_NE(noEntry.Context().find("kernel32.dll!NoSuchEntry"), std::string::npos) << noEntry.Context();
+    ::SetThreadErrorMode(0, nullptr);
     for (int attempt = 0; attempt < 2; ++attempt) {  // a failed load is tried again, and fails again
         const AppError noLibrary = RaisedBy([&] { loader.Entry("ost_no_such_library.dll", "Anything"); });
         EXPECT_EQ(noLibrary.Number(), err::kFileNotFound);
         EXPECT_NE(noLibrary.Context().find("ost_no_such_library.dll"), std::string::npos) << noLibrary.Context();
     }
+    EXPECT_EQ(::GetThreadErrorMode(), 0u) << "the thread's error mode is restored";
 }
 
 // The bridge with the real loader and locale, and the real zip32.dll and unzip32.dll found by name:

@@ -19,11 +19,12 @@ namespace {
 
 // What a person saw of a box of this process: its title, its text, the text in its edit box, if it
 // has one, and its OK and Cancel buttons' texts, joined by '|'; the box's owner; whether its edit box
-// had the focus.
+// had the focus; the face of its font.
 struct Seen {
     std::string texts;
     HWND owner = nullptr;
     bool editFocused = false;
+    std::string font;
 };
 
 // Waits (bounded) for a box of this process, reads it, types `typed` into its edit box and presses
@@ -34,9 +35,12 @@ Seen Answer(const std::wstring& typed, int button) {
     GUITHREADINFO gui{};
     gui.cbSize = sizeof(gui);
     ::GetGUIThreadInfo(::GetWindowThreadProcessId(box.hwnd, nullptr), &gui);
+    LOGFONTW font{};
+    ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(box.hwnd, WM_GETFONT, 0, 0)), sizeof(font), &font);
     const Seen seen{box.title + "|" + box.text + "|" + robot::Text(edit) + "|" +
                         robot::Text(::GetDlgItem(box.hwnd, IDOK)) + "|" + robot::Text(::GetDlgItem(box.hwnd, IDCANCEL)),
-                    ::GetWindow(box.hwnd, GW_OWNER), edit != nullptr && gui.hwndFocus == edit};
+                    ::GetWindow(box.hwnd, GW_OWNER), edit != nullptr && gui.hwndFocus == edit,
+                    robot::Utf8(font.lfFaceName)};
     for (const wchar_t c : typed)
         ::PostMessageW(edit, WM_CHAR, c, 1);
     robot::Press(box, button);
@@ -136,6 +140,7 @@ TEST_F(Win32UiTest, InputBoxGivesTheTypedTextOnOkAndNothingOnCancel) {
     EXPECT_EQ(seen.texts, "Input test|Please Enter The Password!|old|OK|Cancel");
     EXPECT_EQ(seen.owner, window.Hwnd());
     EXPECT_TRUE(seen.editFocused);
+    EXPECT_EQ(seen.font, "MS Shell Dlg") << "the dialog font, which Windows maps for the user's language";
     person = std::thread([&] { seen = Answer(L"typed", IDCANCEL); });
     EXPECT_EQ(ui.InputBox("Another question", "", ""), "");
     person.join();
