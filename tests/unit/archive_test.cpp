@@ -1,4 +1,5 @@
-// The archive classes and their bridge to the zip libraries, run against the recording libraries.
+// The archive classes and their bridge to the zip libraries, run against the recording libraries:
+// the tests call the callbacks a library received as the library would during its run.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -46,7 +47,9 @@ TEST_F(ArchiveTest, RunZipGivesEachRecordFieldItsOwnParameterAndCallsTheLibraryI
                             /*fQuiet*/ 13, /*fCRLF_LF*/ 14, /*fLF_CRLF*/ 15, /*fGrow*/ 16, /*fForce*/ 17,
                             /*fMove*/ 18, /*fDeleteEntries*/ -1),
               0);
-    EXPECT_EQ(zip.calls, (std::vector<std::string>{"ZpInit", "ZpSetOptions", "ZpArchive"}));
+    EXPECT_EQ(libraries.calls.log,
+              (std::vector<std::string>{"Entry:zip32.dll!ZpInit", "ZpInit", "Entry:zip32.dll!ZpSetOptions",
+                                        "ZpSetOptions", "Entry:zip32.dll!ZpArchive", "ZpArchive"}));
     const ZPOPT& o = zip.options;
     const std::vector<int32_t> fields = {
         o.fSuffix,      o.fEncrypt, o.fSystem,  o.fVolume,        o.fExtra,      o.fNoDirEntries, o.fExcludeDate,
@@ -83,49 +86,54 @@ TEST_F(ArchiveTest, TextsGoAsAnsiCopiesAndComeBackOnlyWhenTheLibraryChangedThem)
 }
 
 TEST_F(ArchiveTest, RunZipShowsEachFailedStepGoesOnAndGivesTheLastCompletedCallsResult) {
-    zip.initResult = 3;
-    zip.optionsResult = 7;
-    zip.archiveResult = 18;
-    EXPECT_EQ(RunZip(), 18);
+    // ZpInit and ZpSetOptions give 1, ZpArchive 0, and a failed call -1.
+    EXPECT_EQ(RunZip(), 0);
+    libraries.calls.failing = {"ZpArchive"};
+    EXPECT_EQ(RunZip(), -1);
+    libraries.calls.failing = {"ZpSetOptions"};
     libraries.libraries[kZipLibrary].erase("ZpArchive");
-    EXPECT_EQ(RunZip(), 7);
+    EXPECT_EQ(RunZip(), -1);
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0] + "|" + ui.boxTitle,
               "Recoverable Error.\r\n\r\n453Specified DLL function not found|" + std::string(kAppTitle));
     EXPECT_EQ(ui.boxStyle, mb::kOkOnly);
     // A text that cannot be converted stops its own call, and a root folder that cannot be
     // upper-cased goes as null; a box that cannot be shown stops nothing.
-    zip.calls.clear();
+    libraries.calls = {};
     locale.calls.failing = {"ToAnsi:C:\\X", "UpperCase:c:\\y"};
     ui.calls.failing = {"MsgBox"};
-    EXPECT_EQ(RunZip(1, "c:\\x"), 3);
-    EXPECT_EQ(RunZip(1, "c:\\y"), 7);
-    EXPECT_EQ(zip.calls, (std::vector<std::string>{"ZpInit", "ZpInit", "ZpSetOptions"}));
+    EXPECT_EQ(RunZip(1, "c:\\x"), 1);
+    EXPECT_EQ(RunZip(1, "c:\\y"), 1);
+    EXPECT_EQ(std::count(libraries.calls.log.begin(), libraries.calls.log.end(), "ZpInit"), 2);
+    EXPECT_EQ(std::count(libraries.calls.log.begin(), libraries.calls.log.end(), "ZpSetOptions"), 1);
     EXPECT_EQ(zip.rootDir, "<null>");
 }
 
-TEST_F(ArchiveTest, LastMessageHoldsWhatTheLatestZipOrUnzipRunPrinted) {
-    zip.messages = {"  adding: a.txt (deflated 91%)\n", "caf\xE9\n"};
+TEST_F(ArchiveTest, LastMessageHoldsWhatTheLatestZipOrUnzipRunPrintedAndTheZipQuestionsNeverStopARun) {
+    char adding[] = "  adding: a.txt (deflated 91%)\n", cafe[] = "caf\xE9\n", third[] = "third";
     RunZip();
+    zip.functions.print(adding, sizeof(adding) - 1);
+    EXPECT_EQ(zip.functions.print(cafe, 5), 0);
     EXPECT_EQ(module.LastMessage(), "  adding: a.txt (deflated 91%)\ncaf\xC3\xA9\n");
-    EXPECT_EQ(zip.passwordResult + zip.commentHandedBack, 2);  // a password given, the comment left alone
-    zip.messages.clear();
     RunZip();
     EXPECT_EQ(module.LastMessage(), "");
+    EXPECT_EQ(zip.functions.password(third, 5, "Enter password: ", "x.txt"), 1);  // a password given
+    EXPECT_EQ(zip.functions.comment(cafe), cafe);                                 // the comment left alone
+    EXPECT_STREQ(cafe, "caf\xE9\n");
 
-    unzip.callbacks = {PrintCall("earlier")};
+    char earlier[] = "earlier", inflating[] = "  inflating: a.txt\n", more[] = "!";
     UxUnzip();
-    unzip.callbacks = {PrintCall("  inflating: a.txt\n"), PrintCall("caf\xE9")};
+    unzip.functions.print(earlier, 7);
     UxUnzip();
+    unzip.functions.print(inflating, sizeof(inflating) - 1);
+    EXPECT_EQ(unzip.functions.print(cafe, 4), 0);
     EXPECT_EQ(module.LastMessage(), "  inflating: a.txt\ncaf\xC3\xA9");
-    EXPECT_EQ(unzip.callbacks[0].result | unzip.callbacks[1].result, 0);
     // A zip run takes LastMessage over; a later print of the unzip library gives it back the unzip
     // run's whole output.
-    zip.messages = {"third"};
     RunZip();
+    zip.functions.print(third, 5);
     EXPECT_EQ(module.LastMessage(), "third");
-    char more[kUnzipCallbackBufferSize] = "!";
-    XW_UN_ZIP_Module::UnzipPrint(more, 1);
+    unzip.functions.print(more, 1);
     EXPECT_EQ(module.LastMessage(), "  inflating: a.txt\ncaf\xC3\xA9!");
     EXPECT_EQ(ui.doEvents, 3) << "the unzip library's prints never yield";
 }
@@ -187,13 +195,16 @@ std::vector<int32_t> Fields(const DCL& o) {
 }
 
 TEST_F(ArchiveTest, UxUnzipHandsTheLibraryItsCallbacksAndABlankVersionAndRaisesItsFailures) {
-    unzip.unzipResult = 11;  // returned, not raised
-    unzip.callbacks = {{UnzipCallback::kMessage, "a.txt"}, {UnzipCallback::kService, "a.txt", 1000}};
-    EXPECT_EQ(UxUnzip(), 11);
-    EXPECT_EQ(unzip.calls, (std::vector<std::string>{"UzpVersion2", "Wiz_SingleEntryUnzip"}));
-    // No names to include or exclude: two lists of 100 null pointers.
-    EXPECT_EQ(unzip.includeCount | unzip.excludeCount | unzip.includeNonNull | unzip.excludeNonNull, 0);
-    EXPECT_EQ(unzip.callbacks[1].result, 0);  // the service callback lets the run go on
+    libraries.calls.failing = {"Wiz_SingleEntryUnzip"};
+    EXPECT_EQ(UxUnzip(), -1);  // returned, not raised
+    EXPECT_EQ(libraries.calls.log,
+              (std::vector<std::string>{"Entry:unzip32.dll!UzpVersion2", "UzpVersion2",
+                                        "Entry:unzip32.dll!Wiz_SingleEntryUnzip", "Wiz_SingleEntryUnzip"}));
+    EXPECT_EQ(unzip.lists, "0|list|0|list");  // no names to include or exclude
+    // The listing and service callbacks let the run go on.
+    char name[] = "a.txt";
+    unzip.functions.message(1000, 400, 60, 12, 31, 2023, 23, 59, ' ', name, "Defl:N", 0x12345678u, 0);
+    EXPECT_EQ(unzip.functions.service(name, 1000), 0);
     // A blank version record: its length, and three texts of blanks.
     const UnzipVersionInfo& v = unzip.version;
     EXPECT_EQ(v.length + v.flags, 64u);
@@ -202,52 +213,52 @@ TEST_F(ArchiveTest, UxUnzipHandsTheLibraryItsCallbacksAndABlankVersionAndRaisesI
               std::string(9, ' ') + '\0' + std::string(19, ' ') + '\0' + std::string(9, ' ') + '\0');
     // Failures are raised with the bridge's source, and show nothing.
     libraries.libraries[kUnzipLibrary].erase("Wiz_SingleEntryUnzip");
-    unzip.calls.clear();
+    libraries.calls = {};
     EXPECT_EQ(Described(RaisedBy([&] { UxUnzip(); })), "453|CodeModule::UxUnzip|Specified DLL function not found");
-    EXPECT_EQ(unzip.calls, std::vector<std::string>{"UzpVersion2"});
+    EXPECT_EQ(libraries.calls.log.size(), 3u);
     EXPECT_TRUE(ui.boxes.empty());
 }
 
 TEST_F(ArchiveTest, UnzipAsksForAPasswordOncePerRunAndFillsTheBufferWithinItsSize) {
-    unzip.callbacks = {{UnzipCallback::kPassword, "", kUnzipNameBufferSize},
-                       {UnzipCallback::kPassword, "", kUnzipNameBufferSize}};
+    // The password callback's answer, and its buffer (all 0x7F before) as the callback left it.
+    const auto ask = [&](int32_t size) {
+        std::string buffer(kUnzipNameBufferSize, '\x7F');
+        const int32_t answer = unzip.functions.password(buffer.data(), size, "Enter password: ", "secret.txt");
+        return std::make_pair(answer, buffer);
+    };
     UxUnzip();  // no reply: the box is cancelled, and not shown again in this run
+    EXPECT_EQ(ask(kUnzipNameBufferSize), std::make_pair(kUnzipPasswordNone, std::string(kUnzipNameBufferSize, '\x7F')));
+    EXPECT_EQ(ask(kUnzipNameBufferSize).first, kUnzipPasswordNone);
     EXPECT_EQ(ui.inputs, std::vector<std::string>{"Please Enter The Password!|OrlaventSupportTool|"});
-    EXPECT_EQ(unzip.callbacks[0].result & unzip.callbacks[1].result, kUnzipPasswordNone);
-    EXPECT_EQ(unzip.callbacks[0].password[0], '\x7F');  // left as it was
     // The next run asks again; a reply fills the zeroed buffer in the ANSI code page, cut so that a
     // zero byte ends it within the size the library gave.
-    unzip.callbacks = {{UnzipCallback::kPassword, "", kUnzipNameBufferSize}, {UnzipCallback::kPassword, "", 4}};
     ui.replies = {"pa\xC3\xA9", "toolong"};
     UxUnzip();
-    EXPECT_EQ(ui.inputs.size(), 3u);
-    EXPECT_EQ(unzip.callbacks[0].result | unzip.callbacks[1].result, kUnzipPasswordGiven);
-    EXPECT_EQ(unzip.callbacks[0].password, "pa\xE9" + std::string(kUnzipNameBufferSize - 3, '\0'));
-    EXPECT_EQ(unzip.callbacks[1].password.substr(0, 5), std::string("too\0\x7F", 5));
+    EXPECT_EQ(ask(kUnzipNameBufferSize),
+              std::make_pair(kUnzipPasswordGiven, "pa\xE9" + std::string(kUnzipNameBufferSize - 3, '\0')));
+    EXPECT_EQ(ask(4).second.substr(0, 5), std::string("too\0\x7F", 5));
     // Without a buffer to write into nothing is asked; a box that cannot be shown counts as declined.
-    char password[kUnzipNameBufferSize] = {};
-    EXPECT_EQ(XW_UN_ZIP_Module::UnzipPassword(password, 0, "p", "n"), kUnzipPasswordNone);
+    EXPECT_EQ(ask(0).first, kUnzipPasswordNone);
     ui.calls.failing = {"InputBox"};
     UxUnzip();
-    EXPECT_EQ(XW_UN_ZIP_Module::UnzipPassword(password, kUnzipNameBufferSize, "p", "n"), kUnzipPasswordNone);
+    EXPECT_EQ(ask(kUnzipNameBufferSize).first, kUnzipPasswordNone);
     EXPECT_EQ(ui.inputs.size(), 3u);
 }
 
 TEST_F(ArchiveTest, UnzipAsksBeforeReplacingAFileAndKeepsItWithoutAYes) {
-    unzip.callbacks.assign(3, {UnzipCallback::kReplace, "c:\\out\\caf\xE9.txt"});
-    ui.answers = {mb::kAnswerYes, mb::kAnswerNo, mb::kAnswerCancel};
     UxUnzip();
-    EXPECT_EQ((std::vector<int32_t>{unzip.callbacks[0].result, unzip.callbacks[1].result, unzip.callbacks[2].result}),
-              (std::vector<int32_t>{kUnzipReplaceYes, kUnzipReplaceNo, kUnzipReplaceNone}));
-    ASSERT_EQ(ui.boxes.size(), 3u);
+    char name[] = "c:\\out\\caf\xE9.txt";
+    ui.answers = {mb::kAnswerYes, mb::kAnswerNo, mb::kAnswerCancel, mb::kAnswerOk};
+    for (const int32_t answer : {kUnzipReplaceYes, kUnzipReplaceNo, kUnzipReplaceNone, kUnzipReplaceNo})
+        EXPECT_EQ(unzip.functions.replace(name), answer);
+    ASSERT_EQ(ui.boxes.size(), 4u);
     EXPECT_EQ(ui.boxes[0] + "|" + ui.boxTitle, "Overwrite c:\\out\\caf\xC3\xA9.txt?|UxUnZip32 - File Already Exists!");
     EXPECT_EQ(ui.boxStyle, mb::kExclamation | mb::kYesNoCancel);
     std::vector<char> longName(kUnzipCallbackBufferSize, 'n');  // the name is read from indices 0 to 255
-    ui.answers = {mb::kAnswerOk};
-    EXPECT_EQ(XW_UN_ZIP_Module::UnzipReplace(longName.data()), kUnzipReplaceNo);
+    unzip.functions.replace(longName.data());
     EXPECT_EQ(ui.boxes.back(), "Overwrite " + std::string(256, 'n') + "?");
     ui.calls.failing = {"MsgBox"};
-    EXPECT_EQ(XW_UN_ZIP_Module::UnzipReplace(longName.data()), kUnzipReplaceNo);
+    EXPECT_EQ(unzip.functions.replace(longName.data()), kUnzipReplaceNo);
 }
 
 TEST_F(ArchiveTest, TheBuilderSendsThePlaceholderAndAtMost99NamesAndOnlyItsThreeSettingsReachTheOptions) {
@@ -256,8 +267,10 @@ TEST_F(ArchiveTest, TheBuilderSendsThePlaceholderAndAtMost99NamesAndOnlyItsThree
     EXPECT_EQ(zip.count, 1);
     EXPECT_EQ(zip.names, std::vector<std::string>{"querty"});
     EXPECT_EQ(zip.zipFileName, "");
-    zip.archiveResult = 15;  // a failure code is returned, not raised
-    zip.messages.push_back("zip error");
+    zip.onArchive = [this] {  // a failure code is returned, not raised
+        zip.functions.print(std::string("zip error").data(), 9);
+        return 15;
+    };
     builder.RecurseFolders(true);
     builder.UpdatingZip(true);
     builder.Encrypted(true);
@@ -275,9 +288,9 @@ TEST_F(ArchiveTest, TheBuilderSendsThePlaceholderAndAtMost99NamesAndOnlyItsThree
     EXPECT_EQ(zip.count, 100);
     EXPECT_EQ(zip.names[99], "c:\\f99.txt");
     builder.AddFile("c:\\f100.txt");
-    zip.calls.clear();
+    libraries.calls = {};
     EXPECT_EQ(Described(RaisedBy([&] { builder.MakeZipFile(); })), "9|XWZipFiles::MakeZipFile|Subscript out of range");
-    EXPECT_EQ(zip.calls.size() + ui.boxes.size(), 0u);
+    EXPECT_EQ(libraries.calls.log.size() + ui.boxes.size(), 0u);
 }
 
 TEST_F(ArchiveTest, TheBuildersNamesAreKeyedWithoutRegardToLetterCaseAndMustReachTheLibraryWhole) {
@@ -337,15 +350,15 @@ TEST_F(ArchiveTest, EachOfTheExtractorsPropertiesReachesTheFieldOfItsNameAlone) 
 
 TEST_F(ArchiveTest, TheExtractorKeepsEachArgumentThatHoldsTextAndRefusesValuesBeyond16Bits) {
     XWUnzipFiles extractor;
-    unzip.callbacks = {PrintCall("earlier")};
     extractor.Unzip("c:\\a.zip", "c:\\out");
     extractor.Unzip("", "");
     EXPECT_EQ(unzip.zipFileName + "|" + unzip.extractDir, "c:\\a.zip|c:\\out");
     extractor.Unzip("c:\\b.zip");
     EXPECT_EQ(unzip.zipFileName + "|" + unzip.extractDir, "c:\\b.zip|c:\\out");
     EXPECT_EQ(extractor.ZipFileName() + "|" + extractor.ExtractDir(), "c:\\b.zip|c:\\out");
+    unzip.functions.print(std::string("earlier").data(), 7);
     // Privilege, then ExtractList, then MessageLevel must fit; the library is then not called.
-    const size_t calls = unzip.calls.size();
+    const size_t calls = libraries.calls.log.size();
     extractor.MessageLevel(40000);
     extractor.ExtractList(-32769);
     extractor.Privilege(32768);
@@ -356,7 +369,7 @@ TEST_F(ArchiveTest, TheExtractorKeepsEachArgumentThatHoldsTextAndRefusesValuesBe
         extractor.ExtractList(std::string(property) == "Privilege" ? -32769 : 0);
         extractor.Privilege(0);
     }
-    EXPECT_EQ(unzip.calls.size(), calls);
+    EXPECT_EQ(libraries.calls.log.size(), calls);
     EXPECT_EQ(extractor.GetLastMessage(), "earlier");
     EXPECT_EQ(extractor.ZipFileName(), "c:\\c.zip");  // stored before the values are checked
 }

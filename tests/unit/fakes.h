@@ -357,39 +357,35 @@ inline void Rename(const std::string& to, char* name) {
         std::strcpy(name, to.c_str());
 }
 
-// A zip library that packs nothing. Set before a run: the results, the messages it prints during
-// ZpArchive and a new name for the archive. Afterwards: the entries called in order, the records as
-// received (the root folder read again during ZpArchive), the name list up to its last name that is
-// not null, and the callbacks' answers.
+// Where the recording libraries below log their calls: the loader's log. A call that fails there
+// returns -1; otherwise ZpInit and ZpSetOptions return 1, and the others 0.
+inline CallLog* gLibraryCalls = nullptr;
+
+// A zip library that packs nothing. Set before a run: a new name for the archive, and what
+// ZpArchive does. Afterwards: the records as received (the root folder read again during
+// ZpArchive), and the name list up to its last name that is not null.
 struct ZipRecording {
-    int32_t initResult = 0, optionsResult = 0, archiveResult = 0;
-    std::vector<std::string> messages;
     std::string renameArchiveTo;
-    std::vector<std::string> calls;
+    std::function<int32_t()> onArchive;  // what ZpArchive does, and its result
     ZIPUSERFUNCTIONS functions{};
     ZPOPT options{};
     std::string date, rootDir, rootDirLater, zipFileName;
     int32_t count = 0;
     std::vector<std::string> names;
-    int32_t passwordResult = 0;
-    bool commentHandedBack = false;
 };
 inline ZipRecording gZip;
 
 inline int32_t ZIP32_API RecordingZpInit(ZIPUSERFUNCTIONS* functions) {
-    gZip.calls.push_back("ZpInit");
     gZip.functions = *functions;
-    return gZip.initResult;
+    return gLibraryCalls->Fails("ZpInit") ? -1 : 1;
 }
 inline int32_t ZIP32_API RecordingZpSetOptions(ZPOPT* options) {
-    gZip.calls.push_back("ZpSetOptions");
     gZip.options = *options;
     gZip.date = Received(options->Date);
     gZip.rootDir = Received(options->szRootDir);
-    return gZip.optionsResult;
+    return gLibraryCalls->Fails("ZpSetOptions") ? -1 : 1;
 }
 inline int32_t ZIP32_API RecordingZpArchive(int32_t count, char* zipFileName, ZIPNAMES* names) {
-    gZip.calls.push_back("ZpArchive");
     gZip.count = count;
     gZip.zipFileName = Received(zipFileName);
     gZip.names.clear();
@@ -398,58 +394,28 @@ inline int32_t ZIP32_API RecordingZpArchive(int32_t count, char* zipFileName, ZI
         gZip.names.pop_back();
     gZip.rootDirLater = Received(gZip.options.szRootDir);
     Rename(gZip.renameArchiveTo, zipFileName);
-    const ZIPUSERFUNCTIONS& f = gZip.functions;
-    std::vector<char> buffer(kZipCallbackBufferSize);  // each callback gets it afresh
-    const auto fresh = [&](const std::string& text) {
-        std::fill(buffer.begin(), buffer.end(), '\0');
-        return std::strcpy(buffer.data(), text.c_str());
-    };
-    if (f.print == nullptr)  // ZpInit failed
-        return gZip.archiveResult;
-    for (const std::string& message : gZip.messages)
-        f.print(fresh(message), static_cast<uint32_t>(message.size()));
-    gZip.passwordResult = f.password(fresh(""), kZipCallbackBufferSize, "Enter password: ", "x.txt");
-    const char* back = f.comment(fresh("an archive comment"));
-    gZip.commentHandedBack = back != nullptr && std::strcmp(back, "an archive comment") == 0;
-    return gZip.archiveResult;
+    if (gLibraryCalls->Fails("ZpArchive"))
+        return -1;
+    return gZip.onArchive ? gZip.onArchive() : 0;
 }
 
-// One callback the unzip library makes during its run. Set before: the text at the start of the
-// buffer and the length or size argument; afterwards, the answer and the password buffer (all 0x7F
-// before) as the callback left it.
-struct UnzipCallback {
-    enum Kind { kPrint, kReplace, kPassword, kMessage, kService } kind;
-    std::string text;
-    int32_t length = 0;
-    int32_t result = 0;
-    std::string password = std::string(kUnzipNameBufferSize, '\x7F');
-};
-// A print of the whole of `text`.
-inline UnzipCallback PrintCall(const std::string& text) {
-    return {UnzipCallback::kPrint, text, static_cast<int32_t>(text.size())};
-}
-
-// An unzip library that reads nothing. Set before a run: its result, new names for the archive and
-// the extraction folder, and the callbacks to make. Afterwards: the entries called in order, the
-// version record before the library filled it, the two lists' counts and their pointers that are not
-// null (-1 for a null list), and the records as received.
+// An unzip library that reads nothing. Set before a run: new names for the archive and the
+// extraction folder. Afterwards: the version record before the library filled it, the two lists'
+// counts and whether their pointers are null, and the records as received.
 struct UnzipRecording {
-    int32_t unzipResult = 0;
     std::string renameArchiveTo, renameExtractDirTo;
-    std::vector<UnzipCallback> callbacks;
-    std::vector<std::string> calls;
     UnzipVersionInfo version{};
-    int32_t includeCount = 0, excludeCount = 0, includeNonNull = 0, excludeNonNull = 0;
+    std::string lists;  // "include count|null|exclude count|null"
     DCL options{};
+    USERFUNCTION functions{};
     std::string zipFileName, extractDir;
 };
 inline UnzipRecording gUnzip;
 
 inline int32_t ZIP32_API RecordingUzpVersion2(UnzipVersionInfo* version) {
-    gUnzip.calls.push_back("UzpVersion2");
     gUnzip.version = *version;
     version->unzip = {6, 0, 0, 0};
-    return 0;
+    return gLibraryCalls->Fails("UzpVersion2") ? -1 : 0;
 }
 inline int32_t ZIP32_API RecordingWizSingleEntryUnzip(int32_t includeCount,
                                                       char** include,
@@ -457,37 +423,16 @@ inline int32_t ZIP32_API RecordingWizSingleEntryUnzip(int32_t includeCount,
                                                       char** exclude,
                                                       DCL* options,
                                                       USERFUNCTION* functions) {
-    const auto nonNull = [](char** list) {
-        return list == nullptr ? -1 : kUnzipNameListSize - std::count(list, list + kUnzipNameListSize, nullptr);
-    };
     UnzipRecording& r = gUnzip;
-    r.calls.push_back("Wiz_SingleEntryUnzip");
-    r.includeCount = includeCount;
-    r.excludeCount = excludeCount;
-    r.includeNonNull = static_cast<int32_t>(nonNull(include));
-    r.excludeNonNull = static_cast<int32_t>(nonNull(exclude));
+    r.lists = std::to_string(includeCount) + (include ? "|list|" : "|null|") + std::to_string(excludeCount) +
+              (exclude ? "|list" : "|null");
     r.options = *options;
+    r.functions = *functions;
     r.zipFileName = Received(options->ZipFileName);
     r.extractDir = Received(options->ExtractDir);
-    const USERFUNCTION& f = *functions;
-    std::vector<char> buffer(kUnzipCallbackBufferSize);
-    for (UnzipCallback& call : r.callbacks) {
-        std::fill(buffer.begin(), buffer.end(), '\0');
-        std::copy(call.text.begin(), call.text.end(), buffer.begin());
-        if (call.kind == UnzipCallback::kPrint)
-            call.result = f.print(buffer.data(), call.length);
-        else if (call.kind == UnzipCallback::kReplace)
-            call.result = f.replace(buffer.data());
-        else if (call.kind == UnzipCallback::kPassword)
-            call.result = f.password(call.password.data(), call.length, "Enter password: ", "secret.txt");
-        else if (call.kind == UnzipCallback::kService)
-            call.result = f.service(buffer.data(), call.length);
-        else
-            f.message(1000, 400, 60, 12, 31, 2023, 23, 59, ' ', buffer.data(), "Defl:N", 0x12345678u, 0);
-    }
     Rename(r.renameArchiveTo, options->ZipFileName);
     Rename(r.renameExtractDirTo, options->ExtractDir);
-    return r.unzipResult;
+    return gLibraryCalls->Fails("Wiz_SingleEntryUnzip") ? -1 : 0;
 }
 
 // A function as a library entry.
@@ -501,7 +446,7 @@ LibraryEntry AsEntry(Fn function) {
 // found (AppError 453).
 class FakeLibraryLoader : public ILibraryLoader, public Logged {
   public:
-    using Logged::Logged;
+    explicit FakeLibraryLoader(CallLog* shared = nullptr) : Logged(shared) { gLibraryCalls = &calls; }
     std::map<std::string, std::map<std::string, LibraryEntry>> libraries = {
         {kZipLibrary,
          {{"ZpInit", AsEntry(&RecordingZpInit)},
