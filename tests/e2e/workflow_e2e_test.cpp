@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "platform/win32/text.h"
 #include "robot.h"
 #include "win32_test_util.h"
 
@@ -24,15 +25,13 @@ const std::string kOverwrite = "Do you want to overwrite the existing file ?";
 const std::vector<std::string> kTemporaries = {"c:\\progs.txt", "c:\\ovsupport.txt", "c:\\regbackup.reg"};
 const std::wstring kUninstall = L"\"HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
-std::wstring Wide(const std::string& text) {
-    return std::wstring(text.begin(), text.end());
-}
 std::string Read(const std::string& path) {
-    return test::ReadBytes(Wide(path));
+    return test::ReadBytes(win::Widen(path));
 }
 void ExpectGone(const std::vector<std::string>& paths) {
     for (const std::string& path : paths)
-        EXPECT_EQ(::GetFileAttributesW(Wide(path).c_str()), INVALID_FILE_ATTRIBUTES) << path << " was left behind";
+        EXPECT_EQ(::GetFileAttributesW(win::Widen(path).c_str()), INVALID_FILE_ATTRIBUTES)
+            << path << " was left behind";
 }
 
 class WorkflowE2eTest : public ::testing::Test {
@@ -41,7 +40,7 @@ class WorkflowE2eTest : public ::testing::Test {
     void SetUp() override {
         ::CreateDirectoryW(L"C:\\ost-e2e", nullptr);
         for (const std::string& path : kTemporaries)
-            ::DeleteFileW(Wide(path).c_str());
+            ::DeleteFileW(win::Widen(path).c_str());
     }
     // Starts the tool from `exe` unless it runs already, presses Create and saves to `target`
     // (the save dialog cancelled for an empty one).
@@ -52,7 +51,7 @@ class WorkflowE2eTest : public ::testing::Test {
         Click(::GetDlgItem(tool_->Main(), 102));
         const Dialog save = WaitForDialog(tool_->Pid());
         ASSERT_TRUE(save) << "no save dialog";
-        ASSERT_TRUE(target.empty() ? Press(save, IDCANCEL) : SaveAs(save, Wide(target)));
+        ASSERT_TRUE(target.empty() ? Press(save, IDCANCEL) : SaveAs(save, win::Widen(target)));
     }
     // Expects boxes of the tool with exactly these texts and the application's title, in this order,
     // and presses the given button in each; then waits until the window handles messages again.
@@ -115,8 +114,8 @@ TEST_F(WorkflowE2eTest, HappyPathMakesACompleteSupportFileAndRestoresTheEarlierF
 // then accepted for a read-only file, which the tool cannot delete and keeps.
 TEST_F(WorkflowE2eTest, CancelOverwriteNoAndYesAndAReadOnlyTargetThatIsKept) {
     const std::string target = "C:\\ost-e2e\\over.OVSupport";
-    ::SetFileAttributesW(Wide(target).c_str(), FILE_ATTRIBUTE_NORMAL);  // as an earlier run may have left it
-    ASSERT_TRUE(test::WriteBytes(Wide(target), "an earlier file"));
+    ::SetFileAttributesW(win::Widen(target).c_str(), FILE_ATTRIBUTE_NORMAL);  // as an earlier run may have left it
+    ASSERT_TRUE(test::WriteBytes(win::Widen(target), "an earlier file"));
     PressAndSave("");
     Expect({});
     EXPECT_NE(::GetFileAttributesW(L"c:\\progs.txt"), INVALID_FILE_ATTRIBUTES) << "the list is made";
@@ -130,14 +129,14 @@ TEST_F(WorkflowE2eTest, CancelOverwriteNoAndYesAndAReadOnlyTargetThatIsKept) {
     const std::string made = Read(target);
     EXPECT_EQ(made.substr(0, 2), "PK") << "the new support file replaced the old one";
     ExpectGone(kTemporaries);
-    ::SetFileAttributesW(Wide(target).c_str(), FILE_ATTRIBUTE_READONLY);
+    ::SetFileAttributesW(win::Widen(target).c_str(), FILE_ATTRIBUTE_READONLY);
     PressAndSave(target);
     Expect({{kOverwrite, IDYES},
             {"Error Creating Support File at Stage 1(Create Program List) : 70 - Permission denied\r\n\r\n"
              "Do you wish to continue?",
              IDNO}});
     EXPECT_EQ(Read(target), made);
-    ::SetFileAttributesW(Wide(target).c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::SetFileAttributesW(win::Widen(target).c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 // The tool alone in a folder of its own, without zip32.dll beside it; then, with no uninstall key
