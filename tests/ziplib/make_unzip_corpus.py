@@ -102,21 +102,37 @@ def with_zip64_end(archive, disks=(0, 0), offset_change=0):
     return archive[:end] + record + struct.pack("<IIQI", 0x07064B50, 0, end, 1) + archive[end:]
 
 
-def raw_zip(entries):
-    """A stored archive written field by field. Each entry is (name bytes, data, changes); changes may
-    set local_crc and local_size (what the local header claims), descriptor (general purpose bit 3,
-    zeros in the local header, these bytes after the data) and dos (made by MS-DOS)."""
+def raw_zip(entries, comment=b""):
+    """An archive written field by field. Each entry is (name bytes, data, changes); changes may set
+    deflate, size (the size the headers claim), crc_xor (spoils the CRC in both headers), cut (bytes cut
+    off the end of the compressed data), extra (the central header's extra field), mode (the Unix file
+    mode), offset (where the central header says the local one is), local_crc and local_size (what the
+    local header alone claims), descriptor (general purpose bit 3, zeros in the local header, these
+    bytes after the data) and dos (made by MS-DOS)."""
     out, central = b"", b""
-    for name, data, changes in entries:
-        crc, flags = zlib.crc32(data), 8 if "descriptor" in changes else 0
-        local = [0, 0] if flags else [changes.get("local_crc", crc), changes.get("local_size", len(data))]
-        made_by, attributes = (0x0014, 0x20) if changes.get("dos") else (0x031E, 0o100644 << 16)
-        shared = struct.pack("<HHHH", 20, flags, 0, 0) + struct.pack("<H", 0x5021)
-        central += struct.pack("<IH", 0x02014B50, made_by) + shared + struct.pack("<III", crc, len(data), len(data))
-        central += struct.pack("<HHHHHII", len(name), 0, 0, 0, 0, attributes, len(out)) + name
-        out += struct.pack("<I", 0x04034B50) + shared + struct.pack("<IIIHH", local[0], local[1], local[1], len(name), 0)
-        out += name + data + changes.get("descriptor", b"")
-    return out + central + struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(entries), len(entries), len(central), len(out), 0)
+    for name, data, c in entries:
+        body = zlib.compressobj(6, zlib.DEFLATED, -15) if c.get("deflate") else None
+        body = body.compress(data) + body.flush() if body else data
+        body = body[: len(body) - c.get("cut", 0)]
+        crc, size, flags = zlib.crc32(data) ^ c.get("crc_xor", 0), c.get("size", len(data)), 8 if "descriptor" in c else 0
+        local_size = c.get("local_size")
+        local = [0, 0, 0] if flags else [c.get("local_crc", crc), local_size or len(body), local_size or size]
+        made_by, attributes = (0x0014, 0x20) if c.get("dos") else (0x031E, c.get("mode", 0o100644) << 16)
+        shared = struct.pack("<HHHHH", 20, flags, 8 if c.get("deflate") else 0, 0, 0x5021)
+        extra = c.get("extra", b"")
+        central += struct.pack("<IH", 0x02014B50, made_by) + shared + struct.pack("<III", crc, len(body), size)
+        central += struct.pack("<HHHHHII", len(name), len(extra), 0, 0, 0, attributes, c.get("offset", len(out)))
+        central += name + extra
+        out += struct.pack("<I", 0x04034B50) + shared + struct.pack("<IIIHH", *local, len(name), 0) + name + body
+        out += c.get("descriptor", b"")
+    end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(entries), len(entries), len(central), len(out), len(comment))
+    return out + central + end + comment
+
+
+def unicode_path(stored, name, crc_xor=0):
+    """A Unicode Path extra field that names the entry stored as `stored` `name`; it holds only when
+    its CRC is that of the stored name."""
+    return struct.pack("<HHBI", 0x7075, 5 + len(name.encode()), 1, zlib.crc32(stored) ^ crc_xor) + name.encode()
 
 
 stub = b"MZ" + bytes(510)  # a self-extractor's program, as far as readers care
@@ -154,6 +170,12 @@ end = plain.rfind(b"PK\x05\x06")
 first = plain[plain.index(b"PK\x01\x02") : plain.rindex(b"PK\x01\x02")]
 hidden = first + struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 1, 1, len(first), end + 22, 0) + b"more"
 write("two-end-records.zip", plain[: end + 20] + struct.pack("<H", len(hidden)) + hidden)
+# Plain and well-formed entries, whatever they resemble; an entry as large as one of any ratio may be.
+write("plain-names.zip", raw_zip([
+    (b"com0.txt", b"0", {}), (b"lpt10.log", b"10", {}), (b"console.txt", b"c", {}),
+    (b"floor.bin", bytes(16 << 20), {"deflate": True}),
+    (b"u.txt", b"u", {"extra": unicode_path(b"u.txt", "\u00fcbung.txt")}),
+    (b"plain.txt", b"p", {"extra": unicode_path(b"plain.txt", "other.txt", crc_xor=1)}), (b"last-empty.txt", b"", {})]))
 # Windows writes names in the OEM code page without the UTF-8 flag: "ソフト.txt" in code page 932,
 # whose first character ends in the byte of a backslash.
 write("cp932-name.zip", raw_zip([("\u30bd\u30d5\u30c8.txt".encode("cp932"), b"Japanese name\n", {"dos": True})]))
@@ -169,6 +191,42 @@ for archive in sorted(set(os.listdir(out)) - {"zip64-end-disagrees.zip", "two-en
         command = ["unzip", "-q", "-o", "-P", "secret", os.path.join(out, archive), "-d", expected]
         if subprocess.run(command, env=env, capture_output=True, stdin=subprocess.DEVNULL).returncode > 1:
             sys.exit(f"unzip cannot extract {archive}")
+
+# The archives the tests try options on, and the ones they expect to be refused, where nothing may be
+# written: an unsafe name in each unsafe-NN.zip, entries that overlap, a zip bomb, an entry larger
+# than it says, damaged directories and data, and links.
+write("options.zip", raw_zip([
+    (b"my dir/my file.txt", b"one\ntwo\r\nthree\n", {}), (b"bin.dat", b"\0\n\1\n", {}), (b"Docs/Read.TXT", b"1", {}),
+    (b"Docs/b.txt", b"beta\n", {}), (b"empty dir/", b"", {}), (b"e.txt", b"", {}), (b"z.txt", b"z" * 22, {"deflate": True})],
+    comment=b"the comment"))
+write("existing.zip", raw_zip([(name, b"entry", {}) for name in (b"old.txt", b"new.txt", b"absent.txt")]))
+write("empty.zip", raw_zip([]))
+unsafe = ["../evil.txt", "a/../../evil.txt", "a\\..\\..\\evil.txt", "/abs.txt", "\\abs.txt", "C:/evil.txt", "C:evil.txt",
+          "\\\\server\\share\\x.txt", "file.txt:stream", "CON", "nul.txt", "COM1.log", "lpt9 .txt", "sub/AUX", "trailing.",
+          "trailing ", "ctl\x01.txt", "..", "a/b/../../../evil.txt", "a<b", "a>b", 'a"b', "a|b", "a?b", "a*b"]
+for i, name in enumerate(unsafe):
+    write(f"unsafe-{i:02}.zip", raw_zip([(name.encode(), b"payload", {})]))
+# a.txt's data is b.txt's local header and data, where b.txt's central header points.
+write("overlap.zip", raw_zip([(b"a.txt", raw_zip([(b"b.txt", b"shared", {})])[:41], {}),
+                             (b"b.txt", b"shared", {"offset": 35})]))
+write("bomb.zip", raw_zip([(b"ratio.bin", bytes((16 << 20) + 1), {"deflate": True})]))
+write("liar.zip", raw_zip([(b"liar.bin", b"x" * (1 << 20), {"deflate": True, "size": 1000})]))
+good = bytearray(raw_zip([(b"a.txt", rnd.randbytes(100_000), {"deflate": True})]))
+end = len(good) - 22
+write("truncated.zip", good[: len(good) // 2])
+for name, at, xor in [("bad-count", [end + 8, end + 10], 4), ("bad-offset", [end + 16], 0x40), ("flipped", [200], 0xFF)]:
+    damaged = bytearray(good)  # five entries claimed for one; the directory elsewhere; the data spoilt
+    for offset in at:
+        damaged[offset] ^= xor
+    write(name + ".zip", damaged)
+write("bad-crc.zip", raw_zip([(b"crc.txt", b"data", {"crc_xor": 1})]))
+write("cut.zip", raw_zip([(b"cut.txt", rnd.randbytes(3000).hex().encode(), {"deflate": True, "cut": 3})]))
+write("no-descriptor.zip", raw_zip([(b"late.txt", b"data", {"descriptor": b""})]))
+write("symlink.zip", raw_zip([(b"link", b"/etc/passwd", {"mode": 0o120777}), (b"ok.txt", b"fine", {})]))
+write("through-links.zip", raw_zip([(b"link/evil.txt", b"x", {}), (b"file.txt", b"y", {})]))
+for name, data in {"secret.txt": b"the secret text", "second.txt": b"more"}.items():
+    write(os.path.join(src, "secret", name), data)
+run(["zip", "-q", "-P", "right", os.path.join(out, "secret.zip"), "secret.txt", "second.txt"], cwd=os.path.join(src, "secret"))
 if "--small" not in sys.argv[2:]:
     # Wine takes its OEM code page from the Unix locale, which must exist for Unix file names.
     os.makedirs(os.path.join(out, "locale"))
