@@ -232,15 +232,17 @@ TEST_F(UnzipLibraryTest, EveryKindOfArchiveIsReadOrRefusedAlikeInListTestAndExtr
                     std::count_if(Seen::names.begin(), Seen::names.end(), [](auto& n) { return n.back() != '/'; });
                 EXPECT_EQ(files, std::count_if(expected.begin(), expected.end(),
                                                [](auto& f) { return f.first.back() != '/'; }));
-                if (kind.result == kUnzipOk)
+                if (kind.result == kUnzipOk) {
                     EXPECT_EQ(functions_.entryCount, Seen::names.size());
+                }
             }
         }
         uint64_t total = 0;  // the entries' sizes added up, for an archive read whole
         for (const auto& [name, bytes] : expected)
             total += bytes.size();
-        if (kind.result == kUnzipOk)
+        if (kind.result == kUnzipOk) {
             EXPECT_EQ(functions_.totalSize, total);
+        }
         EXPECT_EQ(Seen::printed.empty(), !*kind.printed) << Seen::printed;  // extracting says nothing more
         EXPECT_EQ(Tree(dest_), expected);
         fs::remove_all(dest_);
@@ -263,17 +265,15 @@ TEST_F(UnzipLibraryTest, NamesWithoutTheUtf8FlagAreReadInTheSystemsOemCodePage) 
 // --- Archives built entry by entry ---------------------------------------------------------------
 
 TEST_F(UnzipLibraryTest, HostileArchivesAreRefusedAndNothingIsWritten) {
-    std::vector<std::pair<std::string, std::string>> hostile = {// each archive, and a part of what is printed
-                                                                {"overlap.zip", "two of its entries overlap"},
-                                                                {"bomb.zip", "(a zip bomb?)"},
-                                                                {"liar.zip", "inflates beyond its declared size"},
-                                                                {"truncated.zip", "cannot be read"},
-                                                                {"bad-count.zip", "cannot be read"},
-                                                                {"bad-offset.zip", "cannot be read"},
-                                                                {"flipped.zip", "a.txt"},
-                                                                {"bad-crc.zip", "bad CRC"},
-                                                                {"cut.zip", "cut.txt is truncated"},
-                                                                {"no-descriptor.zip", "its data descriptor disagrees"}};
+    // Each archive, and a part of what is printed.
+    // clang-format off
+    std::vector<std::pair<std::string, std::string>> hostile = {
+        {"overlap.zip", "two of its entries overlap"}, {"bomb.zip", "(a zip bomb?)"},
+        {"liar.zip", "inflates beyond its declared size"}, {"truncated.zip", "cannot be read"},
+        {"bad-count.zip", "cannot be read"}, {"bad-offset.zip", "cannot be read"}, {"flipped.zip", "a.txt"},
+        {"bad-crc.zip", "bad CRC"}, {"cut.zip", "cut.txt is truncated"},
+        {"no-descriptor.zip", "its data descriptor disagrees"}};
+    // clang-format on
     for (const auto& e : fs::directory_iterator(kCorpus))  // one name that is unsafe on Windows in each
         if (e.path().filename().string().starts_with("unsafe-"))
             hostile.emplace_back(e.path().filename().string(), "skipping");
