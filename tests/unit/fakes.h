@@ -405,7 +405,7 @@ inline int32_t ZIP32_API RecordingZpArchive(int32_t count, char* zipFileName, ZI
 struct UnzipRecording {
     std::string renameArchiveTo, renameExtractDirTo;
     UnzipVersionInfo version{};
-    std::string lists;  // "include count|null|exclude count|null"
+    std::string lists;  // "include count|list or null|exclude count|list or null"
     DCL options{};
     USERFUNCTION functions{};
     std::string zipFileName, extractDir;

@@ -2,12 +2,13 @@
 """Makes the archives the unzip tests read, and the files a reader must extract from each.
 
 make_unzip_corpus.py FOLDER [--small]   FOLDER/<name>.zip are the archives: the host's writers' (zip,
-7-Zip, bsdtar, Python's zipfile) in their usual forms, and the kinds readers tell apart, made by byte
-surgery. FOLDER/<name>.zip.expected/ holds what `unzip` extracts from each or, where an entry must be
-refused, the other entries; FOLDER/<name>.zip.password the password where there is one; FOLDER/locale
-a ja_JP.UTF-8 locale (for LOCPATH) under which Wine's OEM code page is 932. Runs before the tests, on
-the host, because programs under Wine cannot wait for host programs. --small makes small files, for
-seeding the fuzzer.
+7-Zip, bsdtar, Python's zipfile) in their usual forms, the kinds readers tell apart, made by byte
+surgery, and the ones built entry by entry for the tests' cases: hostile archives, which have no
+expected files, and those the option tables work on. FOLDER/<name>.zip.expected/ holds what `unzip`
+extracts from each or, where an entry must be refused, the other entries; FOLDER/<name>.zip.password
+the password where there is one; FOLDER/locale a ja_JP.UTF-8 locale (for LOCPATH) under which Wine's
+OEM code page is 932. Runs before the tests, on the host, because programs under Wine cannot wait
+for host programs. --small makes small files, for seeding the fuzzer.
 """
 import io
 import os
@@ -111,12 +112,11 @@ def raw_zip(entries, comment=b""):
     bytes after the data) and dos (made by MS-DOS)."""
     out, central = b"", b""
     for name, data, c in entries:
-        body = zlib.compressobj(6, zlib.DEFLATED, -15) if c.get("deflate") else None
-        body = body.compress(data) + body.flush() if body else data
+        packer = zlib.compressobj(6, zlib.DEFLATED, -15)
+        body = packer.compress(data) + packer.flush() if c.get("deflate") else data
         body = body[: len(body) - c.get("cut", 0)]
         crc, size, flags = zlib.crc32(data) ^ c.get("crc_xor", 0), c.get("size", len(data)), 8 if "descriptor" in c else 0
-        local_size = c.get("local_size")
-        local = [0, 0, 0] if flags else [c.get("local_crc", crc), local_size or len(body), local_size or size]
+        local = [0, 0, 0] if flags else [c.get("local_crc", crc), c.get("local_size", len(body)), c.get("local_size", size)]
         made_by, attributes = (0x0014, 0x20) if c.get("dos") else (0x031E, c.get("mode", 0o100644) << 16)
         shared = struct.pack("<HHHHH", 20, flags, 8 if c.get("deflate") else 0, 0, 0x5021)
         extra = c.get("extra", b"")
