@@ -1,17 +1,19 @@
 #include "app/frm_main.h"
 
+#include "app/report_layout.h"
 #include "app/workflow.h"
 #include "inspect/drive_listing.h"
 
 namespace ost {
 
 std::string SystemSummaryText(const cSystemInfo& info) {
-    std::string text = "Windows Version : " + info.WinName();
-    text += "\r\n" + info.WinVersion();
-    text += "\r\nIE Version : " + info.IEVersion();
-    text += "\r\nCPU : " + info.CPUVersion();
-    text += "\r\nFree Memory : " + std::to_string(info.MemoryFree());
-    text += "\r\nTotal Memory : " + std::to_string(info.MemoryTotal());
+    using namespace report;
+    std::string text = kWinNameLabel + info.WinName();
+    text += kCrLf + info.WinVersion();
+    text += kCrLf + kIeLabel + info.IEVersion();
+    text += kCrLf + kCpuLabel + info.CPUVersion();
+    text += kCrLf + kFreeMemoryLabel + std::to_string(info.MemoryFree());
+    text += kCrLf + kTotalMemoryLabel + std::to_string(info.MemoryTotal());
     return text;
 }
 

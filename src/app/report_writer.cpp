@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "app/report_layout.h"
 #include "platform/error.h"
 #include "platform/format.h"
 
@@ -9,10 +10,9 @@ namespace ost {
 
 namespace {
 
-const std::string kCrLf = "\r\n";
-const std::string kLongRule = "--------------------------";
-const std::string kShortRule = "------";
-constexpr const char* kPebbleworkFolder = "c:\\pwwin32";
+using report::kCrLf;
+using report::kLongRule;
+using report::kShortRule;
 
 std::string WithSeparator(std::string text, const std::string& decimalSeparator) {
     if (const size_t dot = text.find('.'); dot != std::string::npos)
@@ -32,7 +32,7 @@ std::string SizeText(uint64_t bytes, const std::string& decimalSeparator) {
     // bytes / 1024 has at most ten fractional bits, so times 100 it is exact and a half is a half.
     const double hundredths = RoundHalfEven(static_cast<double>(bytes) / 1024.0 * 100.0);
     if (hundredths == 0)
-        return std::to_string(bytes) + " bytes";
+        return std::to_string(bytes) + report::kBytesUnit;
     const auto whole = static_cast<uint64_t>(hundredths / 100);
     auto cents = static_cast<unsigned>(hundredths - static_cast<double>(whole) * 100);
     std::string text = std::to_string(whole);
@@ -42,7 +42,7 @@ std::string SizeText(uint64_t bytes, const std::string& decimalSeparator) {
         if (cents % 10 != 0)
             text += static_cast<char>('0' + cents % 10);
     }
-    return text + "kb";
+    return text + report::kKilobytesUnit;
 }
 
 std::string ScreenResolutionLine(const ScreenMetrics& screen, const std::string& decimalSeparator) {
@@ -50,7 +50,8 @@ std::string ScreenResolutionLine(const ScreenMetrics& screen, const std::string&
         throw MakeError(err::kDivisionByZero, {}, "screen resolution: zero twips per pixel");
     const float width = static_cast<float>(screen.widthTwips) / static_cast<float>(screen.twipsPerPixelX);
     const float height = static_cast<float>(screen.heightTwips) / static_cast<float>(screen.twipsPerPixelY);
-    return "Screen Resolution: " + Shortest(width, decimalSeparator) + " X " + Shortest(height, decimalSeparator);
+    return report::kResolutionLabel + Shortest(width, decimalSeparator) + report::kResolutionBy +
+           Shortest(height, decimalSeparator);
 }
 
 ReportWriter::ReportWriter(IFileSystem& fs, ILocale& locale, ReportSources sources)
@@ -68,18 +69,18 @@ void ReportWriter::Line(const std::string& text) {
 }
 
 void ReportWriter::BasicInfo(IOperations& ops) {
-    ops.Run([&] { Line("Orlavent Software Support Tool System Report" + kCrLf); });
+    ops.Run([&] { Line(report::kTitle + kCrLf); });
     ops.Run([&] { Line(kLongRule); });
-    ops.Run([&] { Line("System Information"); });
+    ops.Run([&] { Line(report::kSystemHeading); });
     ops.Run([&] { Line(kLongRule + kCrLf); });
     ops.Run([&] { Line(sources_.systemSummary()); });
     ops.Run([&] { Line(ScreenResolutionLine(sources_.screen(), locale_.DecimalSeparator()) + kCrLf); });
     ops.Run([&] { Line(kLongRule); });
-    ops.Run([&] { Line("Drive Listings"); });
+    ops.Run([&] { Line(report::kDrivesHeading); });
     ops.Run([&] { Line(kLongRule); });
     ops.Run([&] { Line(sources_.driveListing()); });
     ops.Run([&] { Line(kLongRule); });
-    ops.Run([&] { Line("Add/Remove Programs List"); });
+    ops.Run([&] { Line(report::kProgramsHeading); });
     ops.Run([&] { Line(kLongRule + kCrLf); });
     ops.Run([&] {
         if (programs_ == nullptr)
@@ -91,28 +92,28 @@ void ReportWriter::BasicInfo(IOperations& ops) {
 }
 
 void ReportWriter::WindowsFolder(IOperations& ops) {
-    ListingBlock(ops, "Windows Dir Listing (", [&] { return fs_.GetSpecialFolder(SpecialFolder::Windows); });
+    ListingBlock(ops, report::kWindowsListing, [&] { return fs_.GetSpecialFolder(SpecialFolder::Windows); });
 }
 
 void ReportWriter::SystemFolder(IOperations& ops) {
     ops.Run([&] { Line(kLongRule + kCrLf); });
     ops.Run([&] { Line(kLongRule); });
-    ListingBlock(ops, "Windows System Dir Listing (", [&] { return fs_.GetSpecialFolder(SpecialFolder::System); });
+    ListingBlock(ops, report::kSystemListing, [&] { return fs_.GetSpecialFolder(SpecialFolder::System); });
     ops.Run([&] { Line(kLongRule + kCrLf); });
 }
 
 void ReportWriter::PebbleworkFolder(IOperations& ops) {
-    if (!ops.Test([&] { return fs_.FolderExists(kPebbleworkFolder); }))
+    if (!ops.Test([&] { return fs_.FolderExists(report::kPebbleworkFolder); }))
         return;
     ops.Run([&] { Line(kLongRule); });
-    ListingBlock(ops, "Pebblework Dir Listing (", [&] { return fs_.GetFolder(kPebbleworkFolder); });
+    ListingBlock(ops, report::kPebbleworkListing, [&] { return fs_.GetFolder(report::kPebbleworkFolder); });
     ops.Run([&] { Line(kCrLf + kLongRule + kCrLf); });
 }
 
 void ReportWriter::ListingBlock(IOperations& ops,
                                 const std::string& heading,
                                 const std::function<std::unique_ptr<IFolder>()>& lookUp) {
-    ops.Run([&] { Line(heading + lookUp()->Path() + ")"); });
+    ops.Run([&] { Line(heading + lookUp()->Path() + report::kListingEnd); });
     ops.Run([&] { Line(kLongRule + kCrLf); });
     std::unique_ptr<IFolder> folder;
     ops.Run([&] { folder = lookUp(); });
@@ -121,10 +122,10 @@ void ReportWriter::ListingBlock(IOperations& ops,
             throw MakeError(err::kObjectNotSet, {}, "the folder to list could not be looked up");
         return *folder;
     };
-    ops.Run([&] { Line("Files" + kCrLf + kShortRule + kCrLf); });
+    ops.Run([&] { Line(report::kFilesHeading + kCrLf + kShortRule + kCrLf); });
     Entries(ops, [&] { return require().Files(); });
     ops.Run([&] { Line(kShortRule + kCrLf); });
-    ops.Run([&] { Line("Folders" + kCrLf + kShortRule + kCrLf); });
+    ops.Run([&] { Line(report::kFoldersHeading + kCrLf + kShortRule + kCrLf); });
     Entries(ops, [&] { return require().SubFolders(); });
 }
 
@@ -152,13 +153,11 @@ void ReportWriter::Entries(IOperations& ops, const std::function<std::unique_ptr
 }
 
 std::string ReportWriter::EntryLine(IFsItem& item) {
-    const std::string winName = sources_.winName();
-    const bool shortForm = winName == "Windows ME" || winName == "Windows 98";
     std::string line = item.Name();
-    if (shortForm)
-        return line + " (Size : " + SizeText(item.Size(), locale_.DecimalSeparator()) + ")";
-    line += " (Created : " + locale_.GeneralDate(item.DateCreated());
-    return line + " Size : " + SizeText(item.Size(), locale_.DecimalSeparator()) + ")";
+    if (report::UsesShortEntries(sources_.winName()))
+        return line + report::kShortSize + SizeText(item.Size(), locale_.DecimalSeparator()) + report::kEntryEnd;
+    line += report::kCreated + locale_.GeneralDate(item.DateCreated());
+    return line + report::kLongSize + SizeText(item.Size(), locale_.DecimalSeparator()) + report::kEntryEnd;
 }
 
 }  // namespace ost

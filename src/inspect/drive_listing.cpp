@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "app/report_layout.h"
 #include "platform/format.h"
 
 namespace ost {
@@ -53,21 +54,22 @@ std::string ExportDriveListings(IFileSystem& fs, ILocale& locale) {
     uint64_t totalBytes = 0;
     std::string typeName;
     for (const auto& drive : drives) {
-        Guarded([&] { listing += drive->DriveLetter() + " - "; });
+        Guarded([&] { listing += drive->DriveLetter() + report::kDriveLetterEnd; });
         Guarded([&] { typeName = DriveTypeName(drive->DriveType()); });
         Guarded([&] { name = drive->DriveType() == 3 ? drive->ShareName() : drive->VolumeName(); });
         Guarded([&] { freeBytes = drive->FreeSpace(); });
         Guarded([&] { totalBytes = drive->TotalSize(); });
         Guarded([&] {
             std::string piece =
-                name + " : " + FormatFixed2(static_cast<double>(freeBytes) / kBytesPerMegabyte, separator) + " FREE/" +
-                FormatFixed2(static_cast<double>(totalBytes) / kBytesPerMegabyte, separator) + " TOTAL MB (";
+                name + report::kDriveNameEnd +
+                FormatFixed2(static_cast<double>(freeBytes) / kBytesPerMegabyte, separator) + report::kDriveFreeEnd +
+                FormatFixed2(static_cast<double>(totalBytes) / kBytesPerMegabyte, separator) + report::kDriveTotalEnd;
             piece += drive->FileSystem();
-            piece += " " + typeName + ") '";
+            piece += " " + typeName + report::kDriveTypeEnd;
             piece += std::to_string(drive->SerialNumber());
-            listing += piece + "'";
+            listing += piece + report::kDriveEnd;
         });
-        Guarded([&] { listing += "\r\n"; });
+        Guarded([&] { listing += report::kCrLf; });
     }
     return listing;
 }
