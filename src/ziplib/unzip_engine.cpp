@@ -702,4 +702,24 @@ int32_t RunUnzip(ByteSource& archive,
     }
 }
 
+void ReadEntryData(ByteSource& archive,
+                   const ArchiveEntry& entry,
+                   const std::function<void(const uint8_t* data, size_t size)>& sink) {
+    const EntryHeader& e = entry.header;
+    if (!entry.fault.empty())
+        throw ZipError(kBadArchive, e.name + " cannot be read: " + entry.fault);
+    if (e.flags & (kFlagEncrypted | kFlagStrongEncryption))
+        throw ZipError(kBadArchive, e.name + " is encrypted");
+    if (e.method != kMethodStored && e.method != kMethodDeflated)
+        throw ZipError(kBadArchive, e.name + " uses compression method " + std::to_string(e.method) +
+                                        ", which this reader does not have");
+    if (e.method == kMethodStored && e.compressedSize != e.size)
+        throw ZipError(kBadArchive, "the sizes of the stored entry " + e.name + " disagree");
+    try {
+        EntryDecoder(archive, entry).Run(sink);
+    } catch (const EntryFailure& f) {
+        throw ZipError(kBadArchive, f.message);
+    }
+}
+
 }  // namespace ost::zip

@@ -123,4 +123,13 @@ SafeName CheckEntryName(std::string_view name);
 // `codePage`, as DOS and Windows writers store names.
 std::string DecodeEntryName(const EntryHeader& entry, const NameCodePage& codePage);
 
+// Streams the data of `entry`, an entry that ReadArchiveDirectory found in `archive`, to `sink`:
+// inflated, stopped at its declared size and checked against that size and its CRC-32 at the end,
+// so `sink` has had every byte before the check can fail. The memory used is fixed, whatever the
+// entry's size. Raises ZipError(kBadArchive) with a message naming the entry and what is wrong: a
+// fault of its own, encryption, an unknown method, damaged or truncated data, a bad CRC-32.
+void ReadEntryData(ByteSource& archive,
+                   const ArchiveEntry& entry,
+                   const std::function<void(const uint8_t* data, size_t size)>& sink);
+
 }  // namespace ost::zip
