@@ -1,0 +1,45 @@
+// ovdesk as a Windows console program: arguments in UTF-16 whatever the code page, output to a
+// console as UTF-16 (so every script shows on Windows 7's console too), and to a file or a pipe as
+// UTF-8.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "desk/commands.h"
+#include "platform/win32/text.h"
+#include "ziplib/win32/file_system_win32.h"
+
+namespace {
+
+void Write(FILE* stream, DWORD handleId, std::string_view text) {
+    const HANDLE handle = ::GetStdHandle(handleId);
+    DWORD mode = 0;
+    if (handle != INVALID_HANDLE_VALUE && handle != nullptr && ::GetConsoleMode(handle, &mode)) {
+        const std::wstring wide = ost::win::Widen(text);
+        DWORD written = 0;
+        ::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        return;
+    }
+    std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i)
+        args.push_back(ost::win::Narrow(argv[i]));
+    ost::zip::Win32FileSystem fs;
+    ost::desk::DeskIo io;
+    io.open = [&](const std::string& path) { return fs.OpenRead(path); };
+    io.out = [](std::string_view text) { Write(stdout, STD_OUTPUT_HANDLE, text); };
+    io.err = [](std::string_view text) { Write(stderr, STD_ERROR_HANDLE, text); };
+    const int code = ost::desk::RunDesk(args, io);
+    if (std::fflush(stdout) != 0) {
+        std::fputs("ovdesk: the output could not be written\n", stderr);
+        return ost::desk::kUnreadable;
+    }
+    return code;
+}
