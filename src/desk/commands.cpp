@@ -160,6 +160,17 @@ std::string QuoteOrNull(const std::optional<std::string>& s) {
     return s ? Quote(*s) : "null";
 }
 
+// A count as a JSON number when the report holds one, else as the text it holds.
+std::string CountOrText(const std::optional<std::string>& s) {
+    const bool digits = s && !s->empty() && s->size() < 16 &&
+                        std::all_of(s->begin(), s->end(), [](char c) { return c >= '0' && c <= '9'; });
+    return digits ? *s : QuoteOrNull(s);
+}
+
+std::string Count(uint64_t n, const std::string& noun) {
+    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
+
 std::string Decimal(double value, int places) {
     char text[64];
     std::snprintf(text, sizeof(text), "%.*f", places, value);
@@ -268,8 +279,8 @@ std::string ListingJson(const Listing& l, const CodePage& cp) {
 std::string ListingText(const Listing& l, const CodePage& cp) {
     if (!l.present)
         return "not listed\n";
-    return cp.Decode(l.path) + ": " + std::to_string(l.files) + " files (" + Decimal(l.fileBytes / 1048576, 2) +
-           " MB), " + std::to_string(l.folders) + " folders" + (l.closed ? "" : " (listing cut short)") + "\n";
+    return cp.Decode(l.path) + ": " + Count(l.files, "file") + " (" + Decimal(l.fileBytes / 1048576, 2) + " MB), " +
+           Count(l.folders, "folder") + (l.closed ? "" : " (listing cut short)") + "\n";
 }
 
 std::string ExportText(const SupportFile& file) {
@@ -278,7 +289,7 @@ std::string ExportText(const SupportFile& file) {
     const ExportFacts& e = *file.registry;
     if (e.form == ExportFacts::Form::kUnreadable)
         return std::to_string(e.bytes) + " bytes, unreadable: it " + e.problem + "\n";
-    return std::to_string(e.bytes) + " bytes, " + std::to_string(e.keys) + " keys, " +
+    return std::to_string(e.bytes) + " bytes, " + Count(e.keys, "key") + ", " +
            (e.wholeLines && e.keys > 0 ? "complete" : "incomplete") +
            (e.form == ExportFacts::Form::kAnsi ? " (REGEDIT4)" : "") + "\n";
 }
@@ -328,13 +339,13 @@ int Show(const Options& o, const DeskIo& io) {
                    .Add("windows", JsonObject()
                                        .Add("name", QuoteOrNull(cp.Decode(r.winName)))
                                        .Add("version", r.winVersion ? Quote(version) : "null")
-                                       .Add("build", r.winVersion ? Quote(build) : "null")
+                                       .Add("build", r.winVersion ? CountOrText(build) : "null")
                                        .Text())
                    .Add("browser", QuoteOrNull(cp.Decode(r.browser)))
                    .Add("processor", QuoteOrNull(cp.Decode(r.processor)))
                    .Add("memory", JsonObject()
-                                      .Add("freeKB", QuoteOrNull(r.freeMemory))
-                                      .Add("totalKB", QuoteOrNull(r.totalMemory))
+                                      .Add("freeKB", CountOrText(r.freeMemory))
+                                      .Add("totalKB", CountOrText(r.totalMemory))
                                       .Text())
                    .Add("screen", QuoteOrNull(r.resolution))
                    .Add("drives", JsonArray(drives))
@@ -658,8 +669,9 @@ std::vector<Change> Differences(const Side& a, const Side& b) {
     Compare<RegKey>(
         changes, "registry", keysA, keysB, [](const RegKey& k) { return "[" + k.path + "]"; },
         [](const RegKey&) { return std::string(); });
-    for (const auto& [folded, key] : a.keys) {
-        const auto there = b.keys.find(folded);
+    for (const auto& pair : a.keys) {
+        const RegKey& key = pair.second;
+        const auto there = b.keys.find(pair.first);
         if (there == b.keys.end())
             continue;
         auto values = [](const RegKey& k) {

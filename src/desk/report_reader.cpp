@@ -19,13 +19,13 @@ bool IsDigit(char c) {
 // bytes that are not digits) and more digits.
 std::optional<double> Number(std::string_view text) {
     size_t i = 0;
-    double value = 0;
+    double whole = 0;
     while (i < text.size() && IsDigit(text[i]))
-        value = value * 10 + (text[i++] - '0');
+        whole = whole * 10 + (text[i++] - '0');
     if (i == 0)
         return std::nullopt;
     if (i == text.size())
-        return value;
+        return whole;
     // Two decimals at most, after a separator of up to four bytes that are no digits.
     size_t digits = text.size();
     while (digits > i && IsDigit(text[digits - 1]))
@@ -33,12 +33,13 @@ std::optional<double> Number(std::string_view text) {
     if (digits == text.size() || text.size() - digits > 2 || digits - i > 4 ||
         std::any_of(text.begin() + static_cast<ptrdiff_t>(i), text.begin() + static_cast<ptrdiff_t>(digits), IsDigit))
         return std::nullopt;
-    double scale = 1;
+    // Hundredths counted whole and divided once: "2.93" is the double nearest 2.93.
+    double scale = 1, fraction = 0;
     for (size_t k = digits; k < text.size(); ++k) {
-        scale /= 10;
-        value += (text[k] - '0') * scale;
+        scale *= 10;
+        fraction = fraction * 10 + (text[k] - '0');
     }
-    return value;
+    return (whole * scale + fraction) / scale;
 }
 
 // "5.1 (Build 2600)"

@@ -313,14 +313,15 @@ TEST_F(DeskTest, ShowGivesTheMachinesFactsAndWarnsOfWhatADeskLooksAtFirst) {
               "  D:  \"\", CD-ROM, CDFS, 0.00 MB free of 0.00 MB (0.0 %)\n"
               "Programs:         2 installed\n"
               "Windows folder:   C:\\WINDOWS: 8 files (1.00 MB), 3 folders\n"
-              "System folder:    C:\\WINDOWS\\SYSTEM32: 0 files (0.00 MB), 1 folders\n"
-              "c:\\pwwin32:       c:\\pwwin32: 1 files (0.06 MB), 0 folders\n"
+              "System folder:    C:\\WINDOWS\\SYSTEM32: 0 files (0.00 MB), 1 folder\n"
+              "c:\\pwwin32:       c:\\pwwin32: 1 file (0.06 MB), 0 folders\n"
               "Registry export:  1474 bytes, 8 keys, complete\n"
               "Code page:        1251 (the registry export's ACP value)\n");
     r = Desk({"show", "good.OVSupport", "--json"});
     EXPECT_EQ(r.code, kClean);
     for (const char* member :
-         {"\"windows\":{\"name\":\"Windows XP\",\"version\":\"5.1\",\"build\":\"2600\"}", "\"programs\":2",
+         {"\"windows\":{\"name\":\"Windows XP\",\"version\":\"5.1\",\"build\":2600}", "\"programs\":2",
+          "\"memory\":{\"freeKB\":1523412,\"totalKB\":2096576}",
           "\"registryExport\":{\"bytes\":1474,\"keys\":8,\"complete\":true,\"problem\":null}", "\"warnings\":[]",
           "{\"letter\":\"C\",\"readable\":true,\"name\":\"SYSTEM\",\"type\":\"Fixed\",\"fileSystem\":\"NTFS\","
           "\"freeMB\":812.50,\"totalMB\":953.86,\"serial\":\"777\"}"})

@@ -6,8 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <list>
 #include <memory>
 
+#include "desk/commands.h"
+#include "desk/support_file.h"
 #include "platform/win32/text.h"
 #include "robot.h"
 #include "win32_test_util.h"
@@ -32,6 +35,20 @@ void ExpectGone(const std::vector<std::string>& paths) {
     for (const std::string& path : paths)
         EXPECT_EQ(::GetFileAttributesW(win::Widen(path).c_str()), INVALID_FILE_ATTRIBUTES)
             << path << " was left behind";
+}
+
+// ovdesk over the support files a run made, as the desk runs it; the output and the exit code.
+std::pair<std::string, int> Desk(const std::vector<std::string>& args) {
+    std::list<std::string> files;
+    std::string out;
+    desk::DeskIo io;
+    io.open = [&](const std::string& path) {
+        const std::string& bytes = files.emplace_back(Read(path));
+        return std::make_unique<zip::MemorySource>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    };
+    io.out = io.err = [&](std::string_view text) { out += text; };
+    const int code = desk::RunDesk(args, io);
+    return {out, code};
 }
 
 class WorkflowE2eTest : public ::testing::Test {
@@ -71,6 +88,7 @@ class WorkflowE2eTest : public ::testing::Test {
 // The earlier report and export, set aside during the run, are back at its end.
 TEST_F(WorkflowE2eTest, HappyPathMakesACompleteSupportFileAndRestoresTheEarlierFiles) {
     RunProgram(L"reg add " + kUninstall + L"\\OstE2e-Acme\" /v DisplayName /d \"Acme E2E Editor\" /f");
+    RunProgram(L"reg add HKLM\\Software\\OstE2e /v Setting /d one /f");
     ::CreateDirectoryW(L"C:\\pwwin32", nullptr);
     test::WriteBytes(L"C:\\pwwin32\\pebble.exe", std::string(3000, 'p'));
     test::WriteBytes(L"c:\\regbackup1.reg", "saved export");
@@ -85,25 +103,45 @@ TEST_F(WorkflowE2eTest, HappyPathMakesACompleteSupportFileAndRestoresTheEarlierF
     EXPECT_NE(RunHost("unzip -t '" + archive + "'").find("No errors detected"), std::string::npos);
     EXPECT_NE(RunHost("python3 -m zipfile -t '" + archive + "'").find("exit=0"), std::string::npos);
     EXPECT_EQ(RunHost("unzip -Z1 '" + archive + "'"), "ovsupport.txt\nregbackup.reg\nexit=0\n");
-    const std::string report = RunHost("unzip -p '" + archive + "' ovsupport.txt");
-    for (const char* section :
-         {"Orlavent Software Support Tool System Report\r\n\r\n", "\r\nSystem Information\r\n",
-          "\r\nWindows Version : ", "\r\nScreen Resolution: ", "\r\nDrive Listings\r\n",
-          "\r\nAdd/Remove Programs List\r\n", "\"Acme E2E Editor\"\r\n", "\r\nWindows Dir Listing (C:\\windows)\r\n",
-          "\r\nWindows System Dir Listing (C:\\windows\\system32)\r\n", "\r\nPebblework Dir Listing (c:\\pwwin32)\r\n",
-          "\r\npebble.exe (Created : "})
-        EXPECT_NE(report.find(section), std::string::npos) << section;
-    // The registry export is whole: a registry file from its header to its last key, with the entry
-    // the test added.
-    const std::string check = RunHost("unzip -p '" + archive +
-                                      "' regbackup.reg | python3 -c \""
-                                      "import sys; t = sys.stdin.buffer.read().decode('utf-16')\n"
-                                      "lines = t.split('\\r\\n'); keys = [l for l in lines if l.startswith('[')]\n"
-                                      "assert lines[0] == 'Windows Registry Editor Version 5.00', lines[0]\n"
-                                      "assert t.endswith('\\r\\n') and all(k.endswith(']') for k in keys)\n"
-                                      "assert any('OstE2e-Acme' in k for k in keys)\n"
-                                      "assert '\\\"DisplayName\\\"=\\\"Acme E2E Editor\\\"' in t\"");
-    EXPECT_NE(check.find("exit=0"), std::string::npos) << check;
+    // ovdesk reads back the report and the export of a real run, field by field.
+    const std::string happy = "C:\\ost-e2e\\happy.OVSupport";
+    const std::string data = Read(happy);
+    zip::MemorySource source(reinterpret_cast<const uint8_t*>(data.data()), data.size());
+    const desk::SupportFile file = desk::ReadSupportFile(source, happy, {});
+    const desk::Report& report = *file.report;
+    EXPECT_TRUE(report.complete && report.problems.empty()) << (report.problems.empty() ? "" : report.problems[0]);
+    EXPECT_TRUE(report.winName.value_or("").starts_with("Windows ")) << report.winName.value_or("-");
+    EXPECT_NE(std::find(report.programs.begin(), report.programs.end(), "Acme E2E Editor"), report.programs.end());
+    EXPECT_EQ(report.windows.path + "|" + report.system.path + "|" + report.pebblework.path,
+              "C:\\windows|C:\\windows\\system32|c:\\pwwin32");
+    ASSERT_EQ(report.pebblework.fileEntries.size(), 0u) << "kept only when asked for";
+    EXPECT_EQ(report.pebblework.files, 1u);
+    EXPECT_EQ(report.pebblework.fileBytes, 2.93 * 1024);
+    ASSERT_TRUE(file.registry);
+    EXPECT_EQ(file.registry->form, desk::ExportFacts::Form::kUnicode) << file.registry->problem;
+    EXPECT_TRUE(file.registry->wholeLines && file.registry->keys > 1000) << file.registry->keys;
+    EXPECT_EQ(file.registry->ansiCodePage.value_or(0), ::GetACP());
+    const auto [acme, found] =
+        Desk({"reg", happy, "hklm\\software\\microsoft\\windows\\currentversion\\uninstall\\ostE2E-acme"});
+    EXPECT_EQ(found, desk::kClean) << acme;
+    EXPECT_NE(acme.find("\n\"DisplayName\"=\"Acme E2E Editor\"\n"), std::string::npos) << acme;
+
+    // A second run after a program was added, a file changed and a registry value set.
+    RunProgram(L"reg add " + kUninstall + L"\\OstE2e-Zeta\" /v DisplayName /d \"Zeta E2E Tools\" /f");
+    test::WriteBytes(L"C:\\pwwin32\\pebble.exe", std::string(4000, 'p'));
+    RunProgram(L"reg add HKLM\\Software\\OstE2e /v Setting /d two /f");
+    ::DeleteFileW(L"C:\\ost-e2e\\happy2.OVSupport");
+    PressAndSave("C:\\ost-e2e\\happy2");
+    Expect({{kStart, IDOK}, {kFinal, IDOK}});
+    const auto [changes, differ] =
+        Desk({"diff", happy, "C:\\ost-e2e\\happy2.OVSupport", "--reg", "HKLM\\Software\\OstE2e"});
+    EXPECT_EQ(differ, desk::kFindings) << changes;
+    for (const char* change :
+         {"\nprogram: added: Zeta E2E Tools\n", "\nc:\\pwwin32: changed: pebble.exe: 2.93kb, created ",
+          " -> 3.91kb, created ", "\\OstE2e] \"Setting\": \"one\" -> \"two\"\n"})
+        EXPECT_NE(changes.find(change), std::string::npos) << change << "\n" << changes;
+    RunProgram(L"reg delete " + kUninstall + L"\\OstE2e-Zeta\" /f");
+    RunProgram(L"reg delete HKLM\\Software\\OstE2e /f");
     RunProgram(L"reg delete " + kUninstall + L"\\OstE2e-Acme\" /f");
     for (const wchar_t* path : {L"c:\\regbackup.reg", L"c:\\ovsupport.txt", L"C:\\pwwin32\\pebble.exe"})
         ::DeleteFileW(path);

@@ -3,6 +3,7 @@
 // UTF-8.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -17,9 +18,18 @@ void Write(FILE* stream, DWORD handleId, std::string_view text) {
     const HANDLE handle = ::GetStdHandle(handleId);
     DWORD mode = 0;
     if (handle != INVALID_HANDLE_VALUE && handle != nullptr && ::GetConsoleMode(handle, &mode)) {
+        // The console of Windows 7 takes some 64 KB a call at most: write in pieces, never
+        // between the two halves of a surrogate pair.
         const std::wstring wide = ost::win::Widen(text);
-        DWORD written = 0;
-        ::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        for (size_t at = 0; at < wide.size();) {
+            size_t n = std::min<size_t>(wide.size() - at, 8192);
+            if (at + n < wide.size() && wide[at + n - 1] >= 0xD800 && wide[at + n - 1] < 0xDC00)
+                --n;
+            DWORD written = 0;
+            if (!::WriteConsoleW(handle, wide.data() + at, static_cast<DWORD>(n), &written, nullptr) || written == 0)
+                return;
+            at += written;
+        }
         return;
     }
     std::fwrite(text.data(), 1, text.size(), stream);
