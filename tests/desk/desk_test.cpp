@@ -6,6 +6,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "desk/code_page.h"
 #include "desk/commands.h"
 #include "desk/registry_export.h"
 #include "desk/report_reader.h"
@@ -194,6 +195,23 @@ Scan ScanExport(const std::vector<uint8_t>& bytes, size_t piece, const std::stri
     return scan;
 }
 
+TEST(ReportReaderTest, DriveLinesGiveEachFieldWhateverTheNameTypeOrSeparator) {
+    const Report r = Read(
+        "Drive Listings\r\n--------------------------\r\n"
+        "R -  : 1,13 FREE/2,38 TOTAL MB (NTFS RAM Disk) '777'\r\n"
+        "N - \\\\srv\\a : b : 0.00 FREE/100.00 TOTAL MB (FAT32 Network) '-559038737'\r\n"
+        "X - old : 0.50 FREE/1.00 TOTAL MB (UDF ) '0'\r\nA - \r\nQ - 5 FREE/6 TOTAL MB (NTFS Fixed) '1'\r\n\r\n");
+    std::string fields;
+    for (const DriveLine& d : r.drives)
+        fields += d.letter + (d.readable ? "" : "?") + "|" + d.name + "|" + d.fileSystem + "|" + d.type + "|" +
+                  std::to_string(d.freeMegabytes).substr(0, 4) + "|" + std::to_string(d.totalMegabytes).substr(0, 5) +
+                  "|" + d.serial + "\n";
+    EXPECT_EQ(fields,
+              "R||NTFS|RAM Disk|1.13|2.380|777\nN|\\\\srv\\a : b|FAT32|Network|0.00|100.0|-559038737\n"
+              "X|old|UDF||0.50|1.000|0\nA?||||0.00|0.000|\n");
+    EXPECT_EQ(r.unreadableLines, 1u) << "Q lacks its name's separator";
+}
+
 TEST(ExportScannerTest, CountsKeysFindsTheCodePageAndHandsOutTheWantedKeysInEveryEncodingAndPiece) {
     const std::vector<uint8_t> good = Utf16(kExport);
     for (const size_t piece : {size_t{1}, size_t{3}, size_t{64}, good.size()}) {
@@ -240,13 +258,21 @@ TEST(ExportScannerTest, CountsKeysFindsTheCodePageAndHandsOutTheWantedKeysInEver
     }
 }
 
+TEST(CodePageTest, TheReportsCodePageIsReadWithThisSystemsOwnTables) {
+    EXPECT_EQ(CodePageToUtf8(1252, "\x80 Caf\xE9"), "€ Café");
+    EXPECT_EQ(CodePageToUtf8(1251, "\xE9") + CodePageToUtf8(932, "\x82\xA0") + CodePageToUtf8(65001, "ok\xFF"),
+              "йあok?");
+    EXPECT_FALSE(IsKnownCodePage(4242));
+    EXPECT_THROW(CodePageToUtf8(4242, "\x80"), std::invalid_argument);
+}
+
 TEST(RegistryNamesTest, ShortRootsCaseAndValueNames) {
     EXPECT_EQ(ExpandKeyPath("hklm/Software\\"), "HKEY_LOCAL_MACHINE\\Software");
-    EXPECT_EQ(ExpandKeyPath("[HKCC]"), "HKEY_CURRENT_CONFIG");
+    EXPECT_EQ(ExpandKeyPath("[HKCC]") + ExpandKeyPath("[]"), "HKEY_CURRENT_CONFIG");
     EXPECT_EQ(ExpandKeyPath("HKU\\.DEFAULT") + ExpandKeyPath("hkcr") + ExpandKeyPath("HKCU"),
               "HKEY_USERS\\.DEFAULTHKEY_CLASSES_ROOTHKEY_CURRENT_USER");
     EXPECT_EQ(ExpandKeyPath("HKLMX\\a"), "HKLMX\\a");
-    EXPECT_EQ(FoldName("straße Ärger ÿ ā ĺ ž ωμέγας жёлтый Ω"), "STRAßE ÄRGER Ÿ Ā Ĺ Ž ΩΜΈΓΑΣ ЖЁЛТЫЙ Ω");
+    EXPECT_EQ(FoldName("straße Ärger ÿ ā ĺ ž ωμέγας ίό жёлтый Ω"), "STRAßE ÄRGER Ÿ Ā Ĺ Ž ΩΜΈΓΑΣ ΊΌ ЖЁЛТЫЙ Ω");
     EXPECT_EQ(DepthBelow("A\\B\\C", "A"), 2u);
     EXPECT_EQ(DepthBelow("A", "A"), 0u);
     EXPECT_FALSE(DepthBelow("AB\\C", "A"));
@@ -388,6 +414,7 @@ TEST_F(DeskTest, DiffNamesWhatChangedBetweenTwoSupportFilesInTheMachinesCodePage
     changed.replace(changed.find("pw.exe (Created : 3/15/2024 14:05:09 Size : 64kb)"), 49,
                     "pw.exe (Created : 3/15/2024 14:05:09 Size : 65kb)");
     changed.replace(changed.find("812.50 FREE"), 6, "700.00");
+    changed.erase(changed.find("drivers (Created"), 55);
     std::u16string exported = kExport;
     exported.replace(exported.find(u"Acme Editor"), 11, u"Acme Editor 2");
     files["new.OVSupport"] = SupportFile(changed, Utf16(exported));
@@ -397,15 +424,24 @@ TEST_F(DeskTest, DiffNamesWhatChangedBetweenTwoSupportFilesInTheMachinesCodePage
               "--- good.OVSupport\n+++ new.OVSupport\n"
               "drive: changed: C: free space: 812.50 MB -> 700.00 MB\n"
               "program: added: Caf\xD0\xB9\n"
+              "system folder: removed: drivers\\ (120.56kb, created 3/15/2024 14:05:09)\n"
               "c:\\pwwin32: changed: pw.exe: 64kb, created 3/15/2024 14:05:09 -> 65kb, created 3/15/2024 14:05:09\n"
               "registry: changed: [HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Acme] "
               "\"DisplayName\": \"Acme Editor\" -> \"Acme Editor 2\"\n"
-              "4 differences\n");
+              "5 differences\n");
     r = Desk({"diff", "good.OVSupport", "new.OVSupport", "--codepage", "1252", "--json"});
     EXPECT_NE(
         r.out.find("{\"section\":\"program\",\"change\":\"added\",\"name\":\"Caf\xC3\xA9\",\"old\":null,\"new\":\"\"}"),
         std::string::npos)
         << r.out;
+    std::string bare = report;
+    files["bare.OVSupport"] = SupportFile(
+        bare.erase(bare.find("Windows Version"), bare.find("Screen") - bare.find("Windows Version")), Utf16(kExport));
+    r = Desk({"diff", "good.OVSupport", "bare.OVSupport"});
+    EXPECT_EQ(r.out.substr(r.out.find('\n', r.out.find("+++")) + 1),
+              "Windows: changed: version: Windows XP 5.1 (Build 2600) -> (none)\nbrowser: changed: version: Internet "
+              "Explorer 6.0.2900 -> (none)\nprocessor: changed: type: Intel Pentium -> (none)\nmemory: changed: total "
+              "KB: 2096576 -> (none)\n4 differences\n");
     r = Desk({"diff", "good.OVSupport", "good.OVSupport", "--reg", "HKCU"});
     EXPECT_EQ(r.code, kClean);
     EXPECT_EQ(r.out, "--- good.OVSupport\n+++ good.OVSupport\nno differences\n");
