@@ -130,6 +130,7 @@ TEST(StoredNameTest, NamesAreRelativeToTheRootWithoutDriveOrLeadingSeparators) {
         EXPECT_EQ(StoredName(path, root), stored) << path << " in " << root;
     EXPECT_EQ(ReadPath("docs\\a.txt", "C:\\PW"), "C:\\PW/docs\\a.txt");
     EXPECT_EQ(ReadPath("c:\\x.txt", "C:\\PW"), "c:\\x.txt");
+    EXPECT_EQ(ReadPath("d:", "C:\\PW"), "d:");  // a drive alone is a name on that drive too
     EXPECT_EQ(ReadPath("x.txt", ""), "x.txt");
 }
 
