@@ -9,6 +9,7 @@ source "$OST_ROOT/scripts/lib/wine-env.sh"
 OST_PACKAGES=(
     ca-certificates git cmake ninja-build g++ make pkg-config python3
     zlib1g-dev googletest libgtest-dev libgmock-dev
+    g++-multilib lib32z1-dev qemu-user-static
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev
     wine wine64 fonts-wine fonts-liberation
     xvfb x11-utils imagemagick

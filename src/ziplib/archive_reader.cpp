@@ -17,6 +17,10 @@ constexpr uint64_t kEndSearch = kEndSize + 0xFFFF;
 constexpr uint32_t kDescriptorSignature = 0x08074b50;
 constexpr uint32_t kMarker32 = 0xFFFFFFFFu;
 constexpr uint16_t kMarker16 = 0xFFFF;
+// The most memory a directory may take: its bytes and its entries together, about what a 32-bit
+// process can have in one block. Every build holds to it, so the 64-bit builds refuse what the
+// 32-bit libraries refuse, and size_t holds every length the reader allocates.
+constexpr uint64_t kDirectoryMemoryLimit = 0x7FFFFFFF;
 
 // Where the parts of the archive that one end record describes lie in the file.
 struct EndRecord {
@@ -64,7 +68,8 @@ class DirectoryReader {
     [[noreturn]] void Fail(const std::string& fault) const {
         throw ZipError(kBadArchive, "the archive " + what_ + " cannot be read: " + fault);
     }
-    // Reads `size` bytes at `offset`; false when they do not lie inside the file.
+    // Reads `size` bytes at `offset`; false when they do not lie inside the file. `size` is a
+    // record's length or the directory's, which is below kDirectoryMemoryLimit.
     bool TryReadAt(uint64_t offset, uint64_t size, std::vector<uint8_t>& bytes) {
         if (offset > fileSize_ || size > fileSize_ - offset)
             return false;
@@ -139,6 +144,10 @@ ArchiveDirectory DirectoryReader::Read() {
     result.comment.assign(comment, comment + GetU16(&tail[end->tailIndex + 20]));
     result.prefix = end->shift;
     result.trailing = fileSize_ - end->archiveEnd;
+    if (end->directorySize > kDirectoryMemoryLimit ||
+        end->count > (kDirectoryMemoryLimit - end->directorySize) / sizeof(ArchiveEntry))
+        Fail("its central directory of " + std::to_string(end->directorySize) + " bytes and " +
+             std::to_string(end->count) + " entries is too large to hold in memory");
     const std::vector<uint8_t> directory = ReadAt(end->directoryStart, end->directorySize);
     result.entries.resize(static_cast<size_t>(end->count));
     size_t pos = 0;

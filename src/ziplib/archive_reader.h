@@ -37,8 +37,9 @@ struct ArchiveDirectory {
 // Reads the directory of the archive in `source` and every entry's local header. Raises
 // ZipError(kBadArchive) with a message naming `what` and the fault when the archive as a whole
 // cannot be read: truncated, inconsistent (counts, sizes, overlapping entries, entries running
-// into the directory), split over several disks, or ambiguous (two end records that describe
-// different archives, end records that disagree). An entry whose name is empty or holds a zero
+// into the directory), split over several disks, ambiguous (two end records that describe
+// different archives, end records that disagree), or a directory that with its entries would take
+// 2 GiB of memory or more, on every build alike. An entry whose name is empty or holds a zero
 // byte, or whose local header or data descriptor disagrees with its central header in the name,
 // method, encryption, CRC-32 or sizes, gets a fault and leaves the others readable.
 ArchiveDirectory ReadArchiveDirectory(ByteSource& source, const std::string& what);

@@ -2,6 +2,7 @@
 // shapes, so the whole engine runs over memory in tests.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -54,15 +55,15 @@ class MemorySource : public ByteSource {
 };
 
 // A sink that keeps what is written in memory. It can be told to fail like a full disk: once the
-// stream would grow past `capacity` bytes, Write raises ZipError(kWriteFailed) "Disk full" and
-// keeps only what fitted.
+// stream would grow past `capacity` bytes (never more than one block of memory holds), Write raises
+// ZipError(kWriteFailed) "Disk full" and keeps only what fitted.
 class MemorySink : public ByteSink {
   public:
-    explicit MemorySink(uint64_t capacity = UINT64_MAX) : capacity_(capacity) {}
+    explicit MemorySink(uint64_t capacity = UINT64_MAX) : capacity_(std::min<uint64_t>(capacity, PTRDIFF_MAX)) {}
     void Write(const uint8_t* data, size_t size) override;
     uint64_t Position() const override { return position_; }
     void Seek(uint64_t offset) override;
-    void Truncate() override { bytes_.resize(position_); }
+    void Truncate() override { bytes_.resize(static_cast<size_t>(std::min(position_, capacity_))); }
 
     const std::vector<uint8_t>& Bytes() const { return bytes_; }
     std::vector<uint8_t>& Bytes() { return bytes_; }

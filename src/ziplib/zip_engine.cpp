@@ -459,10 +459,7 @@ EntryHeader ZipJob::WriteNewEntry(const NewItem& item, bool replacing) {
             in = &*translated;
         }
     }
-    // ZIP64 is decided from the size before anything is written: the largest the stored data can
-    // be is the input (stored when deflate does not shrink it) plus the encryption header.
-    const uint64_t bound = in->Size() + (o_.encrypt ? TraditionalCipher::kHeaderSize : 0);
-    h.zip64Sizes = bound >= kZip64Limit;
+    h.zip64Sizes = NeedsZip64Sizes(in->Size(), o_.encrypt);
     if (h.zip64Sizes)
         h.versionNeeded = kVersionZip64;
     if (o_.encrypt)

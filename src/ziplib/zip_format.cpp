@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "ziplib/deflate_pipeline.h"
+#include "ziplib/zip_crypto.h"
 
 namespace ost::zip {
 
@@ -93,6 +94,10 @@ void PutSharedFields(std::vector<uint8_t>& out, const EntryHeader& e) {
 }
 
 }  // namespace
+
+bool NeedsZip64Sizes(uint64_t inputSize, bool encrypted) {
+    return inputSize >= kZip64Limit - (encrypted ? TraditionalCipher::kHeaderSize : 0);
+}
 
 std::vector<uint8_t> LocalHeader(const EntryHeader& e) {
     std::vector<uint8_t> extra;

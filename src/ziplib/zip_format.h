@@ -98,6 +98,10 @@ struct EntryHeader {
     std::vector<uint8_t> comment;
 };
 
+// Whether an entry's local header holds its sizes in a ZIP64 field. The header is written before
+// the data, so this is decided from the most the data can take: the input (stored when deflate
+// does not shrink it) and, when it is encrypted, the encryption header.
+bool NeedsZip64Sizes(uint64_t inputSize, bool encrypted);
 // The local header; its length depends only on the name, the extra fields and zip64Sizes, so a
 // header written before the data can be rewritten in place once the CRC and sizes are known.
 std::vector<uint8_t> LocalHeader(const EntryHeader& entry);

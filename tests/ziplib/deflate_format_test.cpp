@@ -90,6 +90,10 @@ TEST(ZipFormatTest, Zip64ValuesAppearOnlyWhereAValueNeedsThem) {
     EXPECT_EQ(GetU32(&local[18]), 0xFFFFFFFFu);
     EXPECT_EQ(GetU64(&local[kLocalHeaderSize + 1 + 4]), 10u);
     EXPECT_EQ(GetU64(&local[kLocalHeaderSize + 1 + 12]), 12u);
+    // ... decided from the most the data can take: the input and, when encrypted, a 12-byte header.
+    for (const auto& [input, encrypted, zip64] : {std::tuple{below, false, false}, std::tuple{at, false, true},
+                                                  std::tuple{below - 12, true, false}, std::tuple{at - 12, true, true}})
+        EXPECT_EQ(NeedsZip64Sizes(input, encrypted), zip64) << input;
     // The end of the directory: the ZIP64 record and its locator exactly when a value needs them.
     const struct {
         uint64_t entries, offset, size;
@@ -126,6 +130,7 @@ TEST(StoredNameTest, NamesAreRelativeToTheRootWithoutDriveOrLeadingSeparators) {
         EXPECT_EQ(StoredName(path, root), stored) << path << " in " << root;
     EXPECT_EQ(ReadPath("docs\\a.txt", "C:\\PW"), "C:\\PW/docs\\a.txt");
     EXPECT_EQ(ReadPath("c:\\x.txt", "C:\\PW"), "c:\\x.txt");
+    EXPECT_EQ(ReadPath("d:", "C:\\PW"), "d:");  // a drive alone is a name on that drive too
     EXPECT_EQ(ReadPath("x.txt", ""), "x.txt");
 }
 

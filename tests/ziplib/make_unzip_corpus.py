@@ -94,13 +94,15 @@ def write(name, data):
     target.write_bytes(data)
 
 
-def with_zip64_end(archive, disks=(0, 0), offset_change=0):
+def with_zip64_end(archive, disks=(0, 0), offset_change=0, marked=False):
     """The archive with a ZIP64 end record and its locator before the end record, as stream writers
-    add them; the end record keeps its values. `disks` fill the ZIP64 record's disk numbers."""
+    add them; the end record keeps its values, or with `marked` the all-ones marker for the
+    directory's size and offset. `disks` fill the ZIP64 record's disk numbers."""
     end = archive.rfind(b"PK\x05\x06")
     count, size, offset = struct.unpack("<HII", archive[end + 10 : end + 20])
     record = struct.pack("<IQHHIIQQQQ", 0x06064B50, 44, 45, 45, *disks, count, count, size, offset + offset_change)
-    return archive[:end] + record + struct.pack("<IIQI", 0x07064B50, 0, end, 1) + archive[end:]
+    tail = archive[end : end + 12] + b"\xff" * 8 + archive[end + 20 :] if marked else archive[end:]
+    return archive[:end] + record + struct.pack("<IIQI", 0x07064B50, 0, end, 1) + tail
 
 
 def raw_zip(entries, comment=b""):
@@ -227,7 +229,19 @@ write("through-links.zip", raw_zip([(b"link/evil.txt", b"x", {}), (b"file.txt", 
 for name, data in {"secret.txt": b"the secret text", "second.txt": b"more"}.items():
     write(os.path.join(src, "secret", name), data)
 run(["zip", "-q", "-P", "right", os.path.join(out, "secret.zip"), "secret.txt", "second.txt"], cwd=os.path.join(src, "secret"))
+# ZIP64 claims at and past 2 and 4 GiB, which a 32-bit reader must not cut short: offsets past the
+# file, and (not for the fuzzer) directories too large to hold in memory, by their bytes or by their
+# entries, in files that do hold them: sparse files, a hole but for the records.
+write("zip64-directory-offset-4g.zip", with_zip64_end(plain, offset_change=1 << 32, marked=True))
+for gib in (2, 4):
+    write(f"zip64-offset-{gib}g.zip", raw_zip([(b"far.txt", b"far\n", {"offset": 0xFFFFFFFF, "extra": struct.pack("<HHQ", 1, 8, gib << 30)})]))
 if "--small" not in sys.argv[2:]:
+    for name, size, count in [("directory-2g", 1 << 31, 1), ("directory-4g", (1 << 32) + 46, 1), ("entries", 1 << 30, (1 << 30) // 46)]:
+        with open(os.path.join(out, f"zip64-{name}.zip"), "wb") as f:
+            f.write(struct.pack("<I", 0x02014B50))
+            f.seek(size)
+            f.write(struct.pack("<IQHHIIQQQQIIQIIHHHHIIH", 0x06064B50, 44, 45, 45, 0, 0, count, count, size, 0,  # ZIP64 end record,
+                                0x07064B50, 0, size, 1, 0x06054B50, 0, 0, 0xFFFF, 0xFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0))  # locator, end record
     # Wine takes its OEM code page from the Unix locale, which must exist for Unix file names.
     os.makedirs(os.path.join(out, "locale"))
     run(["localedef", "-i", "ja_JP", "-f", "UTF-8", os.path.join(out, "locale", "ja_JP.UTF-8")], cwd=out)

@@ -272,7 +272,11 @@ TEST_F(UnzipLibraryTest, HostileArchivesAreRefusedAndNothingIsWritten) {
         {"liar.zip", "inflates beyond its declared size"}, {"truncated.zip", "cannot be read"},
         {"bad-count.zip", "cannot be read"}, {"bad-offset.zip", "cannot be read"}, {"flipped.zip", "a.txt"},
         {"bad-crc.zip", "bad CRC"}, {"cut.zip", "cut.txt is truncated"},
-        {"no-descriptor.zip", "its data descriptor disagrees"}};
+        {"no-descriptor.zip", "its data descriptor disagrees"},
+        {"zip64-directory-offset-4g.zip", "its central directory lies outside the file"},
+        {"zip64-offset-2g.zip", "far.txt lies outside the archive"}, {"zip64-offset-4g.zip", "far.txt lies outside"},
+        {"zip64-directory-2g.zip", "of 2147483648 bytes and 1 entries is too large to hold in memory"},
+        {"zip64-directory-4g.zip", "of 4294967342 bytes"}, {"zip64-entries.zip", "and 23342213 entries is too"}};
     // clang-format on
     for (const auto& e : fs::directory_iterator(kCorpus))  // one name that is unsafe on Windows in each
         if (e.path().filename().string().starts_with("unsafe-"))

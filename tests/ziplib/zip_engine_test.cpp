@@ -75,7 +75,7 @@ TEST_F(ZipEngineTest, IncompressibleAndEmptyFilesAreStoredAndTextIsDeflated) {
     EXPECT_EQ(back.headers.at("text.txt").method, kMethodDeflated);
     EXPECT_THAT(printed_, HasSubstr("  adding: noise.bin (stored 0%)\n"));
     // The stored copy replaced the deflated attempt in place: nothing of it is left behind.
-    size_t entries = 0;
+    uint64_t entries = 0;
     for (const auto& [name, h] : back.headers)
         entries += kLocalHeaderSize + name.size() + h.compressedSize + kCentralHeaderSize + name.size();
     EXPECT_EQ(fs_.Bytes(kArchive).size(), entries + kEndSize);
