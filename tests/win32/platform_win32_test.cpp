@@ -156,6 +156,34 @@ TEST(Win32ProcessTest, TheRegistryEditorNeedingElevationIsStartedThroughTheShell
         EXPECT_EQ(SplitCommandLine(line), std::make_pair(program, rest)) << line;
 }
 
+// A child that runs on (ping, for a minute) is ended and waited for. Windows gives a tool that is
+// not elevated a handle without the right to end a child it started elevated through the shell:
+// the system's refusal is then the error, as is a wait on a handle without the right to wait.
+TEST(Win32ProcessTest, AChildIsEndedUnlessTheSystemRefusesAndAFailedWaitIsAnErrorOfItsOwn) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    std::wstring line = L"ping.exe -n 60 127.0.0.1";
+    ASSERT_TRUE(::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                                 &startup, &info));
+    ::CloseHandle(info.hThread);
+    auto withRights = [&](DWORD rights) {
+        HANDLE handle = nullptr;
+        ::DuplicateHandle(::GetCurrentProcess(), info.hProcess, ::GetCurrentProcess(), &handle, rights, FALSE, 0);
+        return AdoptChildProcess(handle);
+    };
+    const auto waitOnly = withRights(SYNCHRONIZE);
+    const AppError refused = RaisedBy([&] { waitOnly->Terminate(10000); });
+    EXPECT_EQ(test::Described(refused), "70||" + SystemMessage(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(waitOnly->WaitForExit(0, {})) << "the child runs on";
+    const AppError failed = RaisedBy([&] { withRights(PROCESS_QUERY_LIMITED_INFORMATION)->WaitForExit(1000, {}); });
+    EXPECT_EQ(test::Described(failed), "70||" + SystemMessage(ERROR_ACCESS_DENIED));
+    const auto child = AdoptChildProcess(info.hProcess);
+    child->Terminate(10000);
+    EXPECT_TRUE(waitOnly->WaitForExit(0, {})) << "ended once Terminate returns";
+    child->Terminate(10000);  // a child that has ended already is no error
+}
+
 // The manifest and the icon, read from the program file as Windows reads them.
 TEST(Win32ResourcesTest, TheToolAsksForAdministratorRightsNamesEveryWindowsAndCarriesItsIcon) {
     HMODULE image = ::LoadLibraryExW(robot::WindowsPath(OST_TOOL_EXE).c_str(), nullptr,
