@@ -222,9 +222,16 @@ void CheckFailure(const World& w, bool ran, const Fault& fault, std::vector<std:
     }
     // An exception of another kind shows its own text, or the classic one where an archive class
     // wraps it.
+    // A wait for the registry editor that fails (itself, or in the window's messages handled
+    // meanwhile) ends the editor before the prompt.
+    const bool waiting = kind == "WaitForExit" || log[w.calls.failed - 1] == "WaitForExit";
     const std::string expected =
-        kind == "WaitForExit" ? Prompt(8, "Create Zip File", 75, "The registry export did not finish within 10 minutes")
-                              : Prompt(step.stage, step.name, fault.number, fault.description);
+        waiting ? Prompt(8, "Create Zip File", fault.number,
+                         "Waiting for the registry editor failed: " + std::string(ClassicDescription(fault.number)))
+                : Prompt(step.stage, step.name, fault.number, fault.description);
+    if (waiting) {
+        EXPECT_EQ(log[prompt - 1], "Terminate:30000");
+    }
     EXPECT_TRUE(shown == expected ||
                 (fault.number == 5 && shown == Prompt(step.stage, step.name, 5, "Invalid procedure call or argument")))
         << "expected " << expected;
@@ -295,6 +302,35 @@ TEST(WorkflowTest, ADeclinedOverwriteOrAReadOnlyFileEndTheRunAndAPressDuringARun
     EXPECT_TRUE(w.Click());
     EXPECT_EQ(Count(w.calls.log, "ShowSave") + Count(w.calls.log, "WaitForExit"), 2u);
     EXPECT_FALSE(w.form.Running());
+}
+
+// A registry editor that never finishes: once the bound has passed it is ended and waited for
+// before the prompt. Yes packs what it wrote and stage 9 deletes that; No ends the run. An editor
+// that cannot be ended (one started elevated through the shell by a tool without those rights) is
+// an error of its own.
+TEST(WorkflowTest, AnExportStillRunningAtTheBoundIsEndedBeforeThePromptAndYesPacksWhatWasWritten) {
+    for (const int32_t answer : {mb::kAnswerYes, mb::kAnswerNo}) {
+        for (const bool refused : {false, true}) {
+            SCOPED_TRACE(std::string(answer == mb::kAnswerYes ? "Yes" : "No") + (refused ? ", refused" : ""));
+            World w;
+            w.promptAnswer = answer;
+            w.processes.endless = true;
+            w.processes.onStart = [&w] { w.fs.Put(kRegistryExport, "REGEDIT4 partial"); };
+            w.calls.failing = {refused ? "Terminate" : ""};
+            EXPECT_TRUE(w.Click());
+            const std::string late = "The registry export did not finish within 10 minutes";
+            const std::string prompt = refused ? Prompt(8, "Create Zip File", 70,
+                                                        late + ", and the registry editor could not be ended: "
+                                                               "Permission denied")
+                                               : Prompt(8, "Create Zip File", 75, late);
+            const auto box = std::find(w.calls.log.begin(), w.calls.log.end(), "MsgBox:" + prompt);
+            ASSERT_NE(box, w.calls.log.end());
+            EXPECT_EQ(box[-3] + "|" + box[-1], "WaitForExit|Terminate:30000");
+            EXPECT_EQ(w.ui.boxes.back(), answer == mb::kAnswerYes ? kFinal : prompt);
+            EXPECT_EQ(w.packed[kRegistryExport], answer == mb::kAnswerYes ? "REGEDIT4 partial" : "");
+            EXPECT_EQ(w.fs.Content(kRegistryExport), answer == mb::kAnswerYes ? "saved export" : "REGEDIT4 partial");
+        }
+    }
 }
 
 TEST(WorkflowTest, TheSupportFileNameAndTheLateExportsDescription) {
