@@ -304,31 +304,27 @@ TEST(WorkflowTest, ADeclinedOverwriteOrAReadOnlyFileEndTheRunAndAPressDuringARun
     EXPECT_FALSE(w.form.Running());
 }
 
-// A registry editor that never finishes: once the bound has passed it is ended and waited for
-// before the prompt. Yes packs what it wrote and stage 9 deletes that; No ends the run. An editor
-// that cannot be ended (one started elevated through the shell by a tool without those rights) is
-// an error of its own.
+// A registry editor that never finishes is ended and waited for before the bound's prompt; Yes packs
+// what it wrote and stage 9 deletes that, No ends the run. One that cannot be ended (started
+// elevated through the shell by a tool without those rights) is an error of its own.
 TEST(WorkflowTest, AnExportStillRunningAtTheBoundIsEndedBeforeThePromptAndYesPacksWhatWasWritten) {
-    for (const int32_t answer : {mb::kAnswerYes, mb::kAnswerNo}) {
+    const std::string late = "The registry export did not finish within 10 minutes";
+    for (const bool yes : {true, false}) {
         for (const bool refused : {false, true}) {
-            SCOPED_TRACE(std::string(answer == mb::kAnswerYes ? "Yes" : "No") + (refused ? ", refused" : ""));
+            SCOPED_TRACE(std::string(yes ? "Yes" : "No") + (refused ? ", refused" : ""));
             World w;
-            w.promptAnswer = answer;
+            w.promptAnswer = yes ? mb::kAnswerYes : mb::kAnswerNo;
             w.processes.endless = true;
             w.processes.onStart = [&w] { w.fs.Put(kRegistryExport, "REGEDIT4 partial"); };
             w.calls.failing = {refused ? "Terminate" : ""};
             EXPECT_TRUE(w.Click());
-            const std::string late = "The registry export did not finish within 10 minutes";
-            const std::string prompt = refused ? Prompt(8, "Create Zip File", 70,
-                                                        late + ", and the registry editor could not be ended: "
-                                                               "Permission denied")
-                                               : Prompt(8, "Create Zip File", 75, late);
+            const std::string ended = refused ? ", and the registry editor could not be ended: Permission denied" : "";
+            const std::string prompt = Prompt(8, "Create Zip File", refused ? 70 : 75, late + ended);
             const auto box = std::find(w.calls.log.begin(), w.calls.log.end(), "MsgBox:" + prompt);
             ASSERT_NE(box, w.calls.log.end());
             EXPECT_EQ(box[-3] + "|" + box[-1], "WaitForExit|Terminate:30000");
-            EXPECT_EQ(w.ui.boxes.back(), answer == mb::kAnswerYes ? kFinal : prompt);
-            EXPECT_EQ(w.packed[kRegistryExport], answer == mb::kAnswerYes ? "REGEDIT4 partial" : "");
-            EXPECT_EQ(w.fs.Content(kRegistryExport), answer == mb::kAnswerYes ? "saved export" : "REGEDIT4 partial");
+            EXPECT_EQ(w.ui.boxes.back() + "|" + w.packed[kRegistryExport] + "|" + w.fs.Content(kRegistryExport),
+                      yes ? std::string(kFinal) + "|REGEDIT4 partial|saved export" : prompt + "||REGEDIT4 partial");
         }
     }
 }
