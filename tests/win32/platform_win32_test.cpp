@@ -159,7 +159,8 @@ TEST(Win32ProcessTest, TheRegistryEditorNeedingElevationIsStartedThroughTheShell
 // end it, as a tool that is not elevated gets for a child started elevated through the shell, gives
 // the system's refusal as the error; a handle without the right to wait, a failed wait.
 TEST(Win32ProcessTest, AChildIsEndedUnlessTheSystemRefusesAndAFailedWaitIsAnErrorOfItsOwn) {
-    STARTUPINFOW startup{static_cast<DWORD>(sizeof(STARTUPINFOW))};
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
     std::wstring line = L"ping.exe -n 60 127.0.0.1";
     ASSERT_TRUE(::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
