@@ -15,7 +15,7 @@ OST_PACKAGES=(
     xvfb x11-utils imagemagick
     zip unzip p7zip-full libarchive-tools time locales
     clang-14 libclang-rt-14-dev
-    python3-pefile osslsigncode
+    python3-pefile osslsigncode openssl
 )
 
 log() { printf '\n== %s\n' "$*" >&2; }

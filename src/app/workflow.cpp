@@ -98,6 +98,38 @@ void SupportFileWorkflow::ReleaseStreams() {
     report_.reset();
 }
 
+namespace {
+
+// The exception being handled, as an AppError whose description begins with `what`.
+AppError Explained(const std::string& what) {
+    const AppError error = CurrentError();
+    return AppError(error.Number(), what + error.Description());
+}
+
+}  // namespace
+
+void SupportFileWorkflow::AwaitRegistryExport() {
+    const std::unique_ptr<IChildProcess> editor = std::move(registryEditor_);
+    if (!editor)
+        return;
+    AppError stopped(err::kPathFileAccess, RegistryExportLateText(registryExportBoundMs_));
+    try {
+        if (editor->WaitForExit(registryExportBoundMs_, [this] { form_.Services().ui.DoEvents(); }))
+            return;
+    } catch (const std::exception&) {
+        stopped = Explained("Waiting for the registry editor failed: ");
+    }
+    // The editor is ended before the prompt, so that nothing is written once the run has stopped
+    // waiting: Yes packs what the editor wrote and stage 9 deletes it, No leaves no export growing
+    // at the root of drive C.
+    try {
+        editor->Terminate(kRegistryEditorEndBoundMs);
+    } catch (const std::exception&) {
+        throw Explained(stopped.Description() + ", and the registry editor could not be ended: ");
+    }
+    throw stopped;
+}
+
 void SupportFileWorkflow::Steps() {
     AppServices& s = form_.Services();
     IMainWindow& window = form_.Window();
@@ -160,13 +192,7 @@ void SupportFileWorkflow::Steps() {
     writer_.PebbleworkFolder(*this);
 
     Stage(8, "Create Zip File");
-    // The registry editor runs beside the report stages; its export must be complete before it is
-    // packed. The window keeps handling its messages meanwhile. An export still running when the
-    // bound passes is this stage's error: Yes packs what is there, No ends the run.
-    Run([&] {
-        if (registryEditor_ && !registryEditor_->WaitForExit(registryExportBoundMs_, [&] { s.ui.DoEvents(); }))
-            throw AppError(err::kPathFileAccess, RegistryExportLateText(registryExportBoundMs_));
-    });
+    Run([&] { AwaitRegistryExport(); });
     Run([&] { zip_ = std::make_unique<XWZipFiles>(); });
     auto zip = [&]() -> XWZipFiles& {
         if (!zip_)

@@ -30,6 +30,8 @@ inline constexpr const char* kReportRestore = "c:\\ovsupport1.txt";
 inline constexpr const char* kSupportAddress = "support@orlavent.example";
 // How long the run waits for the registry editor to finish its export before packing.
 inline constexpr uint32_t kRegistryExportBoundMs = 10 * 60 * 1000;
+// How long the run waits for the registry editor to be gone once it has ended it.
+inline constexpr uint32_t kRegistryEditorEndBoundMs = 30 * 1000;
 inline constexpr int32_t kMinimizedFocus = 2;
 
 // The support file's name: the target itself when it ends in ".OVSupport" (compared case by
@@ -55,6 +57,11 @@ class SupportFileWorkflow final : private IOperations {
   private:
     void Steps();
     void Stage(int16_t number, const char* name);
+    // Waits for the registry editor (when it was started) to finish its export. When it does not
+    // finish within the bound, or the wait fails, the editor is ended and waited for, and the
+    // failure is raised: "did not finish", or the wait's error; when the editor cannot be ended,
+    // that error, its description joined to the first.
+    void AwaitRegistryExport();
     // IOperations: one step, with its failure going to the error prompt.
     void Run(const std::function<void()>& operation) override;
     bool Test(const std::function<bool()>& test) override;

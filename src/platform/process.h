@@ -12,8 +12,16 @@ class IChildProcess {
   public:
     virtual ~IChildProcess() = default;
     // Waits until the process has ended or `timeoutMs` has passed, calling `pump` whenever window
-    // messages arrive so the window keeps handling them. True when the process has ended.
+    // messages arrive so the window keeps handling them. True when the process has ended, false
+    // when the bound passed first. Raises AppError, whose description is the system's message,
+    // when the wait itself fails.
     virtual bool WaitForExit(uint32_t timeoutMs, const std::function<void()>& pump) = 0;
+    // Ends the process, unless it has ended already, and waits up to `timeoutMs` until it is gone.
+    // Raises AppError, whose description is the system's message, when the system refuses (70
+    // "Permission denied" for a process that runs with more rights than this one, as a program
+    // started elevated through the shell does) or the wait fails; 75 when the process is still
+    // there after the bound.
+    virtual void Terminate(uint32_t timeoutMs) = 0;
 };
 
 class IProcessLauncher {

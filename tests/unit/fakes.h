@@ -305,17 +305,20 @@ class FakeLocale : public ILocale, public Logged {
     }
 };
 
-// Child processes that record how they were started. A process has done `onExit`'s work once it has
-// ended; a failing wait reaches its bound.
+// Child processes that record how they were started. A process has done `onStart`'s work once
+// started, and `onExit`'s once it has ended by itself; an endless one never ends by itself.
 class FakeProcessLauncher : public IProcessLauncher, public Logged {
   public:
     using Logged::Logged;
     std::vector<std::string> started;  // "command line|window style"
     std::vector<uint32_t> waits;       // the bounds waited with
-    std::function<void()> onExit;
+    std::function<void()> onStart, onExit;
+    bool endless = false;
 
     std::unique_ptr<IChildProcess> Start(const std::string& commandLine, int32_t style) override {
         calls.Check("Start", commandLine), started.push_back(commandLine + "|" + std::to_string(style));
+        if (onStart)
+            onStart();
         return std::make_unique<Child>(*this);
     }
 
@@ -323,13 +326,12 @@ class FakeProcessLauncher : public IProcessLauncher, public Logged {
     struct Child : IChildProcess {
         explicit Child(FakeProcessLauncher& launcher) : owner(launcher) {}
         bool WaitForExit(uint32_t timeoutMs, const std::function<void()>& pump) override {
-            const bool late = owner.calls.Fails("WaitForExit");
-            owner.waits.push_back(timeoutMs);
-            pump();
-            if (!late && owner.onExit)
+            owner.calls.Check("WaitForExit"), owner.waits.push_back(timeoutMs), pump();
+            if (!owner.endless && owner.onExit)
                 owner.onExit();
-            return !late;
+            return !owner.endless;
         }
+        void Terminate(uint32_t timeoutMs) override { owner.calls.Check("Terminate", std::to_string(timeoutMs)); }
         FakeProcessLauncher& owner;
     };
 };

@@ -222,9 +222,16 @@ void CheckFailure(const World& w, bool ran, const Fault& fault, std::vector<std:
     }
     // An exception of another kind shows its own text, or the classic one where an archive class
     // wraps it.
+    // A wait for the registry editor that fails (itself, or in the window's messages handled
+    // meanwhile) ends the editor before the prompt.
+    const bool waiting = kind == "WaitForExit" || log[w.calls.failed - 1] == "WaitForExit";
     const std::string expected =
-        kind == "WaitForExit" ? Prompt(8, "Create Zip File", 75, "The registry export did not finish within 10 minutes")
-                              : Prompt(step.stage, step.name, fault.number, fault.description);
+        waiting ? Prompt(8, "Create Zip File", fault.number,
+                         "Waiting for the registry editor failed: " + std::string(ClassicDescription(fault.number)))
+                : Prompt(step.stage, step.name, fault.number, fault.description);
+    if (waiting) {
+        EXPECT_EQ(log[prompt - 1], "Terminate:30000");
+    }
     EXPECT_TRUE(shown == expected ||
                 (fault.number == 5 && shown == Prompt(step.stage, step.name, 5, "Invalid procedure call or argument")))
         << "expected " << expected;
@@ -295,6 +302,31 @@ TEST(WorkflowTest, ADeclinedOverwriteOrAReadOnlyFileEndTheRunAndAPressDuringARun
     EXPECT_TRUE(w.Click());
     EXPECT_EQ(Count(w.calls.log, "ShowSave") + Count(w.calls.log, "WaitForExit"), 2u);
     EXPECT_FALSE(w.form.Running());
+}
+
+// A registry editor that never finishes is ended and waited for before the bound's prompt; Yes packs
+// what it wrote and stage 9 deletes that, No ends the run. One that cannot be ended (started
+// elevated through the shell by a tool without those rights) is an error of its own.
+TEST(WorkflowTest, AnExportStillRunningAtTheBoundIsEndedBeforeThePromptAndYesPacksWhatWasWritten) {
+    const std::string late = "The registry export did not finish within 10 minutes";
+    for (const bool yes : {true, false}) {
+        for (const bool refused : {false, true}) {
+            SCOPED_TRACE(std::string(yes ? "Yes" : "No") + (refused ? ", refused" : ""));
+            World w;
+            w.promptAnswer = yes ? mb::kAnswerYes : mb::kAnswerNo;
+            w.processes.endless = true;
+            w.processes.onStart = [&w] { w.fs.Put(kRegistryExport, "REGEDIT4 partial"); };
+            w.calls.failing = {refused ? "Terminate" : ""};
+            EXPECT_TRUE(w.Click());
+            const std::string ended = refused ? ", and the registry editor could not be ended: Permission denied" : "";
+            const std::string prompt = Prompt(8, "Create Zip File", refused ? 70 : 75, late + ended);
+            const auto box = std::find(w.calls.log.begin(), w.calls.log.end(), "MsgBox:" + prompt);
+            ASSERT_NE(box, w.calls.log.end());
+            EXPECT_EQ(box[-3] + "|" + box[-1], "WaitForExit|Terminate:30000");
+            EXPECT_EQ(w.ui.boxes.back() + "|" + w.packed[kRegistryExport] + "|" + w.fs.Content(kRegistryExport),
+                      yes ? std::string(kFinal) + "|REGEDIT4 partial|saved export" : prompt + "||REGEDIT4 partial");
+        }
+    }
 }
 
 TEST(WorkflowTest, TheSupportFileNameAndTheLateExportsDescription) {

@@ -125,7 +125,6 @@ TEST(Win32ProcessTest, TheRegistryEditorNeedingElevationIsStartedThroughTheShell
     auto child =
         launcher.Start("\"" + regedit + "\" /e \"" + Narrow(exported) + "\" HKEY_CURRENT_USER\\Software\\Wine", 2);
     ASSERT_TRUE(child);
-    EXPECT_FALSE(child->WaitForExit(0, {})) << "a bound that has passed ends the wait";
     // Messages that arrive meanwhile are handed to the pump.
     ::PostThreadMessageW(::GetCurrentThreadId(), WM_USER, 0, 0);
     int pumped = 0;
@@ -154,6 +153,33 @@ TEST(Win32ProcessTest, TheRegistryEditorNeedingElevationIsStartedThroughTheShell
     };
     for (const auto& [line, program, rest] : rows)
         EXPECT_EQ(SplitCommandLine(line), std::make_pair(program, rest)) << line;
+}
+
+// A child that runs on (ping, for a minute) is ended and waited for. A handle without the right to
+// end it, as a tool that is not elevated gets for a child started elevated through the shell, gives
+// the system's refusal as the error; a handle without the right to wait, a failed wait.
+TEST(Win32ProcessTest, AChildIsEndedUnlessTheSystemRefusesAndAFailedWaitIsAnErrorOfItsOwn) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    std::wstring line = L"ping.exe -n 60 127.0.0.1";
+    ASSERT_TRUE(::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                                 &startup, &info));
+    ::CloseHandle(info.hThread);
+    auto withRights = [&](DWORD rights) {
+        HANDLE handle = nullptr;
+        ::DuplicateHandle(::GetCurrentProcess(), info.hProcess, ::GetCurrentProcess(), &handle, rights, FALSE, 0);
+        return AdoptChildProcess(handle);
+    };
+    const std::string denied = "70||" + SystemMessage(ERROR_ACCESS_DENIED);
+    const auto waitOnly = withRights(SYNCHRONIZE);
+    EXPECT_EQ(test::Described(RaisedBy([&] { waitOnly->Terminate(10000); })), denied);
+    EXPECT_FALSE(waitOnly->WaitForExit(0, {})) << "the child runs on, and a bound that has passed ends the wait";
+    EXPECT_EQ(test::Described(RaisedBy([&] { withRights(0)->WaitForExit(1000, {}); })), denied);
+    const auto child = AdoptChildProcess(info.hProcess);
+    child->Terminate(10000);
+    EXPECT_TRUE(waitOnly->WaitForExit(0, {})) << "ended once Terminate returns";
+    child->Terminate(10000);  // a child that has ended already is no error
 }
 
 // The manifest and the icon, read from the program file as Windows reads them.

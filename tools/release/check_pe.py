@@ -1,13 +1,14 @@
 #!/usr/bin/python3
 """Static checks of the 32-bit release, which this machine builds but cannot run.
 
-    check_pe.py BIN_DIR
+    check_pe.py BIN_DIR     checks the binaries of the package in BIN_DIR
+    check_pe.py --names     prints their names, one a line, in the package's order
 
-BIN_DIR holds OrlaventSupportTool.exe, zip32.dll and unzip32.dll. For each binary: a PE32 image
-for i386; the exe a GUI program whose embedded manifest asks for administrator rights, names every
-Windows from Vista to 11, asks for Common Controls 6 and sets neither DPI awareness nor a code
-page; each DLL exports exactly its undecorated entries, each returning with the __stdcall stack
-size its callers push; every import from a DLL that Windows itself ships.
+BINARIES below is the one list of what the package holds. For each binary: a PE32 image for i386;
+the tool a GUI program whose embedded manifest asks for administrator rights, names every Windows
+from Vista to 11, asks for Common Controls 6 and sets neither DPI awareness nor a code page; each
+DLL without a manifest, exporting exactly its undecorated entries, each returning with the
+__stdcall stack size its callers push; every import one of the functions in IMPORTS.
 
 Prints one line per check ("ok ..." or "FAIL ...") and then "N passed, N failed"; exits non-zero
 when a check fails. Runs with Debian's python3 (it needs python3-pefile) and the mingw objdump.
@@ -37,12 +38,73 @@ EXPORTS = {
     "unzip32.dll": {"UzpVersion2": 4, "Wiz_SingleEntryUnzip": 24},
 }
 
-# DLLs that every Windows from 7 SP1 on ships in its system folder.
-SYSTEM_DLLS = {
-    "kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "shlwapi.dll",
-    "ole32.dll", "oleaut32.dll", "comdlg32.dll", "comctl32.dll", "mpr.dll", "msimg32.dll",
-    "windowscodecs.dll", "msvcrt.dll", "version.dll", "uxtheme.dll",
+# The binaries of the package, in its order, each with its kind: "gui" (the window program, with
+# the manifest checked below), "console" (a console program) or "dll" (with its entries in EXPORTS).
+BINARIES = {
+    "OrlaventSupportTool.exe": "gui",
+    "zip32.dll": "dll",
+    "unzip32.dll": "dll",
 }
+SUBSYSTEMS = {"gui": 2, "console": 3}
+
+# Every function the binaries import, by DLL. Each one exists in Windows 7 SP1, the oldest Windows
+# the release runs on. An import that is not here fails the check: a new one, from our code or from
+# a newer mingw-w64 runtime, is looked up in the documentation of Windows 7 SP1 and added on purpose.
+IMPORTS = {
+    "advapi32.dll": "RegCloseKey RegEnumKeyExA RegOpenKeyA RegOpenKeyExA RegQueryValueExA",
+    "comdlg32.dll": "CommDlgExtendedError GetSaveFileNameW",
+    "gdi32.dll": """
+        CreateCompatibleDC CreateDIBSection CreateFontIndirectW CreatePatternBrush DeleteDC
+        DeleteObject GdiFlush GetDeviceCaps GetStockObject SelectObject SetBkMode SetBrushOrgEx
+        SetTextColor
+    """,
+    "kernel32.dll": """
+        AddVectoredExceptionHandler CloseHandle CreateDirectoryW CreateEventA CreateFileW
+        CreateProcessW CreateSemaphoreA DeleteCriticalSection DeleteFileW DuplicateHandle
+        EnterCriticalSection ExitProcess FileTimeToLocalFileTime FileTimeToSystemTime FindClose
+        FindFirstFileExW FindFirstFileW FindNextFileW FindResourceW FlushFileBuffers
+        FormatMessageA FormatMessageW FreeLibrary GetACP GetCurrentProcess GetCurrentProcessId
+        GetCurrentThread GetCurrentThreadId GetDateFormatW GetDiskFreeSpaceExW GetDriveTypeW
+        GetFileAttributesExW GetFileAttributesW GetFileSizeEx GetFullPathNameW
+        GetHandleInformation GetLastError GetLocaleInfoW GetLogicalDriveStringsW GetModuleHandleA
+        GetModuleHandleW GetOEMCP GetProcAddress GetProcessAffinityMask GetStartupInfoW
+        GetSystemDirectoryW GetSystemInfo GetSystemTimeAsFileTime GetThreadContext
+        GetThreadPriority GetTickCount64 GetTimeFormatW GetVersionExA GetVolumeInformationW
+        GetWindowsDirectoryW GlobalMemoryStatus InitializeCriticalSection IsDBCSLeadByteEx
+        IsDebuggerPresent LCMapStringW LeaveCriticalSection LoadLibraryA LoadLibraryW LoadResource
+        LocalFileTimeToFileTime LocalFree LockResource MoveFileExW MulDiv MultiByteToWideChar
+        OpenProcess OutputDebugStringA RaiseException ReadFile ReleaseSemaphore RemoveDirectoryW
+        RemoveVectoredExceptionHandler ResetEvent ResumeThread SetEndOfFile SetErrorMode SetEvent
+        SetFileAttributesW SetFilePointerEx SetFileTime SetLastError SetProcessAffinityMask
+        SetThreadContext SetThreadErrorMode SetThreadPriority SetUnhandledExceptionFilter
+        SizeofResource Sleep SuspendThread SystemTimeToFileTime SystemTimeToTzSpecificLocalTime
+        TerminateProcess TlsAlloc TlsGetValue TlsSetValue TryEnterCriticalSection VirtualProtect
+        VirtualQuery WaitForMultipleObjects WaitForSingleObject WideCharToMultiByte WriteFile
+    """,
+    "mpr.dll": "WNetGetConnectionW",
+    "msimg32.dll": "AlphaBlend",
+    "msvcrt.dll": """
+        __mb_cur_max __p__commode __p__fmode __p__wcmdln __set_app_type __setusermatherr
+        __wgetmainargs __winitenv _amsg_exit _assert _beginthreadex _cexit _close _endthreadex
+        _errno _initterm _iob _lock _onexit _read _setjmp3 _strdup _ultoa _unlock abort atoi
+        calloc exit fprintf fputc fputs free fwrite isalpha localeconv longjmp malloc memchr
+        memcmp memcpy memmove memset printf realloc setlocale signal strchr strcmp strerror strlen
+        strncmp tolower vfprintf wcscpy_s wcslen
+    """,
+    "ole32.dll": "CoCreateInstance CoInitializeEx CoUninitialize",
+    "shell32.dll": "ShellExecuteExW",
+    "user32.dll": """
+        AdjustWindowRectEx BeginPaint CharLowerBuffW CreateWindowExW DefWindowProcW DestroyIcon
+        DestroyWindow DialogBoxIndirectParamW DispatchMessageW EndDialog EndPaint GetClientRect
+        GetCursorPos GetDC GetDlgItem GetMessageW GetSystemMetrics GetWindowLongW
+        GetWindowTextLengthW GetWindowTextW InvalidateRect IsChild IsWindow LoadCursorW LoadImageW
+        MessageBoxW MsgWaitForMultipleObjects PeekMessageW PostQuitMessage PtInRect
+        RegisterClassExW ReleaseCapture ReleaseDC SendMessageW SetCapture SetCursor
+        SetDlgItemTextW SetFocus SetWindowLongW SetWindowPos SetWindowTextW ShowWindow
+        TranslateMessage UpdateWindow WindowFromPoint
+    """,
+}
+IMPORTS = {dll: set(names.split()) for dll, names in IMPORTS.items()}
 
 passed = 0
 failed = 0
@@ -155,22 +217,39 @@ def check_binary(folder, name):
     pe = pefile.PE(path)
     check(pe.OPTIONAL_HEADER.Magic == 0x10B and pe.FILE_HEADER.Machine == 0x14C, name + ": PE32 for i386")
     is_dll = pe.FILE_HEADER.Characteristics & 0x2000 != 0
-    if name.endswith(".exe"):
-        check(not is_dll and pe.OPTIONAL_HEADER.Subsystem == 2, name + ": a GUI program (subsystem 2)")
-        check_manifest(pe, name)
-    else:
+    kind = BINARIES[name]
+    if kind == "dll":
         check(is_dll, name + ": a DLL")
+        check(manifest_of(pe) is None, name + ": carries no manifest")
         check_exports(pe, path, name, EXPORTS[name])
-    foreign = sorted(entry.dll.decode() for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])
-                     if entry.dll.decode().lower() not in SYSTEM_DLLS)
-    check(not foreign, name + ": imports only system DLLs (%s)" % (", ".join(foreign) or "none other"))
+    else:
+        check(not is_dll and pe.OPTIONAL_HEADER.Subsystem == SUBSYSTEMS[kind],
+              "%s: a %s program (subsystem %d)" % (name, kind, SUBSYSTEMS[kind]))
+    if kind == "gui":
+        check_manifest(pe, name)
+    check_imports(pe, name)
+
+
+def check_imports(pe, name):
+    unlisted = []
+    for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []) + getattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT", []):
+        dll = entry.dll.decode()
+        for function in entry.imports:
+            called = function.name.decode() if function.name else "#%d" % function.ordinal
+            if called not in IMPORTS.get(dll.lower(), ()):
+                unlisted.append("%s!%s" % (dll, called))
+    check(not unlisted, name + ": imports only the listed functions of Windows 7 SP1 (not listed: %s)"
+          % (", ".join(sorted(unlisted)) or "none"))
 
 
 def main():
     if len(sys.argv) != 2:
-        print(__doc__.strip().splitlines()[2].strip(), file=sys.stderr)
+        print("\n".join(__doc__.strip().splitlines()[2:4]), file=sys.stderr)
         return 2
-    for name in ("OrlaventSupportTool.exe", "zip32.dll", "unzip32.dll"):
+    if sys.argv[1] == "--names":
+        print("\n".join(BINARIES))
+        return 0
+    for name in BINARIES:
         check_binary(sys.argv[1], name)
     print("%d passed, %d failed" % (passed, failed))
     return 0 if failed == 0 and passed > 0 else 1

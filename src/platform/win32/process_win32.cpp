@@ -10,6 +10,14 @@ namespace ost::win {
 
 namespace {
 
+// A failed call on a process: the classic number, the system's message as the description (the
+// workflow shows it), and the call in the context.
+AppError ProcessError(DWORD code, std::string_view call) {
+    const AppError error = Win32Error(code, call);
+    const std::string message = SystemMessage(code);
+    return AppError(error.Number(), message.empty() ? error.Description() : message, {}, error.Context());
+}
+
 class Win32ChildProcess final : public IChildProcess {
   public:
     explicit Win32ChildProcess(HANDLE process) : process_(process) {}
@@ -23,16 +31,35 @@ class Win32ChildProcess final : public IChildProcess {
             const DWORD woke = ::MsgWaitForMultipleObjects(1, &handle, FALSE, left, QS_ALLINPUT);
             if (woke == WAIT_OBJECT_0)
                 return true;
-            if (woke == WAIT_OBJECT_0 + 1) {
-                if (pump)
-                    pump();
-                continue;
-            }
-            return false;  // the bound passed, or the wait itself failed
+            if (woke == WAIT_TIMEOUT)
+                return false;
+            if (woke != WAIT_OBJECT_0 + 1)
+                throw ProcessError(::GetLastError(), "MsgWaitForMultipleObjects");
+            if (pump)
+                pump();
+        }
+    }
+
+    void Terminate(uint32_t timeoutMs) override {
+        if (!::TerminateProcess(process_.get(), kTerminatedExitCode)) {
+            const DWORD code = ::GetLastError();
+            // A process that has ended already cannot be ended: the system refuses that too.
+            if (::WaitForSingleObject(process_.get(), 0) == WAIT_OBJECT_0)
+                return;
+            throw ProcessError(code, "TerminateProcess");
+        }
+        const DWORD ended = ::WaitForSingleObject(process_.get(), timeoutMs);
+        if (ended == WAIT_FAILED)
+            throw ProcessError(::GetLastError(), "WaitForSingleObject");
+        if (ended != WAIT_OBJECT_0) {
+            throw AppError(err::kPathFileAccess, "it was still running " + std::to_string((timeoutMs + 999) / 1000) +
+                                                     " seconds after it was told to end");
         }
     }
 
   private:
+    // The exit code of a process that this one has ended.
+    static constexpr UINT kTerminatedExitCode = 1;
     UniqueHandle process_;
 };
 
@@ -54,10 +81,14 @@ std::unique_ptr<IChildProcess> StartElevated(const std::string& commandLine, int
     }
     if (!info.hProcess)  // only a document handed to another program has none; a program always has one
         throw MakeError(err::kInvalidCall, {}, "ShellExecuteExW '" + commandLine + "': no process to wait for");
-    return std::make_unique<Win32ChildProcess>(info.hProcess);
+    return AdoptChildProcess(info.hProcess);
 }
 
 }  // namespace
+
+std::unique_ptr<IChildProcess> AdoptChildProcess(HANDLE process) {
+    return std::make_unique<Win32ChildProcess>(process);
+}
 
 std::pair<std::string, std::string> SplitCommandLine(const std::string& commandLine) {
     std::string program;
@@ -96,7 +127,7 @@ std::unique_ptr<IChildProcess> Win32ProcessLauncher::Start(const std::string& co
         throw Win32Error(code, "CreateProcessW", commandLine);
     }
     UniqueHandle thread(info.hThread);
-    return std::make_unique<Win32ChildProcess>(info.hProcess);
+    return AdoptChildProcess(info.hProcess);
 }
 
 }  // namespace ost::win

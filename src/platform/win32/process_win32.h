@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -14,6 +15,11 @@ namespace ost::win {
 // Splits a command line as CreateProcess reads it: the program (a quoted first word without its
 // quotes, or everything up to the first blank) and the rest, with its leading blanks removed.
 std::pair<std::string, std::string> SplitCommandLine(const std::string& commandLine);
+
+// The child process behind `process`, a handle it takes over: what Start returns. A test gives it
+// a handle of its own choosing, such as one with the rights that Windows gives a program for a
+// child started elevated.
+std::unique_ptr<IChildProcess> AdoptChildProcess(HANDLE process);
 
 class Win32ProcessLauncher final : public IProcessLauncher {
   public:

@@ -56,23 +56,27 @@ AppError Win32Error(DWORD code, std::string_view call, std::string_view object) 
     return Win32ErrorAs(ClassicNumberFor(code), code, call, object);
 }
 
+std::string SystemMessage(DWORD code) {
+    wchar_t* message = nullptr;
+    const DWORD n =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, code, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
+    std::wstring text(message != nullptr ? message : L"", message != nullptr ? n : 0);
+    if (message != nullptr)
+        ::LocalFree(message);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+        text.pop_back();
+    return Narrow(text);
+}
+
 AppError Win32ErrorAs(int32_t number, DWORD code, std::string_view call, std::string_view object) {
     std::string context(call);
     if (!object.empty())
         context += " '" + std::string(object) + "'";
     context += ": error " + std::to_string(code);
-    wchar_t* message = nullptr;
-    const DWORD n =
-        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                         nullptr, code, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
-    if (n != 0 && message != nullptr) {
-        std::wstring text(message, n);
-        while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
-            text.pop_back();
-        context += ": " + Narrow(text);
-    }
-    if (message != nullptr)
-        ::LocalFree(message);
+    const std::string message = SystemMessage(code);
+    if (!message.empty())
+        context += ": " + message;
     return MakeError(number, {}, std::move(context));
 }
 

@@ -3,11 +3,16 @@
 
 #include <windows.h>
 
+#include <string>
 #include <string_view>
 
 #include "platform/error.h"
 
 namespace ost::win {
+
+// The system's own message for a Win32 error code, in the user's language, without its line end;
+// empty when the system has none.
+std::string SystemMessage(DWORD code);
 
 // The classic run-time error number for a Win32 error code.
 int32_t ClassicNumberFor(DWORD code);
