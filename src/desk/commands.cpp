@@ -181,7 +181,11 @@ std::string Decimal(double value, int places) {
 class JsonObject {
   public:
     JsonObject& Add(std::string_view key, const std::string& json) {
-        text_ += (text_.empty() ? "" : ",") + Quote(key) + ":" + json;
+        if (!text_.empty())
+            text_ += ',';
+        text_ += Quote(key);
+        text_ += ':';
+        text_ += json;
         return *this;
     }
     std::string Text() const { return "{" + text_ + "}"; }

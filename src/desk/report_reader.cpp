@@ -81,10 +81,11 @@ std::optional<DriveLine> ParseDrive(std::string_view line) {
     const size_t blank = fsAndType.find(' ') == std::string_view::npos ? fsAndType.size() : fsAndType.rfind(' ');
     drive.fileSystem = fsAndType.substr(0, blank);
     for (int32_t type = 0; type <= 5; ++type) {
-        const std::string name = " " + DriveTypeName(type);
-        if (fsAndType.ends_with(name)) {
-            drive.type = name.substr(1);
-            drive.fileSystem = fsAndType.substr(0, fsAndType.size() - name.size());
+        const std::string name = DriveTypeName(type);
+        const size_t at = fsAndType.size() - std::min(fsAndType.size(), name.size() + 1);
+        if (fsAndType.ends_with(name) && fsAndType.size() > name.size() && fsAndType[at] == ' ') {
+            drive.type = name;
+            drive.fileSystem = fsAndType.substr(0, at);
         }
     }
     return drive;

@@ -44,6 +44,7 @@ BINARIES = {
     "OrlaventSupportTool.exe": "gui",
     "zip32.dll": "dll",
     "unzip32.dll": "dll",
+    "ovdesk.exe": "console",
 }
 SUBSYSTEMS = {"gui": 2, "console": 3}
 
@@ -63,15 +64,15 @@ IMPORTS = {
         CreateProcessW CreateSemaphoreA DeleteCriticalSection DeleteFileW DuplicateHandle
         EnterCriticalSection ExitProcess FileTimeToLocalFileTime FileTimeToSystemTime FindClose
         FindFirstFileExW FindFirstFileW FindNextFileW FindResourceW FlushFileBuffers
-        FormatMessageA FormatMessageW FreeLibrary GetACP GetCurrentProcess GetCurrentProcessId
+        FormatMessageA FormatMessageW FreeLibrary GetACP GetConsoleMode GetCurrentProcess GetCurrentProcessId
         GetCurrentThread GetCurrentThreadId GetDateFormatW GetDiskFreeSpaceExW GetDriveTypeW
         GetFileAttributesExW GetFileAttributesW GetFileSizeEx GetFullPathNameW
         GetHandleInformation GetLastError GetLocaleInfoW GetLogicalDriveStringsW GetModuleHandleA
-        GetModuleHandleW GetOEMCP GetProcAddress GetProcessAffinityMask GetStartupInfoW
+        GetModuleHandleW GetOEMCP GetProcAddress GetProcessAffinityMask GetStartupInfoW GetStdHandle
         GetSystemDirectoryW GetSystemInfo GetSystemTimeAsFileTime GetThreadContext
         GetThreadPriority GetTickCount64 GetTimeFormatW GetVersionExA GetVolumeInformationW
         GetWindowsDirectoryW GlobalMemoryStatus InitializeCriticalSection IsDBCSLeadByteEx
-        IsDebuggerPresent LCMapStringW LeaveCriticalSection LoadLibraryA LoadLibraryW LoadResource
+        IsDebuggerPresent IsValidCodePage LCMapStringW LeaveCriticalSection LoadLibraryA LoadLibraryW LoadResource
         LocalFileTimeToFileTime LocalFree LockResource MoveFileExW MulDiv MultiByteToWideChar
         OpenProcess OutputDebugStringA RaiseException ReadFile ReleaseSemaphore RemoveDirectoryW
         RemoveVectoredExceptionHandler ResetEvent ResumeThread SetEndOfFile SetErrorMode SetEvent
@@ -79,7 +80,7 @@ IMPORTS = {
         SetThreadContext SetThreadErrorMode SetThreadPriority SetUnhandledExceptionFilter
         SizeofResource Sleep SuspendThread SystemTimeToFileTime SystemTimeToTzSpecificLocalTime
         TerminateProcess TlsAlloc TlsGetValue TlsSetValue TryEnterCriticalSection VirtualProtect
-        VirtualQuery WaitForMultipleObjects WaitForSingleObject WideCharToMultiByte WriteFile
+        VirtualQuery WaitForMultipleObjects WaitForSingleObject WideCharToMultiByte WriteConsoleW WriteFile
     """,
     "mpr.dll": "WNetGetConnectionW",
     "msimg32.dll": "AlphaBlend",
@@ -87,7 +88,7 @@ IMPORTS = {
         __mb_cur_max __p__commode __p__fmode __p__wcmdln __set_app_type __setusermatherr
         __wgetmainargs __winitenv _amsg_exit _assert _beginthreadex _cexit _close _endthreadex
         _errno _initterm _iob _lock _onexit _read _setjmp3 _strdup _ultoa _unlock abort atoi
-        calloc exit fprintf fputc fputs free fwrite isalpha localeconv longjmp malloc memchr
+        calloc exit fflush fprintf fputc fputs free fwrite isalpha localeconv longjmp malloc memchr
         memcmp memcpy memmove memset printf realloc setlocale signal strchr strcmp strerror strlen
         strncmp tolower vfprintf wcscpy_s wcslen
     """,
