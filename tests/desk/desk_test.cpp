@@ -250,6 +250,10 @@ TEST(ExportScannerTest, CountsKeysFindsTheCodePageAndHandsOutTheWantedKeysInEver
         EXPECT_EQ(facts.form, ExportFacts::Form::kUnreadable);
         EXPECT_EQ(facts.keys, 0u);
     }
+    // Pairs of surrogates are one character; a lone one is no character.
+    const Scan odd = ScanExport(
+        Utf16(u"Windows Registry Editor Version 5.00\r\n[HKEY_USERS\\\xD83D\xDE00\xDC00\xDC01\xD800]\r\n"), 3, "HKU");
+    EXPECT_EQ(Join(odd.lines), "[HKEY_USERS\\😀???]");
     // Cut in the middle of a line, at a whole character and in the middle of one.
     for (const size_t cut : {size_t{10}, size_t{11}}) {
         const Scan scan = ScanExport({good.begin(), good.end() - static_cast<ptrdiff_t>(cut)}, 4096);
@@ -260,8 +264,9 @@ TEST(ExportScannerTest, CountsKeysFindsTheCodePageAndHandsOutTheWantedKeysInEver
 
 TEST(CodePageTest, TheReportsCodePageIsReadWithThisSystemsOwnTables) {
     EXPECT_EQ(CodePageToUtf8(1252, "\x80 Caf\xE9"), "€ Café");
-    EXPECT_EQ(CodePageToUtf8(1251, "\xE9") + CodePageToUtf8(932, "\x82\xA0") + CodePageToUtf8(65001, "ok\xFF"),
-              "йあok?");
+    EXPECT_EQ(
+        CodePageToUtf8(1251, "\xE9") + CodePageToUtf8(932, "\x82\xA0") + CodePageToUtf8(65001, "€ ok\xFF\xC0\x80"),
+        "йあ€ ok???");
     EXPECT_FALSE(IsKnownCodePage(4242));
     EXPECT_THROW(CodePageToUtf8(4242, "\x80"), std::invalid_argument);
 }
@@ -402,6 +407,8 @@ TEST_F(DeskTest, RegPrintsAKeyAndItsSubkeysToTheDepthAskedForAndNothingBeside) {
             "{\"path\":\"HKEY_LOCAL_"
             "MACHINE\\\\SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Acme\\\\Deep\",\"values\":["
             "{\"name\":\"Level\",\"data\":\"dword:00000002\"}]}]}\n");
+    r = Desk({"reg", "good.OVSupport", "HKCU", "--json"});  // the export's last key
+    EXPECT_NE(r.out.find("{\"name\":\"Имя\",\"data\":\"\\\"значение\\\"\"}]}]}"), std::string::npos) << r.out;
     r = Desk({"reg", "good.OVSupport", "HKLM\\Software\\Nowhere"});
     EXPECT_EQ(r.code, kFindings);
     EXPECT_EQ(r.out, "");
