@@ -291,10 +291,12 @@ std::string Win32FileSystem::Absolute(const std::string& path) {
 }
 
 std::optional<FileIdentity> Win32FileSystem::Identity(const std::string& path) {
-    // No access is asked for: a file that another program holds or that the user may not read is
-    // identified all the same. Backup semantics open folders too.
-    UniqueFile file(::CreateFileW(WidePath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    // Only the attributes are asked for, which whoever may list the folder may read: a file that
+    // another program holds or that the user may not read is identified all the same. Backup
+    // semantics open folders too (and need no privilege for that).
+    UniqueFile file(::CreateFileW(WidePath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!file)
         return std::nullopt;
     // FILE_ID_INFO and FileIdInfo (18), which mingw-w64 declares for Windows 8 targets only;
