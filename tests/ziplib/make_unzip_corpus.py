@@ -120,7 +120,7 @@ def raw_zip(entries, comment=b""):
         body = c.get("body") or (packer.compress(data) + packer.flush() if c.get("deflate") else data)
         body = body[: len(body) - c.get("cut", 0)]
         crc, size, flags = c.get("crc", zlib.crc32(data)) ^ c.get("crc_xor", 0), c.get("size", len(data)), 8 if "descriptor" in c else 0
-        local = [0, 0, 0] if flags else [c.get("local_crc", crc), c.get("local_size", len(body)), c.get("local_size", size)]
+        local = [0, 0, 0] if flags else [c.get("local_crc", crc), len(body), c.get("local_size", size)]
         made_by, attributes = (0x0014, 0x20) if c.get("dos") else (0x031E, c.get("mode", 0o100644) << 16)
         shared = struct.pack("<HHHHH", 20, flags, 8 if c.get("deflate") else 0, 0, 0x5021)
         size32, local_extra = min(size, 0xFFFFFFFF), c.get("local_extra", b"")
@@ -249,6 +249,7 @@ write("overlap.zip", raw_zip([(b"a.txt", raw_zip([(b"b.txt", b"shared", {})])[:4
                              (b"b.txt", b"shared", {"offset": 35})]))
 # A long name, then a slot where the test puts the short alias Wine gives it.
 write("alias.zip", raw_zip([(b"A long file name.txt", b"long\n", {}), (b"ALIAS~00.TXT", b"alias\n", {})]))
+write("long-name.zip", raw_zip([(b"x" * 300 + b".txt", b"a name longer than file systems allow", {})]))
 write("too-big.zip", raw_zip([(b"huge.bin", bytes(1000), {"deflate": True, "size": 1 << 62})]))
 if scale == 1:  # a gibibyte of zeros: 1 MiB deflated and flushed whole stands for each of its pieces
     zero = bytes(1 << 20)
@@ -260,8 +261,9 @@ write("liar.zip", raw_zip([(b"liar.bin", b"x" * (1 << 20), {"deflate": True, "si
 good = bytearray(raw_zip([(b"a.txt", rnd.randbytes(100_000), {"deflate": True})]))
 end = len(good) - 22
 write("truncated.zip", good[: len(good) // 2])
-for name, at, xor in [("bad-count", [end + 8, end + 10], 4), ("bad-offset", [end + 18], 2), ("flipped", [200], 0xFF)]:
-    damaged = bytearray(good)  # five entries claimed for one; the directory past the file's end; the data spoilt
+for name, at, xor in [("bad-count", [end + 8, end + 10], 4), ("count-short", [end + 8, end + 10], 1), ("bad-offset", [end + 18], 2),
+                      ("flipped", [200], 0xFF)]:
+    damaged = bytearray(good)  # five entries claimed for one, or none; the directory past the file's end; the data spoilt
     for offset in at:
         damaged[offset] ^= xor
     write(name + ".zip", damaged)
