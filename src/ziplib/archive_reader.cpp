@@ -30,27 +30,43 @@ struct EndRecord {
     uint64_t directorySize = 0;
     uint64_t count = 0;
     uint64_t shift = 0;  // what every offset the archive records is short by
+    bool zip64 = false;  // the count is a ZIP64 record's, never wrapped
 };
 
+// Whether every block of an extra field ends inside it (a tail too short for a block's header is
+// padding).
+bool ExtraFieldFits(const std::vector<uint8_t>& extra) {
+    size_t p = 0;
+    while (p + 4 <= extra.size())
+        p += 4 + GetU16(&extra[p + 2]);
+    return p <= extra.size();
+}
+
 // Replaces each of `fields` that holds the all-ones marker by its value in the ZIP64 extra field
-// of `extra`, which holds exactly the marked ones, in the order the fields are given. Returns false
-// when a value is needed and the extra fields are damaged or the ZIP64 field is missing or short.
-bool TakeZip64Values(const std::vector<uint8_t>& extra, std::initializer_list<uint64_t*> fields) {
-    std::vector<uint64_t*> marked;
-    for (uint64_t* field : fields)
-        if (*field == kMarker32)
-            marked.push_back(field);
-    if (marked.empty())
+// of `extra`. That field holds the marked ones in the order the fields are given (a central header)
+// or, with `holdsAll`, every one of them whenever one is marked (a local header's two sizes).
+// Returns false when a value is needed and the extra fields are damaged or the ZIP64 field is
+// missing or short.
+bool TakeZip64Values(const std::vector<uint8_t>& extra, std::initializer_list<uint64_t*> fields, bool holdsAll) {
+    std::vector<uint64_t*> held;
+    bool marked = false;
+    for (uint64_t* field : fields) {
+        marked = marked || *field == kMarker32;
+        if (holdsAll || *field == kMarker32)
+            held.push_back(field);
+    }
+    if (!marked)
         return true;
     for (size_t p = 0; p + 4 <= extra.size();) {
         const size_t length = GetU16(&extra[p + 2]);
         if (p + 4 + length > extra.size())
             return false;
         if (GetU16(&extra[p]) == kExtraZip64) {
-            if (length < 8 * marked.size())
+            if (length < 8 * held.size())
                 return false;
-            for (size_t i = 0; i < marked.size(); ++i)
-                *marked[i] = GetU64(&extra[p + 4 + 8 * i]);
+            for (size_t i = 0; i < held.size(); ++i)
+                if (*held[i] == kMarker32)
+                    *held[i] = GetU64(&extra[p + 4 + 8 * i]);
             return true;
         }
         p += 4 + length;
@@ -67,6 +83,9 @@ class DirectoryReader {
   private:
     [[noreturn]] void Fail(const std::string& fault) const {
         throw ZipError(kBadArchive, "the archive " + what_ + " cannot be read: " + fault);
+    }
+    [[noreturn]] void FailNoArchive(const std::string& fault) const {
+        throw NotAnArchive(kBadArchive, "the archive " + what_ + " cannot be read: " + fault);
     }
     // Reads `size` bytes at `offset`; false when they do not lie inside the file. `size` is a
     // record's length or the directory's, which is below kDirectoryMemoryLimit.
@@ -110,7 +129,7 @@ class DirectoryReader {
 ArchiveDirectory DirectoryReader::Read() {
     fileSize_ = source_.Size();
     if (fileSize_ < kEndSize)
-        Fail("it is too short to be a zip archive");
+        FailNoArchive("it is too short to be a zip archive");
     tailStart_ = fileSize_ - std::min(fileSize_, kEndSearch);
     const std::vector<uint8_t> tail = ReadAt(tailStart_, fileSize_ - tailStart_);
     // Backwards from the end, the first end record that describes an archive. When none does, the
@@ -126,8 +145,10 @@ ArchiveDirectory DirectoryReader::Read() {
         if (fault.empty())
             fault = why;
     }
+    if (!end && fault.empty())
+        FailNoArchive("it has no end of central directory record");
     if (!end)
-        Fail(fault.empty() ? "it has no end of central directory record" : fault);
+        Fail(fault);
     // An earlier end record whose comment holds this one and ends the file describes another
     // archive, and readers that want the comment to end the file take that one.
     if (end->archiveEnd != fileSize_) {
@@ -142,7 +163,6 @@ ArchiveDirectory DirectoryReader::Read() {
     ArchiveDirectory result;
     const auto comment = tail.begin() + static_cast<ptrdiff_t>(end->tailIndex + kEndSize);
     result.comment.assign(comment, comment + GetU16(&tail[end->tailIndex + 20]));
-    result.prefix = end->shift;
     result.trailing = fileSize_ - end->archiveEnd;
     if (end->directorySize > kDirectoryMemoryLimit ||
         end->count > (kDirectoryMemoryLimit - end->directorySize) / sizeof(ArchiveEntry))
@@ -151,14 +171,26 @@ ArchiveDirectory DirectoryReader::Read() {
     const std::vector<uint8_t> directory = ReadAt(end->directoryStart, end->directorySize);
     result.entries.resize(static_cast<size_t>(end->count));
     size_t pos = 0;
-    for (ArchiveEntry& entry : result.entries) {
+    for (ArchiveEntry& entry : result.entries)
         ParseCentral(directory, pos, entry);
-        if (entry.header.localOffset > end->directoryStart - end->shift)
-            Fail("the entry " + entry.header.name + " lies outside the archive");
-        entry.header.localOffset += end->shift;
-    }
-    if (pos != directory.size())
+    while (!end->zip64 && directory.size() - pos >= 4 && GetU32(&directory[pos]) == kCentralHeaderSignature)
+        ParseCentral(directory, pos, result.entries.emplace_back());
+    if (pos != directory.size() || result.entries.size() % 0x10000 != end->count % 0x10000)
         Fail("its central directory holds more than its entry count says");
+    result.countWrapped = result.entries.size() != end->count;
+    // A shortfall whose shift finds no local header where the stated offset finds one is a gap.
+    auto localHeaderAt = [&](uint64_t shift) {
+        const uint64_t offset = result.entries.empty() ? 0 : result.entries.front().header.localOffset;
+        return offset <= end->directoryStart - shift && SignatureAt(offset + shift, kLocalHeaderSignature);
+    };
+    const bool gap = end->shift > 0 && !localHeaderAt(end->shift) && localHeaderAt(0);
+    result.gap = gap ? end->shift : 0;
+    result.prefix = gap ? 0 : end->shift;
+    for (ArchiveEntry& entry : result.entries) {
+        if (entry.header.localOffset > end->directoryStart - result.prefix)
+            Fail("the entry " + entry.header.name + " lies outside the archive");
+        entry.header.localOffset += result.prefix;
+    }
     for (ArchiveEntry& entry : result.entries)
         ReadLocal(entry, end->directoryStart);
     // No two entries' data may overlap each other (the directory was checked above).
@@ -219,6 +251,7 @@ std::optional<EndRecord> DirectoryReader::Resolve(const std::vector<uint8_t>& ta
             (r.directorySize != kMarker32 && r.directorySize != size64) ||
             (directoryOffset != kMarker32 && directoryOffset != offset64))
             return inconsistent("its end record and its ZIP64 end record disagree");
+        r.zip64 = true;
         r.count = count64;
         r.directorySize = size64;
         directoryOffset = offset64;
@@ -273,8 +306,10 @@ void DirectoryReader::ParseCentral(const std::vector<uint8_t>& directory, size_t
     const std::vector<uint8_t> extra(name + nameLength, name + nameLength + extraLength);
     e.comment.assign(name + nameLength + extraLength, name + nameLength + extraLength + commentLength);
     pos += kCentralHeaderSize + nameLength + extraLength + commentLength;
-    if (!TakeZip64Values(extra, {&e.size, &e.compressedSize, &e.localOffset}))
+    if (!TakeZip64Values(extra, {&e.size, &e.compressedSize, &e.localOffset}, false))
         Fail("the ZIP64 field of " + e.name + " is missing or damaged");
+    if (entry.fault.empty() && !ExtraFieldFits(extra))
+        entry.fault = "a block of its extra field runs past the field's end";
     e.centralExtra = WithoutExtraField(extra, kExtraZip64);
 }
 
@@ -293,6 +328,8 @@ void DirectoryReader::ReadLocal(ArchiveEntry& entry, uint64_t directoryStart) {
     e.localExtra = WithoutExtraField(
         std::vector<uint8_t>(rest.begin() + static_cast<ptrdiff_t>(nameLength), rest.end()), kExtraZip64);
     entry.dataOffset = headerEnd;
+    // The header's byte 11 is the high byte of its time.
+    entry.passwordCheck = (GetU16(&h[6]) & kFlagDataDescriptor) ? h[11] : static_cast<uint8_t>(e.crc >> 24);
     if (entry.fault.empty())
         entry.fault = CompareLocal(entry, h, rest, directoryStart);
 }
@@ -315,7 +352,9 @@ std::string DirectoryReader::CompareLocal(const ArchiveEntry& entry,
         return disagree + "encryption";
     uint64_t size = GetU32(&h[22]), compressedSize = GetU32(&h[18]);
     const std::vector<uint8_t> extra(nameAndExtra.begin() + static_cast<ptrdiff_t>(nameLength), nameAndExtra.end());
-    if (!TakeZip64Values(extra, {&size, &compressedSize}))
+    if (!ExtraFieldFits(extra))
+        return "a block of its local header's extra field runs past the field's end";
+    if (!TakeZip64Values(extra, {&size, &compressedSize}, true))
         return "the ZIP64 field of its local header is missing or damaged";
     // With bit 3 the local header may leave the CRC-32 and the sizes 0 for the data descriptor.
     const bool deferred = (flags & kFlagDataDescriptor) != 0;

@@ -3,6 +3,7 @@
 // by reference: the Win32 one in zip32.dll, the POSIX one natively, fakes in tests.
 #pragma once
 
+#include <compare>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -27,6 +28,16 @@ struct FileInfo {
     bool readOnly = false;
     uint64_t size = 0;
     LocalTime modified;
+};
+
+// What tells one file from another whatever name reaches it (a long name, its 8.3 alias, another
+// spelling): the volume and the file's number on it. Two names give equal identities exactly when
+// they reach the same file.
+struct FileIdentity {
+    uint64_t volume = 0;
+    uint64_t high = 0;  // the file's number: 128 bits where the file system has them
+    uint64_t low = 0;
+    auto operator<=>(const FileIdentity&) const = default;
 };
 
 // A new file that becomes visible under its final name only through IFileSystem::Replace.
@@ -73,6 +84,13 @@ class IFileSystem {
     virtual std::string Remove(const std::string& path) = 0;
     // The absolute form of a path, for comparing two paths (the archive and a file to add).
     virtual std::string Absolute(const std::string& path) = 0;
+    // The identity of the file or folder at `path`; nothing when there is none, or when the file
+    // system gives its files no lasting number (some network shares).
+    virtual std::optional<FileIdentity> Identity(const std::string& path) = 0;
+    // The bytes the current user may still write on the volume that holds `folder` (or, while it
+    // does not exist yet, its nearest existing parent), quotas counted; nothing when the system
+    // cannot say.
+    virtual std::optional<uint64_t> FreeSpace(const std::string& folder) = 0;
 };
 
 }  // namespace ost::zip

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -239,6 +240,24 @@ std::string PosixFileSystem::Absolute(const std::string& path) {
     if (!::getcwd(cwd, sizeof(cwd)))
         return path;
     return std::string(cwd) + "/" + path;
+}
+
+std::optional<FileIdentity> PosixFileSystem::Identity(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return FileIdentity{static_cast<uint64_t>(st.st_dev), 0, static_cast<uint64_t>(st.st_ino)};
+}
+
+std::optional<uint64_t> PosixFileSystem::FreeSpace(const std::string& folder) {
+    std::string path = folder.empty() ? "." : folder;
+    struct statvfs volume {};
+    while (::statvfs(path.c_str(), &volume) != 0) {
+        if (errno != ENOENT || path == "." || path == "/")
+            return std::nullopt;
+        path = FolderOf(path);
+    }
+    return static_cast<uint64_t>(volume.f_bavail) * volume.f_frsize;
 }
 
 }  // namespace ost::zip

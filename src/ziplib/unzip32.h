@@ -70,30 +70,39 @@ typedef void(ZIP32_API* UnzipMessageFn)(uint32_t size,
 // ends the run before that entry, with a non-zero result of the run.
 typedef int32_t(ZIP32_API* UnzipServiceFn)(char* entryName, int32_t size);
 
-// The results of Wiz_SingleEntryUnzip. Each non-zero result comes with at least one printed line
-// that says what happened and to which entry. When entries fail in different ways, the result is
-// that of the first failure; a warning is given only when nothing failed.
+// The results of Wiz_SingleEntryUnzip: the codes that callers of the usual unzip library read.
+// Each non-zero result comes with at least one printed line that says what happened and to which
+// entry. When entries fail in different ways, the result is that of the first failure; a warning,
+// or names that matched nothing, are given only when nothing failed.
 inline constexpr int32_t kUnzipOk = 0;            // every entry asked for was handled and checked
 inline constexpr int32_t kUnzipWarning = 1;       // the run went through but passed something over: an
-                                                  // existing file kept, no entry matched the names, data
-                                                  // before or after the archive
-inline constexpr int32_t kUnzipBadArchive = 2;    // the archive or an entry is damaged or inconsistent:
-                                                  // truncated, bad directory, overlapping entries, wrong
-                                                  // CRC-32 or size, data beyond its size or a ratio bound,
-                                                  // headers that disagree, an empty or repeated name
-inline constexpr int32_t kUnzipBadPassword = 3;   // an encrypted entry had no password or a wrong one
-inline constexpr int32_t kUnzipDiskFailure = 4;   // a file or folder could not be created, written or
-                                                  // put in place (disk full, access denied)
-inline constexpr int32_t kUnzipUnsupported = 5;   // a compression method, an encryption kind or a
-                                                  // Privilege value this library does not handle
-inline constexpr int32_t kUnzipUnsafeEntry = 6;   // an entry refused to protect the disk: a name that
+                                                  // existing file kept, an archive without entries, data
+                                                  // before the archive or between its entries and its
+                                                  // directory, an entry count that an old writer wrapped
+inline constexpr int32_t kUnzipBadArchive = 2;    // an error in the archive: an entry or the whole archive
+                                                  // is damaged or inconsistent (truncated, bad directory,
+                                                  // overlapping entries, wrong CRC-32 or size, data beyond
+                                                  // its size, headers that disagree, an empty name, two
+                                                  // names for one file)
+inline constexpr int32_t kUnzipUnsafeEntry = 2;   // an entry refused to protect the disk: a name that
                                                   // leaves the extraction folder or names a device, a
                                                   // symbolic link, a link met on the way to its file
-inline constexpr int32_t kUnzipNoArchive = 7;     // the archive cannot be found or opened
-inline constexpr int32_t kUnzipBadOptions = 8;    // a null record, or a DCL field with a value this
-                                                  // library does not know
-inline constexpr int32_t kUnzipCancelled = 9;     // UnzipService asked the run to stop
-inline constexpr int32_t kUnzipInternal = 10;     // memory ran out, or an unexpected failure
+inline constexpr int32_t kUnzipSevere = 3;        // a severe error: an unexpected failure inside the library
+inline constexpr int32_t kUnzipOutOfMemory = 4;   // memory ran out (the usual library also uses 5 to 8)
+inline constexpr int32_t kUnzipNoArchive = 9;     // the archive cannot be found or opened, or is no zip
+                                                  // archive at all (no end of central directory record)
+inline constexpr int32_t kUnzipBadOptions = 10;   // a null record, a name list that does not fit its
+                                                  // count, or a DCL field with a value this library does
+                                                  // not know
+inline constexpr int32_t kUnzipNoMatch = 11;      // a name of the include list matches no entry
+inline constexpr int32_t kUnzipDiskFailure = 50;  // the files do not fit the disk's free space, or a file
+                                                  // or folder could not be created, written or put in place
+                                                  // (disk full, access denied)
+inline constexpr int32_t kUnzipEndOfFile = 51;    // the archive ended while an entry's data was read
+inline constexpr int32_t kUnzipCancelled = 80;    // UnzipService asked the run to stop
+inline constexpr int32_t kUnzipUnsupported = 81;  // a compression method, an encryption kind or a
+                                                  // Privilege value this library does not handle
+inline constexpr int32_t kUnzipBadPassword = 82;  // an encrypted entry had no password or a wrong one
 
 // The callback record. The five callbacks are set by the caller; the library fills the totals at
 // the end of a run, and the program never reads them.

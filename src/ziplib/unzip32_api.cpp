@@ -232,9 +232,9 @@ int32_t Unzip32Library::SingleEntryUnzip(int32_t includeCount,
         functions->commentLength = Clamp32(totals.commentLength);
         return result;
     } catch (const std::bad_alloc&) {
-        return kUnzipInternal;
+        return kUnzipOutOfMemory;
     } catch (...) {
-        return kUnzipInternal;
+        return kUnzipSevere;
     }
 }
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <set>
 #include <unordered_set>
 
 #include "ziplib/deflate_pipeline.h"
@@ -25,6 +26,7 @@ constexpr uint16_t kHostUnix = 3;
 constexpr uint32_t kUnixTypeMask = 0170000;
 constexpr uint32_t kUnixLink = 0120000;
 constexpr int kPasswordTries = 3;
+constexpr const char* kDuplicate = "an earlier entry of the archive names the same file";
 
 // Code page 437's upper half.
 constexpr const char* kCp437[128] = {
@@ -64,8 +66,12 @@ bool IsDeviceName(std::string_view part) {
         base.pop_back();
     if (base == "con" || base == "nul" || base == "aux" || base == "prn" || base == "conin$" || base == "conout$")
         return true;
-    return base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) && base[3] >= '1' &&
-           base[3] <= '9';
+    if (base.compare(0, 3, "com") != 0 && base.compare(0, 3, "lpt") != 0)
+        return false;
+    // COM1 to COM9, and COM with a superscript 1, 2 or 3 (UTF-8 C2 B9, C2 B2, C2 B3); LPT alike.
+    const std::string_view digit = std::string_view(base).substr(3);
+    return (digit.size() == 1 && digit[0] >= '1' && digit[0] <= '9') || digit == "\u00b9" || digit == "\u00b2" ||
+           digit == "\u00b3";
 }
 
 LocalTime FromDos(const DosDateTime& d) {
@@ -117,9 +123,7 @@ class EntryDecoder {
         ReadExactly(source_, header.data(), header.size(), "the archive");
         TraditionalCipher cipher(password);
         cipher.Decrypt(header.data(), header.size());
-        const uint8_t check = (e.flags & kFlagDataDescriptor) ? static_cast<uint8_t>(e.modified.time >> 8)
-                                                              : static_cast<uint8_t>(e.crc >> 24);
-        if (header.back() != check)
+        if (header.back() != entry_.passwordCheck)
             return false;
         cipher_.emplace(cipher);
         return true;
@@ -162,7 +166,7 @@ class EntryDecoder {
             if (left > 0) {
                 n = source_.Read(in.get(), static_cast<size_t>(std::min<uint64_t>(left, inSize)));
                 if (n == 0)
-                    throw EntryFailure{kUnzipBadArchive, "the data of " + e.name + " is truncated"};
+                    throw EntryFailure{kUnzipEndOfFile, "the data of " + e.name + " is truncated"};
                 left -= n;
                 if (cipher_)
                     cipher_->Decrypt(in.get(), n);
@@ -254,6 +258,9 @@ class UnzipRun {
     }
     void Problem(int32_t code, const std::string& message) {
         Print(message + "\n", 2);
+        Failed(code);
+    }
+    void Failed(int32_t code) {
         if (result_ == kUnzipOk || result_ == kUnzipWarning)
             result_ = code;
     }
@@ -262,14 +269,40 @@ class UnzipRun {
         if (result_ == kUnzipOk)
             result_ = kUnzipWarning;
     }
-    bool Selected(const std::string& name) const {
-        auto any = [&](const std::vector<std::string>& patterns) {
-            return std::any_of(patterns.begin(), patterns.end(),
-                               [&](const std::string& p) { return MatchesPattern(p, name, o_.caseSensitive); });
-        };
-        return (o_.include.empty() || any(o_.include)) && !any(o_.exclude);
+    // Whether the entry `name` is asked for; marks the include names it matches.
+    bool Selected(const std::string& name) {
+        auto matches = [&](const std::string& p) { return MatchesPattern(p, name, o_.caseSensitive); };
+        bool included = o_.include.empty();
+        for (size_t i = 0; i < o_.include.size(); ++i) {
+            if (matches(o_.include[i])) {
+                included = true;
+                matched_[i] = true;
+            }
+        }
+        return included && std::none_of(o_.exclude.begin(), o_.exclude.end(), matches);
     }
-    void List(const std::vector<const ArchiveEntry*>& entries, const std::vector<std::string>& names);
+    // The file that an entry's name comes to, as the file system compares names: "./a" and "a",
+    // "a\\b" and "a/b" come to one. A refused name stands for itself.
+    std::string FileKey(const std::string& name) const {
+        const SafeName safe = CheckEntryName(name);
+        if (!safe.refusal.empty())
+            return Folded(name);
+        std::string key;
+        for (const std::string& part : safe.parts)
+            key += part + "/";
+        return Folded(key);
+    }
+    // Whether the existing file `path` is one this run wrote, under any name.
+    bool WrittenBefore(const std::string& path) {
+        for (; identified_ < written_.size(); ++identified_)
+            if (const std::optional<FileIdentity> id = fs_.Identity(written_[identified_]))
+                writtenIds_.insert(*id);
+        const std::optional<FileIdentity> id = fs_.Identity(path);
+        return id && writtenIds_.count(*id) > 0;
+    }
+    void List(const std::vector<const ArchiveEntry*>& entries,
+              const std::vector<std::string>& names,
+              const std::vector<std::string>& notes);
     void Test(const ArchiveEntry& entry, const std::string& name);
     void Extract(const ArchiveEntry& entry, const std::string& name);
     void Decode(EntryDecoder& decoder, const ArchiveEntry& entry, const std::string& name);
@@ -310,22 +343,49 @@ class UnzipRun {
     bool passwordDeclined_ = false;
     bool keepAll_ = false;                     // the replace callback answered "none"
     std::unordered_set<std::string> targets_;  // files written in this run (folded when foldCase)
+    std::vector<std::string> written_;         // their paths, in order
+    size_t identified_ = 0;                    // how many of them have been asked for their identity
+    std::set<FileIdentity> writtenIds_;
+    std::vector<bool> matched_ = std::vector<bool>(o_.include.size());  // per include name
 };
+
+// Why an extraction refuses an entry, whatever is on the disk; empty when it does not.
+std::string Refusal(const ArchiveEntry& entry, const std::string& name) {
+    const EntryHeader& e = entry.header;
+    if ((e.versionMadeBy >> 8) == kHostUnix && ((e.externalAttributes >> 16) & kUnixTypeMask) == kUnixLink)
+        return "symbolic links are not created";
+    return CheckEntryName(name).refusal;
+}
 
 int32_t UnzipRun::Run(UnzipTotals* totals) {
     ArchiveDirectory directory;
     try {
         directory = ReadArchiveDirectory(source_, archiveName_);
+    } catch (const NotAnArchive& e) {
+        Problem(kUnzipNoArchive, e.what());
+        return result_;
     } catch (const ZipError& e) {
-        Problem(e.Code() == kBadArchive ? kUnzipBadArchive : kUnzipNoArchive, std::string(e.what()));
+        Problem(e.Code() == kBadArchive ? kUnzipBadArchive : kUnzipNoArchive, e.what());
         return result_;
     }
+    const std::string holds = "warning: " + archiveName_ + " holds ";
     if (directory.prefix > 0)
-        Warn("warning: " + archiveName_ + " holds " + std::to_string(directory.prefix) +
+        Warn(holds + std::to_string(directory.prefix) +
              " bytes before the archive that its offsets do not count (a self-extractor?); they were passed over");
+    if (directory.gap > 0)
+        Warn(holds + std::to_string(directory.gap) +
+             " bytes between its entries and its central directory that its offsets do not count; they were "
+             "passed over");
+    if (directory.countWrapped)
+        Warn(holds + std::to_string(directory.entries.size()) +
+             " entries, which its end record counts modulo 65,536 (an old writer's count); all were read");
+    if (directory.entries.empty())
+        Warn(holds + "no entries");
+    // Bytes after the archive are only mentioned, as the usual reader does: no warning.
     if (directory.trailing > 0)
-        Warn("warning: " + archiveName_ + " holds " + std::to_string(directory.trailing) +
-             " bytes after the end of the archive; they were passed over");
+        Print(
+            holds + std::to_string(directory.trailing) + " bytes after the end of the archive; they were passed over\n",
+            2);
     totals_.commentLength = directory.comment.size();
     if (o_.showComment && !directory.comment.empty()) {
         // A comment is UTF-8 when it reads as UTF-8, and in the names' code page otherwise.
@@ -334,35 +394,49 @@ int32_t UnzipRun::Run(UnzipTotals* totals) {
         if (cb_.print)
             cb_.print((IsUtf8(asText.name) ? asText.name : DecodeEntryName(asText, o_.codePage)) + "\n");
     }
+    const bool listing = o_.action == UnzipOptions::Action::kList;
     std::vector<const ArchiveEntry*> selected;
-    std::vector<std::string> names;
-    std::unordered_set<std::string> seen;  // folded when foldCase
-    bool matched = false;
+    std::vector<std::string> names, notes;  // notes: why an extraction would refuse a listed entry
+    std::unordered_set<std::string> seen;   // the files the entries come to
+    uint64_t needed = 0;                    // their sizes added up, at most UINT64_MAX
     for (size_t i = 0; i < directory.entries.size(); ++i) {
         const ArchiveEntry& entry = directory.entries[i];
         std::string name = DecodeEntryName(entry.header, o_.codePage);
-        // The first entry of a name is the one read; readers differ on which of several wins.
-        const bool repeated = !seen.insert(Folded(name)).second;
+        // The first entry of a file is the one read; readers differ on which of several wins.
+        const bool repeated = !seen.insert(FileKey(name)).second;
         if (!Selected(name))
             continue;
-        matched = true;
-        const std::string fault = !entry.fault.empty() ? entry.fault
-                                  : repeated           ? "an earlier entry of the archive has its name"
-                                                       : "";
-        if (!fault.empty()) {
-            const bool printable = !name.empty() && name.find('\0') == std::string::npos;
-            Problem(kUnzipBadArchive,
-                    "skipping: " + (printable ? name : "entry " + std::to_string(i + 1) + " of the directory") + "  (" +
-                        fault + ")");
+        const std::string fault = !entry.fault.empty() ? entry.fault : repeated ? kDuplicate : "";
+        if (name.empty() || name.find('\0') != std::string::npos)
+            name = "entry " + std::to_string(i + 1) + " of the directory";
+        if (!fault.empty() && !listing) {
+            Problem(kUnzipBadArchive, "skipping: " + name + "  (" + fault + ")");
             continue;
         }
+        if (!fault.empty())
+            Failed(kUnzipBadArchive);  // the listing's line says why
+        if (listing)
+            notes.push_back(fault.empty() ? Refusal(entry, name) : fault);
+        needed += std::min(entry.header.size, UINT64_MAX - needed);
         selected.push_back(&entry);
         names.push_back(std::move(name));
     }
-    if (!matched && !(o_.include.empty() && directory.entries.empty()))
-        Warn("caution: no entry of " + archiveName_ + " matches the names given");
-    if (o_.action == UnzipOptions::Action::kList) {
-        List(selected, names);
+    bool unmatched = false;
+    for (size_t i = 0; i < o_.include.size() && !directory.entries.empty(); ++i) {
+        if (!matched_[i]) {
+            Print("caution: no entry of " + archiveName_ + " matches " + o_.include[i] + "\n", 2);
+            unmatched = true;
+        }
+    }
+    const std::string folder = o_.extractFolder.empty() ? "." : o_.extractFolder;
+    const std::optional<uint64_t> free =
+        o_.action == UnzipOptions::Action::kExtract && !o_.toOutput ? fs_.FreeSpace(folder) : std::nullopt;
+    if (listing) {
+        List(selected, names, notes);
+    } else if (free && needed > *free) {
+        Problem(kUnzipDiskFailure, "unzip error: the files to extract take " + std::to_string(needed) +
+                                       " bytes, and the disk of " + folder + " has " + std::to_string(*free) +
+                                       " bytes free; nothing was extracted");
     } else {
         if (!o_.toOutput)
             Print("Archive:  " + archiveName_ + "\n", 1);
@@ -396,12 +470,16 @@ int32_t UnzipRun::Run(UnzipTotals* totals) {
                   1);
         }
     }
+    if (unmatched)
+        Failed(kUnzipNoMatch);
     if (totals)
         *totals = totals_;
     return result_;
 }
 
-void UnzipRun::List(const std::vector<const ArchiveEntry*>& entries, const std::vector<std::string>& names) {
+void UnzipRun::List(const std::vector<const ArchiveEntry*>& entries,
+                    const std::vector<std::string>& names,
+                    const std::vector<std::string>& notes) {
     char line[512];
     std::string text = "Archive:  " + archiveName_ + "\n";
     text += o_.verbose ? " Length   Method    Size  Cmpr    Date    Time   CRC-32   Name\n"
@@ -424,7 +502,7 @@ void UnzipRun::List(const std::vector<const ArchiveEntry*>& entries, const std::
             std::snprintf(line, sizeof(line), "%9llu  %04d-%02d-%02d %02d:%02d   ",
                           static_cast<unsigned long long>(e.size), t.year, t.month, t.day, t.hour, t.minute);
         }
-        text += line + names[i] + "\n";
+        text += line + names[i] + (notes[i].empty() ? "" : "  (" + notes[i] + "; not extracted)") + "\n";
         if (text.size() > 16 * 1024) {
             if (cb_.print)
                 cb_.print(text);
@@ -450,9 +528,6 @@ void UnzipRun::Decode(EntryDecoder& decoder, const ArchiveEntry& entry, const st
     const uint64_t header = (e.flags & kFlagEncrypted) ? TraditionalCipher::kHeaderSize : 0;
     if (e.method == kMethodStored && (e.compressedSize < header || e.compressedSize - header != e.size))
         throw EntryFailure{kUnzipBadArchive, "the sizes of the stored entry " + name + " disagree"};
-    if (e.size > o_.ratioFloor && e.size / o_.maxRatio > e.compressedSize)
-        throw EntryFailure{kUnzipBadArchive, name + " would inflate more than " + std::to_string(o_.maxRatio) +
-                                                 " times its compressed size (a zip bomb?); skipped"};
     if (!(e.flags & kFlagEncrypted))
         return;
     if (password_ && decoder.TryPassword(*password_))
@@ -503,12 +578,9 @@ std::string UnzipRun::MakeFolders(const std::vector<std::string>& parts, size_t 
 
 void UnzipRun::Extract(const ArchiveEntry& entry, const std::string& name) {
     const EntryHeader& e = entry.header;
-    const uint16_t host = e.versionMadeBy >> 8;
-    if (host == kHostUnix && ((e.externalAttributes >> 16) & kUnixTypeMask) == kUnixLink)
-        throw EntryFailure{kUnzipUnsafeEntry, "skipping: " + name + "  (symbolic links are not created)"};
+    if (const std::string why = Refusal(entry, name); !why.empty())
+        throw EntryFailure{kUnzipUnsafeEntry, "skipping: " + name + "  (" + why + ")"};
     SafeName safe = CheckEntryName(name);
-    if (!safe.refusal.empty())
-        throw EntryFailure{kUnzipUnsafeEntry, "skipping: " + name + "  (" + safe.refusal + ")"};
     // A name of "." parts alone is the extraction folder itself: a folder with nothing to create.
     const bool folder = name.back() == '/' || name.back() == '\\' || safe.parts.empty();
     if (folder && e.size != 0)
@@ -549,15 +621,18 @@ void UnzipRun::Extract(const ArchiveEntry& entry, const std::string& name) {
         safe.parts.erase(safe.parts.begin(), safe.parts.end() - 1);
     const std::string parent = MakeFolders(safe.parts, safe.parts.size() - 1);
     const std::string target = Join(parent, safe.parts.back());
+    const EntryFailure duplicate{kUnzipBadArchive, "skipping: " + name + "  (" + kDuplicate + ")"};
     if (!targets_.insert(Folded(target)).second)
-        throw EntryFailure{kUnzipBadArchive,
-                           "skipping: " + name + "  (another entry of this run has the same file name)"};
+        throw duplicate;
 
     const std::optional<FileInfo> existing = fs_.Stat(target);
     if (existing && existing->isLink)
         throw EntryFailure{kUnzipUnsafeEntry, "skipping: " + name + "  (" + target + " is a link)"};
     if (existing && existing->isFolder)
         throw EntryFailure{kUnzipDiskFailure, "skipping: " + name + "  (" + target + " is a folder)"};
+    // Another name of a file written before (an 8.3 alias of a long name) is a duplicate too.
+    if (existing && WrittenBefore(target))
+        throw duplicate;
     if (!existing && o_.freshen)
         return;  // freshening creates no new files
     if (existing) {
@@ -600,6 +675,7 @@ void UnzipRun::Extract(const ArchiveEntry& entry, const std::string& name) {
     out->Truncate();
     out->SetModified(FromDos(e.modified));
     fs_.Replace(std::move(out), target);
+    written_.push_back(target);
     CountEntry(entry);
     Print(std::string(e.method == kMethodStored ? " extracting: " : "  inflating: ") + target + "\n", 0);
 }
@@ -694,11 +770,11 @@ int32_t RunUnzip(ByteSource& archive,
     } catch (const std::bad_alloc&) {
         if (callbacks.print)
             callbacks.print("unzip error: out of memory\n");
-        return kUnzipInternal;
+        return kUnzipOutOfMemory;
     } catch (const std::exception& e) {
         if (callbacks.print)
             callbacks.print(std::string("unzip error: ") + e.what() + "\n");
-        return kUnzipInternal;
+        return kUnzipSevere;
     }
 }
 

@@ -1,9 +1,14 @@
 // The unzip engine: lists, tests and extracts the entries of an archive that nobody vouches for.
 // It reads through ReadArchiveDirectory (every length checked, overlapping entries refused, data
-// before and after the archive passed over with a warning) and streams each entry through inflate
+// before and after the archive passed over with a message) and streams each entry through inflate
 // with a fixed amount of memory. An entry that cannot be read for itself (an empty name, a name
-// another entry has, local and central headers that disagree) is refused alone, in every action,
-// and the others are still listed, tested and extracted. An extracted file is written
+// that comes to the same file as another entry's, local and central headers that disagree) is
+// refused alone in testing and extracting, and listed with a note on why; the others are still
+// listed, tested and extracted. Every entry stops at its declared size, and with overlapping
+// entries refused the declared sizes are the whole output: before anything is extracted their sum
+// is checked against the free space of the extraction folder's disk. A file that an entry would
+// write is refused when this run wrote it already, under any name that reaches it (compared by
+// path and by the file's identity). An extracted file is written
 // under a temporary name beside its target and put in place only when its size and CRC-32 are
 // right, so a failed entry leaves nothing under its name. Nothing is written outside the
 // extraction folder and no link is created or followed below it.
@@ -59,10 +64,6 @@ struct UnzipOptions {
     // without regard to ASCII letter case when there is none.
     bool foldCase = false;
     NameUpperCase upperCase;
-    // An entry larger than ratioFloor bytes whose size is more than maxRatio times its compressed
-    // size is refused as a probable bomb, before anything is written.
-    uint64_t ratioFloor = 16u << 20;
-    uint64_t maxRatio = 200;
     NameCodePage codePage;
 };
 
@@ -109,7 +110,8 @@ int32_t RunUnzip(ByteSource& archive,
 // The path parts under the extraction folder that an entry's name gives, or the reason the name
 // is refused: '\' separates too; a leading separator, a drive letter, "..", control characters,
 // ':' (alternate streams), characters Windows forbids, a part ending in a dot or a blank, and
-// device names (CON, NUL, AUX, PRN, COM1-9, LPT1-9, with or without an extension) are refused.
+// device names (CON, NUL, AUX, PRN, COM1-9, COM¹-³, LPT1-9, LPT¹-³, with or without an
+// extension) are refused.
 // Empty and "." parts are dropped. A name of "." parts alone ("./", ".") is the extraction folder
 // itself: no parts and no refusal.
 struct SafeName {

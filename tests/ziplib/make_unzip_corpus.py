@@ -10,6 +10,7 @@ the password where there is one; FOLDER/locale a ja_JP.UTF-8 locale (for LOCPATH
 OEM code page is 932. Runs before the tests, on the host, because programs under Wine cannot wait
 for host programs. --small makes small files, for seeding the fuzzer.
 """
+import functools
 import io
 import os
 import pathlib
@@ -94,41 +95,49 @@ def write(name, data):
     target.write_bytes(data)
 
 
-def with_zip64_end(archive, disks=(0, 0), offset_change=0, marked=False):
+def with_zip64_end(archive, disks=(0, 0), change=(0, 0, 0), marked=False):
     """The archive with a ZIP64 end record and its locator before the end record, as stream writers
     add them; the end record keeps its values, or with `marked` the all-ones marker for the
-    directory's size and offset. `disks` fill the ZIP64 record's disk numbers."""
+    directory's size and offset. `disks` fill the ZIP64 record's disk numbers, `change` is added to
+    its count, directory size and offset."""
     end = archive.rfind(b"PK\x05\x06")
-    count, size, offset = struct.unpack("<HII", archive[end + 10 : end + 20])
-    record = struct.pack("<IQHHIIQQQQ", 0x06064B50, 44, 45, 45, *disks, count, count, size, offset + offset_change)
+    count, size, offset = (a + b for a, b in zip(struct.unpack("<HII", archive[end + 10 : end + 20]), change))
+    record = struct.pack("<IQHHIIQQQQ", 0x06064B50, 44, 45, 45, *disks, count, count, size, offset)
     tail = archive[end : end + 12] + b"\xff" * 8 + archive[end + 20 :] if marked else archive[end:]
     return archive[:end] + record + struct.pack("<IIQI", 0x07064B50, 0, end, 1) + tail
 
 
 def raw_zip(entries, comment=b""):
     """An archive written field by field. Each entry is (name bytes, data, changes); changes may set
-    deflate, size (the size the headers claim), crc_xor (spoils the CRC in both headers), cut (bytes cut
-    off the end of the compressed data), extra (the central header's extra field), mode (the Unix file
-    mode), offset (where the central header says the local one is), local_crc and local_size (what the
-    local header alone claims), descriptor (general purpose bit 3, zeros in the local header, these
-    bytes after the data) and dos (made by MS-DOS)."""
-    out, central = b"", b""
+    deflate, size (the size the headers claim; ZIP64 from 4 GiB), crc_xor (spoils the CRC in both headers),
+    cut (bytes cut off the end of the compressed data), extra and local_extra (the extra fields), mode (the
+    Unix file mode), offset (where the central header says the local one is), local_crc and local_size
+    (what the local header alone claims), local_zip64 (its ZIP64 field, which holds both sizes, for its
+    compressed size alone), descriptor (general purpose bit 3, zeros in the local header, these bytes
+    after the data), dos (made by MS-DOS), body and crc (given for data too large to pass). More than
+    65,535 entries are counted modulo 65,536, as old writers did."""
+    out, central = bytearray(), bytearray()
     for name, data, c in entries:
         packer = zlib.compressobj(6, zlib.DEFLATED, -15)
-        body = packer.compress(data) + packer.flush() if c.get("deflate") else data
+        body = c.get("body") or (packer.compress(data) + packer.flush() if c.get("deflate") else data)
         body = body[: len(body) - c.get("cut", 0)]
-        crc, size, flags = zlib.crc32(data) ^ c.get("crc_xor", 0), c.get("size", len(data)), 8 if "descriptor" in c else 0
-        local = [0, 0, 0] if flags else [c.get("local_crc", crc), c.get("local_size", len(body)), c.get("local_size", size)]
+        crc, size, flags = c.get("crc", zlib.crc32(data)) ^ c.get("crc_xor", 0), c.get("size", len(data)), 8 if "descriptor" in c else 0
+        local = [0, 0, 0] if flags else [c.get("local_crc", crc), len(body), c.get("local_size", size)]
         made_by, attributes = (0x0014, 0x20) if c.get("dos") else (0x031E, c.get("mode", 0o100644) << 16)
         shared = struct.pack("<HHHHH", 20, flags, 8 if c.get("deflate") else 0, 0, 0x5021)
-        extra = c.get("extra", b"")
-        central += struct.pack("<IH", 0x02014B50, made_by) + shared + struct.pack("<III", crc, len(body), size)
+        size32, local_extra = min(size, 0xFFFFFFFF), c.get("local_extra", b"")
+        extra = c.get("extra", b"") + (struct.pack("<HHQ", 1, 8, size) if size32 != size else b"")
+        if size32 != size or c.get("local_zip64"):
+            local[1:] = [0xFFFFFFFF if c.get("local_zip64") else len(body), size32]
+            local_extra += struct.pack("<HHQQ", 1, 16, size, len(body))
+        central += struct.pack("<IH", 0x02014B50, made_by) + shared + struct.pack("<III", crc, len(body), size32)
         central += struct.pack("<HHHHHII", len(name), len(extra), 0, 0, 0, attributes, c.get("offset", len(out)))
         central += name + extra
-        out += struct.pack("<I", 0x04034B50) + shared + struct.pack("<IIIHH", *local, len(name), 0) + name + body
-        out += c.get("descriptor", b"")
-    end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(entries), len(entries), len(central), len(out), len(comment))
-    return out + central + end + comment
+        out += struct.pack("<I", 0x04034B50) + shared + struct.pack("<IIIHH", *local, len(name), len(local_extra))
+        out += name + local_extra + body + c.get("descriptor", b"")
+    count = len(entries) & 0xFFFF
+    end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, count, count, len(central), len(out), len(comment))
+    return bytes(out + central + end + comment)
 
 
 def unicode_path(stored, name, crc_xor=0):
@@ -141,8 +150,12 @@ stub = b"MZ" + bytes(510)  # a self-extractor's program, as far as readers care
 base = pathlib.Path(out, "python.zip").read_bytes()
 write("zip64-end-unneeded.zip", with_zip64_end(base))
 write("zip64-end-odd-disks.zip", with_zip64_end(base, disks=(1, 1)))
-write("zip64-end-disagrees.zip", with_zip64_end(base, offset_change=46))
+for field, change in [("count", (1, 0, 0)), ("size", (0, 46, 0)), ("offset", (0, 0, 46))]:
+    write(f"zip64-{field}-disagrees.zip", with_zip64_end(base, change=change))
 write("trailing-bytes.zip", base + bytes(100) + b"a signature block")
+# Data between the last entry and the directory that the directory's offset does not count.
+directory = struct.unpack("<I", base[base.rfind(b"PK\x05\x06") + 16 :][:4])[0]
+write("gap.zip", base[:directory] + bytes(40) + base[directory:])
 write("stub-prefixed.zip", stub + base)
 write("stub-adjusted.zip", stub + base)
 run(["zip", "-q", "-A", os.path.join(out, "stub-adjusted.zip")])
@@ -157,11 +170,31 @@ lying = {
     "local-crc-differs.zip": [(*hello, {"local_crc": zlib.crc32(hello[1]) ^ 1})],
     "local-size-differs.zip": [(*hello, {"local_size": 5})],
     "descriptor-differs.zip": [(*hello, {"descriptor": struct.pack("<IIII", 0x08074B50, zlib.crc32(hello[1]) ^ 1, 14, 14)})],
+    "duplicate-dot-name.zip": [(*hello, {}), (b"./hello.txt", b"second\n", {})],
+    "duplicate-backslash-name.zip": [(b"sub/x.txt", b"x\n", {}), (b"sub\\x.txt", b"second\n", {})],
+    "extra-damaged.zip": [(*hello, {"extra": struct.pack("<HH", 0x5455, 9) + b"x"})],
+    "local-extra-damaged.zip": [(*hello, {"local_extra": struct.pack("<HH", 0x5455, 9) + b"x"})],
 }
 for name, entries in lying.items():
     write(name, raw_zip(entries + [other]))
     for file, data, _ in entries[:-1] + [other]:
         write(f"{name}.expected/{file.decode()}", data)
+# An old writer counts 65,537 entries as 1.
+many = [(b"first.txt", b"first\n", {})] + [(b"f/%05d" % i, b"", {}) for i in range(65535)] + [(b"last.txt", b"last\n", {})]
+write("wrapped-count.zip", raw_zip(many))
+for file, data, _ in many[:: len(many) - 1]:
+    write(f"wrapped-count.zip.expected/{file.decode()}", data)
+# A local header may mark one size alone for its ZIP64 field, which holds both (unzip misreads it).
+write("local-zip64.zip", raw_zip([(*hello, {"deflate": True, "local_zip64": True}), other]))
+for file, data, _ in [(*hello, {}), other]:
+    write(f"local-zip64.zip.expected/{file.decode()}", data)
+# zip to a pipe makes the password check from the local header's time; the central headers say an hour later.
+with open(os.path.join(out, "zip-streamed-password.zip"), "wb") as f:
+    subprocess.run(["zip", "-q", "-r", "-P", "secret", "-", "."], cwd=src, env=env, check=True, stdout=f)
+streamed, at = bytearray(pathlib.Path(f.name).read_bytes()), 0
+while (at := streamed.find(b"PK\x01\x02", at or struct.unpack("<I", streamed[-6:-2])[0]) + 1) > 0:
+    streamed[at + 12] ^= 0x08
+write("zip-streamed-password.zip", streamed)
 # A data descriptor may leave out its signature.
 write("descriptor-unsigned.zip", raw_zip([(*hello, {"descriptor": struct.pack("<III", zlib.crc32(hello[1]), 14, 14)}), other]))
 # A second end record in the first one's comment, after a directory of the first entry alone:
@@ -172,21 +205,24 @@ end = plain.rfind(b"PK\x05\x06")
 first = plain[plain.index(b"PK\x01\x02") : plain.rindex(b"PK\x01\x02")]
 hidden = first + struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 1, 1, len(first), end + 22, 0) + b"more"
 write("two-end-records.zip", plain[: end + 20] + struct.pack("<H", len(hidden)) + hidden)
-# Plain and well-formed entries, whatever they resemble; an entry as large as one of any ratio may be.
+# Plain and well-formed entries, whatever they resemble; zeros that inflate a thousandfold.
 write("plain-names.zip", raw_zip([
-    (b"com0.txt", b"0", {}), (b"lpt10.log", b"10", {}), (b"console.txt", b"c", {}),
-    (b"floor.bin", bytes(16 << 20), {"deflate": True}),
+    (b"com0.txt", b"0", {}), (b"lpt10.log", b"10", {}), (b"console.txt", b"c", {}), (b"com\xc2\xb9\xc2\xb9.txt", b"11", {}),
+    (b"zeros.bin", bytes((16 << 20) + 1), {"deflate": True}),
     (b"u.txt", b"u", {"extra": unicode_path(b"u.txt", "\u00fcbung.txt")}),
     (b"plain.txt", b"p", {"extra": unicode_path(b"plain.txt", "other.txt", crc_xor=1)}), (b"last-empty.txt", b"", {})]))
 # Windows writes names in the OEM code page without the UTF-8 flag: "ソフト.txt" in code page 932,
 # whose first character ends in the byte of a backslash.
 write("cp932-name.zip", raw_zip([("\u30bd\u30d5\u30c8.txt".encode("cp932"), b"Japanese name\n", {"dos": True})]))
 
-write("zip-password.zip.password", b"secret")
-# unzip takes the disk numbers of a ZIP64 end record that no field needs (Python's zipfile does not):
-# this archive holds the source files, as python.zip does.
-shutil.copytree(src, os.path.join(out, "zip64-end-odd-disks.zip.expected"))
-for archive in sorted(set(os.listdir(out)) - {"zip64-end-disagrees.zip", "two-end-records.zip", "cp932-name.zip"}):
+for name in ("zip-password.zip", "zip-streamed-password.zip"):
+    write(name + ".password", b"secret")
+# unzip takes the disk numbers of a ZIP64 end record that no field needs (Python's zipfile does not),
+# and reads an archive with a gap before its directory with result 2: these hold python.zip's files.
+for archive in ("zip64-end-odd-disks.zip", "gap.zip"):
+    shutil.copytree(src, os.path.join(out, archive + ".expected"))
+refused = {"two-end-records.zip", "cp932-name.zip"} | {f"zip64-{f}-disagrees.zip" for f in ("count", "size", "offset")}
+for archive in sorted(set(os.listdir(out)) - refused):
     expected = os.path.join(out, archive + ".expected")
     if archive.endswith(".zip") and not os.path.exists(expected):
         # unzip warns (status 1) about bytes before the archive, and passes them over.
@@ -195,8 +231,8 @@ for archive in sorted(set(os.listdir(out)) - {"zip64-end-disagrees.zip", "two-en
             sys.exit(f"unzip cannot extract {archive}")
 
 # The archives the tests try options on, and the ones they expect to be refused, where nothing may be
-# written: an unsafe name in each unsafe-NN.zip, entries that overlap, a zip bomb, an entry larger
-# than it says, damaged directories and data, and links.
+# written: an unsafe name in each unsafe-*.zip, entries that overlap, an entry larger than any disk,
+# one larger than it says, damaged directories and data, and links; and a gibibyte of zeros.
 write("options.zip", raw_zip([
     (b"my dir/my file.txt", b"one\ntwo\r\nthree\n", {}), (b"bin.dat", b"\0\n\1\n", {}), (b"Docs/Read.TXT", b"1", {}),
     (b"Docs/b.txt", b"beta\n", {}), (b"empty dir/", b"", {}), (b"e.txt", b"", {}), (b"z.txt", b"z" * 22, {"deflate": True})],
@@ -205,19 +241,31 @@ write("existing.zip", raw_zip([(name, b"entry", {}) for name in (b"old.txt", b"n
 write("empty.zip", raw_zip([]))
 unsafe = ["../evil.txt", "a/../../evil.txt", "a\\..\\..\\evil.txt", "/abs.txt", "\\abs.txt", "C:/evil.txt", "C:evil.txt",
           "\\\\server\\share\\x.txt", "file.txt:stream", "CON", "nul.txt", "COM1.log", "lpt9 .txt", "sub/AUX", "trailing.",
-          "trailing ", "ctl\x01.txt", "..", "a/b/../../../evil.txt", "a<b", "a>b", 'a"b', "a|b", "a?b", "a*b"]
+          "trailing ", "ctl\x01.txt", "..", "a/b/../../../evil.txt", "a<b", "a>b", 'a"b', "a|b", "a?b", "a*b",
+          "COM\u00b2", "lpt\u00b9.txt", "LPT\u00b3 .log"]
 for i, name in enumerate(unsafe):
     write(f"unsafe-{i:02}.zip", raw_zip([(name.encode(), b"payload", {})]))
+write("unsafe-dos.zip", raw_zip([(b"COM\xfd.txt", b"payload", {"dos": True})]))  # COM² in code page 437
 # a.txt's data is b.txt's local header and data, where b.txt's central header points.
 write("overlap.zip", raw_zip([(b"a.txt", raw_zip([(b"b.txt", b"shared", {})])[:41], {}),
                              (b"b.txt", b"shared", {"offset": 35})]))
-write("bomb.zip", raw_zip([(b"ratio.bin", bytes((16 << 20) + 1), {"deflate": True})]))
+# A long name, then a slot where the test puts the short alias Wine gives it.
+write("alias.zip", raw_zip([(b"A long file name.txt", b"long\n", {}), (b"ALIAS~00.TXT", b"alias\n", {})]))
+write("long-name.zip", raw_zip([(b"x" * 300 + b".txt", b"a name longer than file systems allow", {})]))
+write("too-big.zip", raw_zip([(b"huge.bin", bytes(1000), {"deflate": True, "size": 1 << 62})]))
+if scale == 1:  # a gibibyte of zeros: 1 MiB deflated and flushed whole stands for each of its pieces
+    zero = bytes(1 << 20)
+    crc = functools.reduce(lambda c, _: zlib.crc32(zero, c), range(1024), 0)
+    packer = zlib.compressobj(6, zlib.DEFLATED, -15)
+    body = (packer.compress(zero) + packer.flush(zlib.Z_FULL_FLUSH)) * 1024 + b"\x03\x00"  # an empty last block ends it
+    write("gigabyte.zip", raw_zip([(b"zeros.bin", b"", {"deflate": True, "size": 1 << 30, "body": body, "crc": crc})]))
 write("liar.zip", raw_zip([(b"liar.bin", b"x" * (1 << 20), {"deflate": True, "size": 1000})]))
 good = bytearray(raw_zip([(b"a.txt", rnd.randbytes(100_000), {"deflate": True})]))
 end = len(good) - 22
 write("truncated.zip", good[: len(good) // 2])
-for name, at, xor in [("bad-count", [end + 8, end + 10], 4), ("bad-offset", [end + 16], 0x40), ("flipped", [200], 0xFF)]:
-    damaged = bytearray(good)  # five entries claimed for one; the directory elsewhere; the data spoilt
+for name, at, xor in [("bad-count", [end + 8, end + 10], 4), ("count-short", [end + 8, end + 10], 1), ("bad-offset", [end + 18], 2),
+                      ("flipped", [200], 0xFF)]:
+    damaged = bytearray(good)  # five entries claimed for one, or none; the directory past the file's end; the data spoilt
     for offset in at:
         damaged[offset] ^= xor
     write(name + ".zip", damaged)
@@ -232,7 +280,7 @@ run(["zip", "-q", "-P", "right", os.path.join(out, "secret.zip"), "secret.txt", 
 # ZIP64 claims at and past 2 and 4 GiB, which a 32-bit reader must not cut short: offsets past the
 # file, and (not for the fuzzer) directories too large to hold in memory, by their bytes or by their
 # entries, in files that do hold them: sparse files, a hole but for the records.
-write("zip64-directory-offset-4g.zip", with_zip64_end(plain, offset_change=1 << 32, marked=True))
+write("zip64-directory-offset-4g.zip", with_zip64_end(plain, change=(0, 0, 1 << 32), marked=True))
 for gib in (2, 4):
     write(f"zip64-offset-{gib}g.zip", raw_zip([(b"far.txt", b"far\n", {"offset": 0xFFFFFFFF, "extra": struct.pack("<HHQ", 1, 8, gib << 30)})]))
 if "--small" not in sys.argv[2:]:

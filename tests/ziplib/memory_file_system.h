@@ -114,6 +114,10 @@ class MemoryFileSystem : public IFileSystem {
         return {};
     }
     std::string Absolute(const std::string& path) override { return path; }
+    std::optional<FileIdentity> Identity(const std::string& path) override {  // one name for each file
+        return files_.count(path) ? std::optional(FileIdentity{1, 0, std::hash<std::string>{}(path)}) : std::nullopt;
+    }
+    std::optional<uint64_t> FreeSpace(const std::string&) override { return diskFree; }
 
   private:
     static std::string Parent(const std::string& path) {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <random>
 
 #include "platform/win32/text.h"
@@ -287,6 +288,57 @@ std::string Win32FileSystem::Absolute(const std::string& path) {
         return path;
     full.resize(n);
     return Narrow(full);
+}
+
+std::optional<FileIdentity> Win32FileSystem::Identity(const std::string& path) {
+    // Only the attributes are asked for, which whoever may list the folder may read: a file that
+    // another program holds or that the user may not read is identified all the same. Backup
+    // semantics open folders too (and need no privilege for that).
+    UniqueFile file(::CreateFileW(WidePath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file)
+        return std::nullopt;
+    // FILE_ID_INFO and FileIdInfo (18), which mingw-w64 declares for Windows 8 targets only;
+    // Windows 7 refuses the class, and then the 64-bit index is the number.
+    struct {
+        ULONGLONG volume;
+        BYTE id[16];
+    } id128{};
+    FileIdentity identity;
+    if (::GetFileInformationByHandleEx(file.get(), static_cast<FILE_INFO_BY_HANDLE_CLASS>(18), &id128, sizeof(id128))) {
+        identity.volume = id128.volume;
+        std::memcpy(&identity.low, id128.id, 8);
+        std::memcpy(&identity.high, id128.id + 8, 8);
+    } else {
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!::GetFileInformationByHandle(file.get(), &info))
+            return std::nullopt;
+        identity.volume = info.dwVolumeSerialNumber;
+        identity.low = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    }
+    // Some network shares number no file: 0 tells nothing about which file this is.
+    if (identity.high == 0 && identity.low == 0)
+        return std::nullopt;
+    return identity;
+}
+
+std::optional<uint64_t> Win32FileSystem::FreeSpace(const std::string& folder) {
+    // A folder that does not exist yet takes the space of its nearest existing parent. The path
+    // ends in a backslash, as the root of a share must.
+    std::wstring path = WidePath(Absolute(folder.empty() ? "." : folder));
+    while (!path.empty() && path.back() == L'\\')
+        path.pop_back();
+    for (;;) {
+        ULARGE_INTEGER free{};
+        if (::GetDiskFreeSpaceExW((path + L'\\').c_str(), &free, nullptr, nullptr))
+            return free.QuadPart;
+        const DWORD code = ::GetLastError();
+        const size_t cut = path.find_last_of(L'\\');
+        if ((code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND) || cut == std::wstring::npos)
+            return std::nullopt;
+        path.resize(cut);
+    }
 }
 
 std::string AnsiCodec::ToUtf8(std::string_view ansi) {

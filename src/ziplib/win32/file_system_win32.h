@@ -20,6 +20,11 @@ class Win32FileSystem : public IFileSystem {
     void MakeFolder(const std::string& path) override;
     std::string Remove(const std::string& path) override;
     std::string Absolute(const std::string& path) override;
+    // The volume's serial number and the file's number on it: the 128-bit one of Windows 8 and
+    // later (ReFS needs all of it), or else GetFileInformationByHandle's 64-bit index.
+    std::optional<FileIdentity> Identity(const std::string& path) override;
+    // GetDiskFreeSpaceExW's bytes free to the caller.
+    std::optional<uint64_t> FreeSpace(const std::string& folder) override;
 };
 
 // The ANSI code page of the system (CP_ACP).
