@@ -4,7 +4,6 @@ namespace ost::desk {
 
 std::string ValidUtf8(std::string_view s) {
     std::string out;
-    out.reserve(s.size());
     for (size_t i = 0; i < s.size();) {
         const auto c = static_cast<unsigned char>(s[i]);
         size_t n = c < 0x80                      ? 1

@@ -144,15 +144,11 @@ std::optional<std::string> ValueName(std::string_view line) {
         return std::nullopt;
     std::string name;
     for (size_t i = 1; i < line.size(); ++i) {
-        if (line[i] == '\\' && i + 1 < line.size()) {
-            name += line[++i];
-        } else if (line[i] == '"') {
-            if (i + 1 < line.size() && line[i + 1] == '=')
-                return name;
-            return std::nullopt;
-        } else {
-            name += line[i];
-        }
+        if (line[i] == '"')
+            return line.substr(i + 1).starts_with('=') ? std::optional(name) : std::nullopt;
+        if (line[i] == '\\' && ++i == line.size())
+            break;
+        name += line[i];
     }
     return std::nullopt;
 }

@@ -284,7 +284,7 @@ TEST(RegistryNamesTest, ShortRootsCaseAndValueNames) {
     EXPECT_FALSE(DepthBelow("B", "A"));
     EXPECT_EQ(ValueName("\"a\\\"b\\\\\"=x").value_or("none"), "a\"b\\");
     EXPECT_EQ(ValueName("@=\"x\"").value_or("none"), "@");
-    for (const char* line : {"  01,02", "\"open", "\"name\" =x", "", "[key]"})
+    for (const char* line : {"  01,02", "\"open", "\"open\\", "\"name\" =x", "", "[key]"})
         EXPECT_FALSE(ValueName(line)) << line;
 }
 
