@@ -66,7 +66,8 @@ IMPORTS = {
         FindFirstFileExW FindFirstFileW FindNextFileW FindResourceW FlushFileBuffers
         FormatMessageA FormatMessageW FreeLibrary GetACP GetConsoleMode GetCurrentProcess GetCurrentProcessId
         GetCurrentThread GetCurrentThreadId GetDateFormatW GetDiskFreeSpaceExW GetDriveTypeW
-        GetFileAttributesExW GetFileAttributesW GetFileSizeEx GetFullPathNameW
+        GetFileAttributesExW GetFileAttributesW GetFileInformationByHandle
+        GetFileInformationByHandleEx GetFileSizeEx GetFullPathNameW
         GetHandleInformation GetLastError GetLocaleInfoW GetLogicalDriveStringsW GetModuleHandleA
         GetModuleHandleW GetOEMCP GetProcAddress GetProcessAffinityMask GetStartupInfoW GetStdHandle
         GetSystemDirectoryW GetSystemInfo GetSystemTimeAsFileTime GetThreadContext
