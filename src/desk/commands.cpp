@@ -64,10 +64,6 @@ each export is held in memory.
 exit status: 0 identical, 1 differences, 2 a file cannot be read
 )";
 
-// Output that a damaged export could still make incomplete is held back up to this size, so that
-// a failure is reported before any of it is shown; a larger result is shown as it comes.
-constexpr size_t kHeldOutput = 16u << 20;
-
 class UsageError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
@@ -430,7 +426,7 @@ int Reg(const Options& o, const DeskIo& io) {
     bool shown = false;
     auto emit = [&](const std::string& text) {
         held += text;
-        if (held.size() > kHeldOutput) {
+        if (held.size() > io.heldOutput) {
             io.out(held);
             held.clear();
             shown = true;

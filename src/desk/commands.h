@@ -21,6 +21,9 @@ struct DeskIo {
     std::function<std::unique_ptr<zip::ByteSource>(const std::string& path)> open;
     std::function<void(std::string_view utf8)> out;
     std::function<void(std::string_view utf8)> err;
+    // Output that a damaged export could still make incomplete is held back up to this size, so
+    // that a failure is reported before any of it is shown; a larger result is shown as it comes.
+    size_t heldOutput = 16u << 20;
 };
 
 // Runs the command line `args` (without the program's name; UTF-8) and returns the exit code.

@@ -18,10 +18,10 @@ bool IsDigit(char c) {
 // A number as the report writes it: digits, and maybe the user's decimal separator (one or more
 // bytes that are not digits) and more digits.
 std::optional<double> Number(std::string_view text) {
-    size_t i = 0;
+    const size_t i = std::min(text.size(), text.find_first_not_of("0123456789"));
     double whole = 0;
-    while (i < text.size() && IsDigit(text[i]))
-        whole = whole * 10 + (text[i++] - '0');
+    for (size_t k = 0; k < i; ++k)
+        whole = whole * 10 + (text[k] - '0');
     if (i == 0)
         return std::nullopt;
     if (i == text.size())
