@@ -273,11 +273,10 @@ void ExportScanner::Line(std::string_view raw) {
         }
         ++facts_.keys;
         key = key.substr(1, key.size() - 2);
-        const bool codePages = key.size() > kCodePageTail.size() &&
-                               FoldName(key.substr(key.size() - kCodePageTail.size())) == kCodePageTail &&
-                               FoldName(key.substr(0, kSystemPrefix.size())) == kSystemPrefix;
+        const std::string folded = FoldName(key);
+        const bool codePages = folded.starts_with(kSystemPrefix) && folded.ends_with(kCodePageTail);
         // The current control set is the one in use; another one counts only when it is missing.
-        inCodePageKey_ = codePages && (!facts_.ansiCodePage || FoldName(key) == kCurrentControlSet);
+        inCodePageKey_ = codePages && (!facts_.ansiCodePage || folded == kCurrentControlSet);
         wanted_ = wantKey_ && wantKey_(key);
         return;
     }
@@ -285,15 +284,14 @@ void ExportScanner::Line(std::string_view raw) {
         return;
     const std::string text = Text(raw);
     if (inCodePageKey_ && FoldName(ValueName(text).value_or("")) == "ACP") {
-        const size_t open = text.find("=\"");
-        uint32_t number = 0;
-        bool digits = open != std::string::npos && open + 2 < text.size();
-        for (size_t i = open + 2; digits && i < text.size() && text[i] != '"'; ++i) {
-            digits = text[i] >= '0' && text[i] <= '9' && number < 100000;
-            number = number * 10 + static_cast<uint32_t>(text[i] - '0');
+        // "ACP"="1252": one to five digits between the quotes.
+        const size_t start = text.find("=\"") + 2;
+        const size_t end = start == 1 ? start : text.find_first_not_of("0123456789", start);
+        if (end != std::string::npos && text[end] == '"' && end > start && end - start <= 5) {
+            const auto number = static_cast<uint32_t>(std::stoul(text.substr(start, end - start)));
+            if (number > 0)
+                facts_.ansiCodePage = number;
         }
-        if (digits && number > 0)
-            facts_.ansiCodePage = number;
     }
     if (wanted_ && line_)
         line_(text);

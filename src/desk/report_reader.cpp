@@ -27,9 +27,7 @@ std::optional<double> Number(std::string_view text) {
     if (i == text.size())
         return whole;
     // Two decimals at most, after a separator of up to four bytes that are no digits.
-    size_t digits = text.size();
-    while (digits > i && IsDigit(text[digits - 1]))
-        --digits;
+    const size_t digits = text.find_last_not_of("0123456789") + 1;  // text[i] is no digit
     if (digits == text.size() || text.size() - digits > 2 || digits - i > 4 ||
         std::any_of(text.begin() + static_cast<ptrdiff_t>(i), text.begin() + static_cast<ptrdiff_t>(digits), IsDigit))
         return std::nullopt;

@@ -227,6 +227,13 @@ TEST(ExportScannerTest, CountsKeysFindsTheCodePageAndHandsOutTheWantedKeysInEver
     const Scan old = ScanExport({ansi.begin(), ansi.end()}, 2, "HKU");
     EXPECT_EQ(old.facts.form, ExportFacts::Form::kAnsi);
     EXPECT_EQ(old.facts.ansiCodePage.value_or(0), 1252u);
+    // The code page is one to five digits between quotes, and not 0.
+    const std::string codePageKey = "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet002\\Control\\Nls\\CodePage]\r\n";
+    for (const auto& [value, found] : std::vector<std::pair<std::string, uint32_t>>{
+             {"\"65001\"", 65001}, {"\"1252", 0}, {"\"\"", 0}, {"\"0\"", 0}, {"\"123456\"", 0}, {"dword:000004e4", 0}}) {
+        const std::string text = codePageKey + "\"ACP\"=" + value + "\r\n";
+        EXPECT_EQ(ScanExport({text.begin(), text.end()}, 4096).facts.ansiCodePage.value_or(0), found) << value;
+    }
     EXPECT_EQ(Join(old.lines), "[HKEY_USERS\\.DEFAULT]|\"Café\"=\"x\"");
     EXPECT_TRUE(old.facts.wholeLines);
 
@@ -277,7 +284,7 @@ TEST(RegistryNamesTest, ShortRootsCaseAndValueNames) {
     EXPECT_EQ(ExpandKeyPath("HKU\\.DEFAULT") + ExpandKeyPath("hkcr") + ExpandKeyPath("HKCU"),
               "HKEY_USERS\\.DEFAULTHKEY_CLASSES_ROOTHKEY_CURRENT_USER");
     EXPECT_EQ(ExpandKeyPath("HKLMX\\a"), "HKLMX\\a");
-    EXPECT_EQ(FoldName("straße Ärger àÿ ā ĺ ž ωμέγας ίό жёлтый Ω"), "STRAßE ÄRGER ÀŸ Ā Ĺ Ž ΩΜΈΓΑΣ ΊΌ ЖЁЛТЫЙ Ω");
+    EXPECT_EQ(FoldName("straße Ärger àÿ ā ĺ ž ıĸŉſ ωμέγας ίό жёлтый Ω"), "STRAßE ÄRGER ÀŸ Ā Ĺ Ž ıĸŉſ ΩΜΈΓΑΣ ΊΌ ЖЁЛТЫЙ Ω");
     EXPECT_EQ(DepthBelow("A\\B\\C", "A"), 2u);
     EXPECT_EQ(DepthBelow("A", "A"), 0u);
     EXPECT_FALSE(DepthBelow("AB\\C", "A"));
@@ -383,6 +390,13 @@ TEST_F(DeskTest, ShowGivesTheMachinesFactsAndWarnsOfWhatADeskLooksAtFirst) {
         r = Desk({"show", name});
         EXPECT_EQ(r.code, kFindings) << name;
         EXPECT_EQ(r.out.substr(r.out.find("warning:")), warnings) << name;
+    }
+    // A report cut short after its title, or after its drives, is still a support report.
+    for (const char* next : {"--------------------------\r\nSystem Information", "--------------------------\r\nAdd/Remove"}) {
+        files["part.OVSupport"] = SupportFile(report.substr(0, report.find(next)), Utf16(kExport));
+        const Result part = Desk({"show", "part.OVSupport"});
+        EXPECT_EQ(part.code, kFindings) << part.err;
+        EXPECT_EQ(part.err, "");
     }
     r = Desk({"show", "cut.OVSupport", "--json"});
     EXPECT_NE(r.out.find("\"keys\":8,\"complete\":false"), std::string::npos) << r.out;
