@@ -233,8 +233,10 @@ std::optional<EndRecord> DirectoryReader::Resolve(const std::vector<uint8_t>& ta
                              GetU32(&locator[0]) == kZip64LocatorSignature;
     if (haveLocator) {
         for (const uint64_t at : {GetU64(&locator[8]), locatorAt - std::min<uint64_t>(locatorAt, kZip64EndSize)}) {
+            // The record's own size is not checked: the usual reader takes records that state less
+            // than their fixed part, whose fields stand where they stand whatever that size says.
             if (at <= locatorAt && locatorAt - at >= kZip64EndSize && TryReadAt(at, kZip64EndSize, record) &&
-                GetU32(&record[0]) == kZip64EndSignature && GetU64(&record[4]) >= kZip64EndSize - 12) {
+                GetU32(&record[0]) == kZip64EndSignature) {
                 directoryEnd = at;
                 break;
             }

@@ -150,6 +150,9 @@ stub = b"MZ" + bytes(510)  # a self-extractor's program, as far as readers care
 base = pathlib.Path(out, "python.zip").read_bytes()
 write("zip64-end-unneeded.zip", with_zip64_end(base))
 write("zip64-end-odd-disks.zip", with_zip64_end(base, disks=(1, 1)))
+needed = with_zip64_end(base, marked=True)  # its record stating 20 bytes, less than its fixed part
+record_at = needed.rfind(b"PK\x06\x06")
+write("zip64-end-short-size.zip", needed[: record_at + 4] + struct.pack("<Q", 20) + needed[record_at + 12 :])
 for field, change in [("count", (1, 0, 0)), ("size", (0, 46, 0)), ("offset", (0, 0, 46))]:
     write(f"zip64-{field}-disagrees.zip", with_zip64_end(base, change=change))
 write("trailing-bytes.zip", base + bytes(100) + b"a signature block")
@@ -270,6 +273,7 @@ for name, at, xor in [("bad-count", [end + 8, end + 10], 4), ("count-short", [en
         damaged[offset] ^= xor
     write(name + ".zip", damaged)
 write("bad-crc.zip", raw_zip([(b"crc.txt", b"data", {"crc_xor": 1})]))
+write("stub-bad-crc.zip", stub + raw_zip([(b"crc.txt", b"data", {"crc_xor": 1})]))  # a warning, then an error
 write("cut.zip", raw_zip([(b"cut.txt", rnd.randbytes(3000).hex().encode(), {"deflate": True, "cut": 3})]))
 write("no-descriptor.zip", raw_zip([(b"late.txt", b"data", {"descriptor": b""})]))
 write("symlink.zip", raw_zip([(b"link", b"/etc/passwd", {"mode": 0o120777}), (b"ok.txt", b"fine", {})]))

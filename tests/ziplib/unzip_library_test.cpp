@@ -21,6 +21,8 @@
 #include <windows.h>
 #else
 #include <iconv.h>
+#include <sys/stat.h>
+#include <ctime>
 
 #include "ziplib/posix_file_system.h"
 #include "ziplib/unzip32_api.h"
@@ -200,7 +202,8 @@ TEST_F(UnzipLibraryTest, EveryKindOfArchiveIsReadOrRefusedAlikeInListTestAndExtr
     const char* const readable[] = {
         "zip-deflated.zip", "zip-stored.zip", "zip-password.zip", "zip-zip64.zip", "zip-streamed.zip", "7z.zip",
         "python.zip", "python-streamed.zip", "python-zip64.zip", "python-streamed-zip64.zip", "bsdtar.zip",
-        "stub-adjusted.zip", "zip64-end-unneeded.zip", "zip64-end-odd-disks.zip", "descriptor-unsigned.zip",
+        "stub-adjusted.zip", "zip64-end-unneeded.zip", "zip64-end-odd-disks.zip", "zip64-end-short-size.zip",
+        "descriptor-unsigned.zip",
         "plain-names.zip", "local-zip64.zip", "zip-streamed-password.zip"};
     const std::string same = "  (an earlier entry of the archive names the same file";
     std::vector<Kind> kinds = {
@@ -365,6 +368,8 @@ TEST_F(UnzipLibraryTest, AGibibyteOfZerosIsNoBomb) {
     DCL test = Defaults();
     test.TestZip = 1;
     EXPECT_EQ(Run(kCorpus + "gigabyte.zip", test), kUnzipOk) << Seen::printed;
+    EXPECT_EQ(functions_.totalSize, 1u << 30);
+    EXPECT_EQ(functions_.totalRatioPercent, 99u) << functions_.totalCompressedSize;
 }
 #endif
 
@@ -379,6 +384,7 @@ TEST_F(UnzipLibraryTest, EachResultIsTheCodeCallersOfTheUsualLibraryKnow) {
         // clang-format off
         {0, options, none, {}, ""}, {1, kCorpus + "empty.zip", none, {"x"}, "holds no entries"},
         {2, kCorpus + "bad-crc.zip", none, {}, "bad CRC-32 for crc.txt"},
+        {2, kCorpus + "stub-bad-crc.zip", none, {}, "bad CRC-32 for crc.txt"},  // the error outweighs the warning
         {9, scratch_ + "/missing.zip", none, {}, "unzip error: cannot open "},
         {9, kCorpus + "zip-password.zip.password", none, {}, "it is too short to be a zip archive"},
         {10, options, [](DCL& d) { d.MessageLevel = 7; }, {}, "unzip error: MessageLevel is 7"},
@@ -514,6 +520,19 @@ TEST_F(UnzipLibraryTest, ExistingFilesAreReplacedKeptOrAskedAboutAndUpdatedByTim
         for (size_t i = 0; i < c.asked.size(); ++i)
             EXPECT_THAT(Seen::replaceAsked[i], HasSubstr(c.asked[i]));
     }
+#ifndef _WIN32
+    struct stat written {};  // a file that an entry wrote bears the entry's date in local time
+    ASSERT_EQ(::stat((dest_ + "/old.txt").c_str(), &written), 0);
+    std::tm local{};
+    ::localtime_r(&written.st_mtime, &local);
+    EXPECT_EQ(std::vector<int>({local.tm_year, local.tm_mon, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec}),
+              std::vector<int>({120, 0, 1, 0, 0, 0}));
+    const auto info = PosixFileSystem().Stat(dest_ + "/old.txt");  // and the file system reads it back
+    ASSERT_TRUE(info);
+    const LocalTime& t = info->modified;
+    EXPECT_EQ(std::vector<int>({t.year, t.month, t.day, t.hour, t.minute, t.second}),
+              std::vector<int>({2020, 1, 1, 0, 0, 0}));
+#endif
 }
 
 }  // namespace
