@@ -443,6 +443,8 @@ TEST_F(UnzipLibraryTest, TheOptionsShapeWhatIsExtractedListedAndPrinted) {
          .printed = "the comment\n", .exactly = true, .tree = flat},
         {.what = "output", .set = [](DCL& d) { d.WriteToStdOut = 1; }, .include = {"Docs/b.txt"},
          .printed = "beta\n", .exactly = true},
+        {.what = "output converted", .set = [](DCL& d) { d.WriteToStdOut = 1, d.ConvertCRtoCRLF = 1; },
+         .include = {"my dir/my file.txt"}, .printed = "one\r\ntwo\r\nthree\r\n", .exactly = true},
         {.what = "tested", .set = [](DCL& d) { d.TestZip = 1, d.MessageLevel = 0; },  // folders are not tested
          .printed = "b.txt   OK\n    testing: e.txt   OK\n    testing: z.txt   OK\nNo errors detected"},
         {.what = "listed", .set = [](DCL& d) { d.ExtractList = 1; }, .include = {"*.txt"}, .printed = " 4 files\n",
