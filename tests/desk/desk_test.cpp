@@ -259,8 +259,8 @@ TEST(ExportScannerTest, CountsKeysFindsTheCodePageAndHandsOutTheWantedKeysInEver
     }
     // Pairs of surrogates are one character; a lone one is no character.
     const Scan odd = ScanExport(
-        Utf16(u"Windows Registry Editor Version 5.00\r\n[HKEY_USERS\\\xD83D\xDE00\xDC00\xDC01\xD800]\r\n"), 3, "HKU");
-    EXPECT_EQ(Join(odd.lines), "[HKEY_USERS\\😀???]");
+        Utf16(u"Windows Registry Editor Version 5.00\r\n[HKEY_USERS\\\xD83D\xDE00\xDC00\xDC01\xD800\xE000]\r\n"), 3, "HKU");
+    EXPECT_EQ(Join(odd.lines), "[HKEY_USERS\\😀???\uE000]");
     // Cut in the middle of a line, at a whole character and in the middle of one.
     for (const size_t cut : {size_t{10}, size_t{11}}) {
         const Scan scan = ScanExport({good.begin(), good.end() - static_cast<ptrdiff_t>(cut)}, 4096);
@@ -272,8 +272,8 @@ TEST(ExportScannerTest, CountsKeysFindsTheCodePageAndHandsOutTheWantedKeysInEver
 TEST(CodePageTest, TheReportsCodePageIsReadWithThisSystemsOwnTables) {
     EXPECT_EQ(CodePageToUtf8(1252, "\x80 Caf\xE9"), "€ Café");
     EXPECT_EQ(
-        CodePageToUtf8(1251, "\xE9") + CodePageToUtf8(932, "\x82\xA0") + CodePageToUtf8(65001, "€ ok\xFF\xC0\x80"),
-        "йあ€ ok???");
+        CodePageToUtf8(1251, "\xE9") + CodePageToUtf8(932, "\x82\xA0") + CodePageToUtf8(65001, "€ ok\xFF\xC0\x80 \xF4\x8F\xBF\xBF"),
+        "йあ€ ok??? \xF4\x8F\xBF\xBF");
     EXPECT_FALSE(IsKnownCodePage(4242));
     EXPECT_THROW(CodePageToUtf8(4242, "\x80"), std::invalid_argument);
 }
@@ -284,7 +284,7 @@ TEST(RegistryNamesTest, ShortRootsCaseAndValueNames) {
     EXPECT_EQ(ExpandKeyPath("HKU\\.DEFAULT") + ExpandKeyPath("hkcr") + ExpandKeyPath("HKCU"),
               "HKEY_USERS\\.DEFAULTHKEY_CLASSES_ROOTHKEY_CURRENT_USER");
     EXPECT_EQ(ExpandKeyPath("HKLMX\\a"), "HKLMX\\a");
-    EXPECT_EQ(FoldName("straße Ärger àÿ ā ĺ ž ıĸŉſ ωμέγας ίό жёлтый Ω"), "STRAßE ÄRGER ÀŸ Ā Ĺ Ž ıĸŉſ ΩΜΈΓΑΣ ΊΌ ЖЁЛТЫЙ Ω");
+    EXPECT_EQ(FoldName("straße Ärger àÿ ā Ĺĺ ž ıĸŉſ ωμέγας ίό жёлтый Ω"), "STRAßE ÄRGER ÀŸ Ā ĹĹ Ž ıĸŉſ ΩΜΈΓΑΣ ΊΌ ЖЁЛТЫЙ Ω");
     EXPECT_EQ(DepthBelow("A\\B\\C", "A"), 2u);
     EXPECT_EQ(DepthBelow("A", "A"), 0u);
     EXPECT_FALSE(DepthBelow("AB\\C", "A"));
@@ -374,7 +374,7 @@ TEST_F(DeskTest, ShowGivesTheMachinesFactsAndWarnsOfWhatADeskLooksAtFirst) {
         {"low.OVSupport", SupportFile(low.substr(0, low.find("--------------------------\r\nPebblework")), exported)},
         {"cut.OVSupport", SupportFile(report.substr(0, cut), {exported.begin(), exported.end() - 9})},
         {"utf8.OVSupport", SupportFile(report, Bytes("\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n"))},
-        {"none.OVSupport", Pack({{"ovsupport.txt", Bytes(report)}})},
+        {"none.OVSupport", Pack({{"ovsupport.txt", Bytes(report)}, {"notes.txt", Bytes("x")}})},
     };
     const std::pair<std::string, std::string> cases[] = {
         {"low.OVSupport",
@@ -398,6 +398,11 @@ TEST_F(DeskTest, ShowGivesTheMachinesFactsAndWarnsOfWhatADeskLooksAtFirst) {
         EXPECT_EQ(part.code, kFindings) << part.err;
         EXPECT_EQ(part.err, "");
     }
+    // Other entries, before or beside, are passed over.
+    files["more.OVSupport"] = Pack({{"notes.txt", Bytes("x")}, {"ovsupport.txt", Bytes(report)}, {"regbackup.reg", exported}});
+    r = Desk({"show", "more.OVSupport"});
+    EXPECT_NE(r.out.find("(3 entries, all intact)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Registry export:  1474 bytes, 8 keys, complete"), std::string::npos) << r.out;
     r = Desk({"show", "cut.OVSupport", "--json"});
     EXPECT_NE(r.out.find("\"keys\":8,\"complete\":false"), std::string::npos) << r.out;
 }

@@ -363,6 +363,15 @@ TEST_F(UnzipLibraryTest, AShortAliasOfAFileThisRunWroteIsRefused) {
     EXPECT_EQ(Tree(dest_), (Files{{longName, Bytes("long\n")}}));
 }
 #else
+// The free space of a folder not made yet is that of the folder it will be made in; a path through
+// a file has none to tell.
+TEST_F(UnzipLibraryTest, TheFreeSpaceOfAFolderIsThatOfItsNearestExistingOne) {
+    PosixFileSystem files;
+    EXPECT_TRUE(files.FreeSpace(scratch_ + "/not/made/yet"));
+    WriteFile(scratch_ + "/file", Bytes("x"));
+    EXPECT_FALSE(files.FreeSpace(scratch_ + "/file/sub"));
+}
+
 // No ratio makes a bomb: a gibibyte of zeros, deflated a thousandfold, is tested whole.
 TEST_F(UnzipLibraryTest, AGibibyteOfZerosIsNoBomb) {
     DCL test = Defaults();
