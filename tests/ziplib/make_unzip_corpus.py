@@ -172,6 +172,7 @@ lying = {
     "duplicate-folded-unicode-name.zip": [("\u00c9t\u00e9.txt".encode(), b"first\n", {}), ("\u00e9T\u00c9.txt".encode(), b"second\n", {})],
     "local-crc-differs.zip": [(*hello, {"local_crc": zlib.crc32(hello[1]) ^ 1})],
     "local-size-differs.zip": [(*hello, {"local_size": 5})],
+    "local-size-zero.zip": [(*hello, {"local_size": 0})],  # as a streamed entry has it, but no descriptor
     "descriptor-differs.zip": [(*hello, {"descriptor": struct.pack("<IIII", 0x08074B50, zlib.crc32(hello[1]) ^ 1, 14, 14)})],
     "duplicate-dot-name.zip": [(*hello, {}), (b"./hello.txt", b"second\n", {})],
     "duplicate-backslash-name.zip": [(b"sub/x.txt", b"x\n", {}), (b"sub\\x.txt", b"second\n", {})],

@@ -217,6 +217,7 @@ TEST_F(UnzipLibraryTest, EveryKindOfArchiveIsReadOrRefusedAlikeInListTestAndExtr
         {"duplicate-backslash-name.zip", kUnzipBadArchive, "sub\\x.txt" + same, 1},
         {"local-crc-differs.zip", 2, "hello.txt  (its local header disagrees", 1},
         {"local-size-differs.zip", 2, "hello.txt  (its local header disagrees", 1},
+        {"local-size-zero.zip", 2, "hello.txt  (its local header disagrees", 1},
         {"descriptor-differs.zip", kUnzipBadArchive, "hello.txt  (its data descriptor disagrees", 1},
         {"extra-damaged.zip", 2, "hello.txt  (a block of its extra field", 1},
         {"local-extra-damaged.zip", 2, "hello.txt  (a block of its local header's extra field", 1},
