@@ -413,6 +413,14 @@ TEST_F(UnzipLibraryTest, EachResultIsTheCodeCallersOfTheUsualLibraryKnow) {
         EXPECT_EQ(Run(archive, d, include), code) << Seen::printed;
         EXPECT_THAT(Seen::printed, HasSubstr(printed));
     }
+    // A name list that its count does not fit is a bad option, said as one.
+    Seen::Reset();
+    DCL d = Defaults();
+    std::string zipName = options, dir = dest_;
+    d.ZipFileName = zipName.data();
+    d.ExtractDir = dir.data();
+    EXPECT_EQ(Unzip(1, nullptr, 0, nullptr, &d, &functions_), kUnzipBadOptions);
+    EXPECT_THAT(Seen::printed, HasSubstr("unzip error: the name lists' counts do not fit the lists"));
     // UzpVersion2 fills only a record of its full size.
     UnzipVersionInfo shortRecord{sizeof(UnzipVersionInfo) - 1, 0, {}, {}, {}, {}, {}, {}, {}};
     EXPECT_EQ(Version(&shortRecord), 1);
