@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstring>
 
 namespace ost::desk {
@@ -288,7 +289,8 @@ void ExportScanner::Line(std::string_view raw) {
         const size_t start = text.find("=\"") + 2;
         const size_t end = start == 1 ? start : text.find_first_not_of("0123456789", start);
         if (end != std::string::npos && text[end] == '"' && end > start && end - start <= 5) {
-            const auto number = static_cast<uint32_t>(std::stoul(text.substr(start, end - start)));
+            uint32_t number = 0;
+            std::from_chars(text.data() + start, text.data() + end, number);
             if (number > 0)
                 facts_.ansiCodePage = number;
         }

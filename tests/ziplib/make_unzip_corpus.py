@@ -107,6 +107,30 @@ def with_zip64_end(archive, disks=(0, 0), change=(0, 0, 0), marked=False):
     return archive[:end] + record + struct.pack("<IIQI", 0x07064B50, 0, end, 1) + tail
 
 
+def zip_crypto(data, password, check):
+    """`data` in traditional PKWARE encryption under `password`, as `zip -P` writes it: a header of 11
+    seeded random bytes and the check byte, then the data. Seeded, so that which wrong passwords pass
+    the one-byte check (1 in 256) is the same in every run."""
+    keys = [0x12345678, 0x23456789, 0x34567890]
+
+    def crc(value, byte):  # one step of CRC-32 without its inversions
+        return zlib.crc32(bytes([byte]), value ^ 0xFFFFFFFF) ^ 0xFFFFFFFF
+
+    def update(byte):
+        keys[0] = crc(keys[0], byte)
+        keys[1] = ((keys[1] + (keys[0] & 0xFF)) * 134775813 + 1) & 0xFFFFFFFF
+        keys[2] = crc(keys[2], keys[1] >> 24)
+
+    for byte in password:
+        update(byte)
+    out = bytearray()
+    for byte in rnd.randbytes(11) + bytes([check]) + data:
+        temp = (keys[2] | 2) & 0xFFFF
+        out.append(byte ^ ((temp * (temp ^ 1)) >> 8) & 0xFF)
+        update(byte)
+    return bytes(out)
+
+
 def raw_zip(entries, comment=b""):
     """An archive written field by field. Each entry is (name bytes, data, changes); changes may set
     deflate, size (the size the headers claim; ZIP64 from 4 GiB), crc_xor (spoils the CRC in both headers),
@@ -114,15 +138,19 @@ def raw_zip(entries, comment=b""):
     Unix file mode), offset (where the central header says the local one is), local_crc and local_size
     (what the local header alone claims), local_zip64 (its ZIP64 field, which holds both sizes, for its
     compressed size alone), descriptor (general purpose bit 3, zeros in the local header, these bytes
-    after the data), dos (made by MS-DOS), body and crc (given for data too large to pass). More than
+    after the data), dos (made by MS-DOS), body and crc (given for data too large to pass), password
+    (traditional encryption under it). More than
     65,535 entries are counted modulo 65,536, as old writers did."""
     out, central = bytearray(), bytearray()
     for name, data, c in entries:
         packer = zlib.compressobj(6, zlib.DEFLATED, -15)
         body = c.get("body") or (packer.compress(data) + packer.flush() if c.get("deflate") else data)
         body = body[: len(body) - c.get("cut", 0)]
-        crc, size, flags = c.get("crc", zlib.crc32(data)) ^ c.get("crc_xor", 0), c.get("size", len(data)), 8 if "descriptor" in c else 0
-        local = [0, 0, 0] if flags else [c.get("local_crc", crc), len(body), c.get("local_size", size)]
+        crc, size = c.get("crc", zlib.crc32(data)) ^ c.get("crc_xor", 0), c.get("size", len(data))
+        flags = (8 if "descriptor" in c else 0) | (1 if c.get("password") else 0)
+        if c.get("password"):
+            body = zip_crypto(body, c["password"], crc >> 24)
+        local = [0, 0, 0] if "descriptor" in c else [c.get("local_crc", crc), len(body), c.get("local_size", size)]
         made_by, attributes = (0x0014, 0x20) if c.get("dos") else (0x031E, c.get("mode", 0o100644) << 16)
         shared = struct.pack("<HHHHH", 20, flags, 8 if c.get("deflate") else 0, 0, 0x5021)
         size32, local_extra = min(size, 0xFFFFFFFF), c.get("local_extra", b"")
@@ -172,6 +200,7 @@ lying = {
     "duplicate-folded-unicode-name.zip": [("\u00c9t\u00e9.txt".encode(), b"first\n", {}), ("\u00e9T\u00c9.txt".encode(), b"second\n", {})],
     "local-crc-differs.zip": [(*hello, {"local_crc": zlib.crc32(hello[1]) ^ 1})],
     "local-size-differs.zip": [(*hello, {"local_size": 5})],
+    "local-size-zero.zip": [(*hello, {"local_size": 0})],  # as a streamed entry has it, but no descriptor
     "descriptor-differs.zip": [(*hello, {"descriptor": struct.pack("<IIII", 0x08074B50, zlib.crc32(hello[1]) ^ 1, 14, 14)})],
     "duplicate-dot-name.zip": [(*hello, {}), (b"./hello.txt", b"second\n", {})],
     "duplicate-backslash-name.zip": [(b"sub/x.txt", b"x\n", {}), (b"sub\\x.txt", b"second\n", {})],
@@ -278,9 +307,8 @@ write("cut.zip", raw_zip([(b"cut.txt", rnd.randbytes(3000).hex().encode(), {"def
 write("no-descriptor.zip", raw_zip([(b"late.txt", b"data", {"descriptor": b""})]))
 write("symlink.zip", raw_zip([(b"link", b"/etc/passwd", {"mode": 0o120777}), (b"ok.txt", b"fine", {})]))
 write("through-links.zip", raw_zip([(b"link/evil.txt", b"x", {}), (b"file.txt", b"y", {})]))
-for name, data in {"secret.txt": b"the secret text", "second.txt": b"more"}.items():
-    write(os.path.join(src, "secret", name), data)
-run(["zip", "-q", "-P", "right", os.path.join(out, "secret.zip"), "secret.txt", "second.txt"], cwd=os.path.join(src, "secret"))
+secrets = [(b"secret.txt", b"the secret text", {"password": b"right"}), (b"second.txt", b"more", {"password": b"right"})]
+write("secret.zip", raw_zip(secrets))
 # ZIP64 claims at and past 2 and 4 GiB, which a 32-bit reader must not cut short: offsets past the
 # file, and (not for the fuzzer) directories too large to hold in memory, by their bytes or by their
 # entries, in files that do hold them: sparse files, a hole but for the records.

@@ -217,6 +217,7 @@ TEST_F(UnzipLibraryTest, EveryKindOfArchiveIsReadOrRefusedAlikeInListTestAndExtr
         {"duplicate-backslash-name.zip", kUnzipBadArchive, "sub\\x.txt" + same, 1},
         {"local-crc-differs.zip", 2, "hello.txt  (its local header disagrees", 1},
         {"local-size-differs.zip", 2, "hello.txt  (its local header disagrees", 1},
+        {"local-size-zero.zip", 2, "hello.txt  (its local header disagrees", 1},
         {"descriptor-differs.zip", kUnzipBadArchive, "hello.txt  (its data descriptor disagrees", 1},
         {"extra-damaged.zip", 2, "hello.txt  (a block of its extra field", 1},
         {"local-extra-damaged.zip", 2, "hello.txt  (a block of its local header's extra field", 1},
@@ -412,6 +413,14 @@ TEST_F(UnzipLibraryTest, EachResultIsTheCodeCallersOfTheUsualLibraryKnow) {
         EXPECT_EQ(Run(archive, d, include), code) << Seen::printed;
         EXPECT_THAT(Seen::printed, HasSubstr(printed));
     }
+    // A name list that its count does not fit is a bad option, said as one.
+    Seen::Reset();
+    DCL d = Defaults();
+    std::string zipName = options, dir = dest_;
+    d.ZipFileName = zipName.data();
+    d.ExtractDir = dir.data();
+    EXPECT_EQ(Unzip(1, nullptr, 0, nullptr, &d, &functions_), kUnzipBadOptions);
+    EXPECT_THAT(Seen::printed, HasSubstr("unzip error: the name lists' counts do not fit the lists"));
     // UzpVersion2 fills only a record of its full size.
     UnzipVersionInfo shortRecord{sizeof(UnzipVersionInfo) - 1, 0, {}, {}, {}, {}, {}, {}, {}};
     EXPECT_EQ(Version(&shortRecord), 1);
