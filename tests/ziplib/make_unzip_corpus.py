@@ -301,6 +301,9 @@ for name, at, xor in [("bad-count", [end + 8, end + 10], 4), ("count-short", [en
     for offset in at:
         damaged[offset] ^= xor
     write(name + ".zip", damaged)
+pair = raw_zip([(b"a.txt", b"a", {}), (b"b.txt", b"b", {})])
+second = pair.rfind(b"PK\x01\x02")
+write("bad-central-signature.zip", pair[: second + 3] + b"\x09" + pair[second + 4 :])  # the second central header's
 write("bad-crc.zip", raw_zip([(b"crc.txt", b"data", {"crc_xor": 1})]))
 write("stub-bad-crc.zip", stub + raw_zip([(b"crc.txt", b"data", {"crc_xor": 1})]))  # a warning, then an error
 write("cut.zip", raw_zip([(b"cut.txt", rnd.randbytes(3000).hex().encode(), {"deflate": True, "cut": 3})]))

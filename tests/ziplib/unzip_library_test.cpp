@@ -287,6 +287,7 @@ TEST_F(UnzipLibraryTest, HostileArchivesAreRefusedAndNothingIsWritten) {
         {"bad-offset.zip", "cannot be read"}, {"flipped.zip", "a.txt", 2, 2, 0}, {"bad-crc.zip", "bad CRC", 2, 2, 0},
         {"no-descriptor.zip", "descriptor disagrees", 2, 2, 2, refused}, {"cut.zip", "cut.txt is truncated", 2, 2, 0},
         {"long-name.zip", "cannot create a temporary file", kUnzipDiskFailure, 0, 0}, {"count-short.zip", "holds more"},
+        {"bad-central-signature.zip", "its central directory is damaged"},
         {"zip64-directory-offset-4g.zip", "its central directory lies outside the file"},
         {"zip64-offset-2g.zip", "far.txt lies outside the archive"}, {"zip64-offset-4g.zip", "far.txt lies outside"},
         {"zip64-directory-2g.zip", "of 2147483648 bytes and 1 entries is too large to hold in memory"},
