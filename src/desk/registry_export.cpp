@@ -286,8 +286,9 @@ void ExportScanner::Line(std::string_view raw) {
     const std::string text = Text(raw);
     if (inCodePageKey_ && FoldName(ValueName(text).value_or("")) == "ACP") {
         // "ACP"="1252": one to five digits between the quotes.
-        const size_t start = text.find("=\"") + 2;
-        const size_t end = start == 1 ? start : text.find_first_not_of("0123456789", start);
+        const size_t open = text.find("=\"");
+        const size_t start = open == std::string::npos ? text.size() : open + 2;
+        const size_t end = text.find_first_not_of("0123456789", start);
         if (end != std::string::npos && text[end] == '"' && end > start && end - start <= 5) {
             uint32_t number = 0;
             std::from_chars(text.data() + start, text.data() + end, number);
