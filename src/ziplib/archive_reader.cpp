@@ -87,11 +87,10 @@ class DirectoryReader {
     [[noreturn]] void FailNoArchive(const std::string& fault) const {
         throw NotAnArchive(kBadArchive, "the archive " + what_ + " cannot be read: " + fault);
     }
-    // Reads `size` bytes at `offset`; false when they do not lie inside the file. `size` is a
-    // record's length or the directory's, which is below kDirectoryMemoryLimit.
+    // Reads `size` bytes at `offset`, which every caller has found inside the file; false when the
+    // file ends before them after all (it shrank while being read). `size` is a record's length or
+    // the directory's, which is below kDirectoryMemoryLimit.
     bool TryReadAt(uint64_t offset, uint64_t size, std::vector<uint8_t>& bytes) {
-        if (offset > fileSize_ || size > fileSize_ - offset)
-            return false;
         bytes.resize(static_cast<size_t>(size));
         source_.Seek(offset);
         for (size_t done = 0; done < bytes.size();) {

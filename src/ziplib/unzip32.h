@@ -83,7 +83,7 @@ inline constexpr int32_t kUnzipBadArchive = 2;    // an error in the archive: an
                                                   // is damaged or inconsistent (truncated, bad directory,
                                                   // overlapping entries, wrong CRC-32 or size, data beyond
                                                   // its size, headers that disagree, an empty name, two
-                                                  // names for one file)
+                                                  // names for one file, a folder entry holding data)
 inline constexpr int32_t kUnzipUnsafeEntry = 2;   // an entry refused to protect the disk: a name that
                                                   // leaves the extraction folder or names a device, a
                                                   // symbolic link, a link met on the way to its file

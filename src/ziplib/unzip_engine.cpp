@@ -199,9 +199,10 @@ class EntryDecoder {
                                            "the compressed data of " + e.name + " ends before its size"};
                     break;
                 }
-                if (n == 0 && left == 0 && z_.avail_out != 0)
+                // Room left in the output means inflate took all there was and wants more.
+                if (left == 0 && z_.avail_out != 0)
                     throw EntryFailure{kUnzipBadArchive, "the compressed data of " + e.name + " is truncated"};
-            } while (z_.avail_in > 0 || z_.avail_out == 0);
+            } while (z_.avail_in > 0);  // output still held back comes out on the next round
         }
         if (produced != e.size)
             throw EntryFailure{kUnzipBadArchive, e.name + " is shorter than its declared size"};
@@ -357,6 +358,15 @@ std::string Refusal(const ArchiveEntry& entry, const std::string& name) {
     return CheckEntryName(name).refusal;
 }
 
+// Whether an entry is a folder: its name ends in a separator, or (a safe name of "." parts alone)
+// it is the extraction folder itself, with nothing to create.
+bool IsFolderName(std::string_view name) {
+    if (name.ends_with('/') || name.ends_with('\\'))
+        return true;
+    const SafeName safe = CheckEntryName(name);
+    return safe.refusal.empty() && safe.parts.empty();
+}
+
 int32_t UnzipRun::Run(UnzipTotals* totals) {
     ArchiveDirectory directory;
     try {
@@ -406,7 +416,9 @@ int32_t UnzipRun::Run(UnzipTotals* totals) {
         const bool repeated = !seen.insert(FileKey(name)).second;
         if (!Selected(name))
             continue;
-        const std::string fault = !entry.fault.empty() ? entry.fault : repeated ? kDuplicate : "";
+        std::string fault = !entry.fault.empty() ? entry.fault : repeated ? kDuplicate : "";
+        if (fault.empty() && entry.header.size != 0 && IsFolderName(name))
+            fault = "it is a folder entry that holds data";
         if (name.empty() || name.find('\0') != std::string::npos)
             name = "entry " + std::to_string(i + 1) + " of the directory";
         if (!fault.empty() && !listing) {
@@ -581,10 +593,7 @@ void UnzipRun::Extract(const ArchiveEntry& entry, const std::string& name) {
     if (const std::string why = Refusal(entry, name); !why.empty())
         throw EntryFailure{kUnzipUnsafeEntry, "skipping: " + name + "  (" + why + ")"};
     SafeName safe = CheckEntryName(name);
-    // A name of "." parts alone is the extraction folder itself: a folder with nothing to create.
-    const bool folder = name.back() == '/' || name.back() == '\\' || safe.parts.empty();
-    if (folder && e.size != 0)
-        throw EntryFailure{kUnzipBadArchive, "the folder entry " + name + " holds data"};
+    const bool folder = IsFolderName(name);
     if (o_.spacesToUnderscores)
         for (std::string& part : safe.parts)
             std::replace(part.begin(), part.end(), ' ', '_');

@@ -304,6 +304,14 @@ for name, at, xor in [("bad-count", [end + 8, end + 10], 4), ("count-short", [en
 pair = raw_zip([(b"a.txt", b"a", {}), (b"b.txt", b"b", {})])
 second = pair.rfind(b"PK\x01\x02")
 write("bad-central-signature.zip", pair[: second + 3] + b"\x09" + pair[second + 4 :])  # the second central header's
+# An end record that marks one of its fields for a ZIP64 end record the archive does not have.
+for field, at, width in [("disk", 4, 2), ("directory-disk", 6, 2), ("disk-count", 8, 2), ("count", 10, 2), ("size", 12, 4),
+                         ("offset", 16, 4)]:
+    at += base.rfind(b"PK\x05\x06")
+    write(f"zip64-{field}-marked.zip", base[:at] + b"\xff" * width + base[at + width :])
+# A locator, and no ZIP64 end record where it points or right before it.
+write("zip64-record-missing.zip", needed.replace(b"PK\x06\x06", b"PK\x06\x07"))
+write("folder-data.zip", raw_zip([(b"dir\\", b"data", {"dos": True})]))  # a folder by its DOS separator
 write("bad-crc.zip", raw_zip([(b"crc.txt", b"data", {"crc_xor": 1})]))
 write("stub-bad-crc.zip", stub + raw_zip([(b"crc.txt", b"data", {"crc_xor": 1})]))  # a warning, then an error
 write("cut.zip", raw_zip([(b"cut.txt", rnd.randbytes(3000).hex().encode(), {"deflate": True, "cut": 3})]))

@@ -98,6 +98,7 @@ const std::string kCorpus = kHost + OST_UNZIP_CORPUS "/";
 // What the callbacks saw during one run.
 struct Seen {
     static inline std::string printed, password;  // the password is given when not empty
+    static inline std::string signs;                // of each listed entry's ratio: '-' when it grew
     static inline std::vector<std::string> names, replaceAsked;
     static inline int32_t replaceAnswer = kUnzipReplaceNo, serviceAnswer = 0;
     static inline int passwordAsked = 0;
@@ -116,12 +117,13 @@ struct Seen {
     }
     using U = uint32_t;
     using S = int16_t;
-    static void ZIP32_API Message(U, U, U, S, S, S, S, S, char, char* name, const char*, U, int32_t) {
+    static void ZIP32_API Message(U, U, U, S, S, S, S, S, char sign, char* name, const char*, U, int32_t) {
         names.push_back(name);
+        signs += sign;
     }
     static int32_t ZIP32_API Service(char*, int32_t) { return serviceAnswer; }
     static void Reset() {
-        printed.clear(), password.clear(), names.clear(), replaceAsked.clear();
+        printed.clear(), password.clear(), signs.clear(), names.clear(), replaceAsked.clear();
         replaceAnswer = kUnzipReplaceNo, serviceAnswer = 0, passwordAsked = 0;
     }
 };
@@ -288,15 +290,23 @@ TEST_F(UnzipLibraryTest, HostileArchivesAreRefusedAndNothingIsWritten) {
         {"no-descriptor.zip", "descriptor disagrees", 2, 2, 2, refused}, {"cut.zip", "cut.txt is truncated", 2, 2, 0},
         {"long-name.zip", "cannot create a temporary file", kUnzipDiskFailure, 0, 0}, {"count-short.zip", "holds more"},
         {"bad-central-signature.zip", "its central directory is damaged"},
+        {"zip64-record-missing.zip", "its ZIP64 end record is missing"},
+        {"folder-data.zip", "dir\\  (it is a folder entry that holds data)", 2, 2, 2, "dir\\  (it is a folder"},
         {"zip64-directory-offset-4g.zip", "its central directory lies outside the file"},
         {"zip64-offset-2g.zip", "far.txt lies outside the archive"}, {"zip64-offset-4g.zip", "far.txt lies outside"},
         {"zip64-directory-2g.zip", "of 2147483648 bytes and 1 entries is too large to hold in memory"},
         {"zip64-directory-4g.zip", "of 4294967342 bytes"}, {"zip64-entries.zip", "and 23342213 entries is too"}};
     // clang-format on
+    for (const char* field : {"disk", "directory-disk", "disk-count", "count", "size", "offset"})
+        hostile.push_back({"zip64-" + std::string(field) + "-marked.zip", "its ZIP64 locator is missing"});
     for (const auto& e : fs::directory_iterator(kCorpus))  // one name that is unsafe on Windows in each
         if (e.path().filename().string().starts_with("unsafe-"))
             hostile.push_back({e.path().filename().string(), "skipping", kUnzipUnsafeEntry, 0, 0, refused});
     ASSERT_GT(hostile.size(), 30u);
+#ifndef _WIN32
+    const auto openFiles = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); };
+    const auto openBefore = openFiles();
+#endif
     for (const Hostile& h : hostile) {
         SCOPED_TRACE(h.archive);
         Seen::Reset();
@@ -309,6 +319,9 @@ TEST_F(UnzipLibraryTest, HostileArchivesAreRefusedAndNothingIsWritten) {
         EXPECT_EQ(Run(kCorpus + h.archive, list), h.list);
         EXPECT_THAT(Seen::printed, HasSubstr(h.note));
     }
+#ifndef _WIN32
+    EXPECT_EQ(openFiles(), openBefore);  // every archive and temporary file opened was closed
+#endif
 }
 
 TEST_F(UnzipLibraryTest, LinksAreNeitherCreatedNorFollowed) {
@@ -367,11 +380,18 @@ TEST_F(UnzipLibraryTest, AShortAliasOfAFileThisRunWroteIsRefused) {
 #else
 // The free space of a folder not made yet is that of the folder it will be made in; a path through
 // a file has none to tell.
-TEST_F(UnzipLibraryTest, TheFreeSpaceOfAFolderIsThatOfItsNearestExistingOne) {
+TEST_F(UnzipLibraryTest, ThePosixFileSystemTellsFreeSpaceAndHiddenNames) {
     PosixFileSystem files;
     EXPECT_TRUE(files.FreeSpace(scratch_ + "/not/made/yet"));
     WriteFile(scratch_ + "/file", Bytes("x"));
     EXPECT_FALSE(files.FreeSpace(scratch_ + "/file/sub"));
+    // Hidden are the names with a leading dot, but not the folder itself or its parent.
+    WriteFile(scratch_ + "/.hidden", {});
+    for (const auto& [name, hidden] : {std::pair{"/.hidden", true}, {"/file", false}, {"/.", false}, {"/..", false}}) {
+        const auto info = files.Stat(scratch_ + name);
+        ASSERT_TRUE(info) << name;
+        EXPECT_EQ(info->hidden, hidden) << name;
+    }
 }
 
 // No ratio makes a bomb: a gibibyte of zeros, deflated a thousandfold, is tested whole.
@@ -490,6 +510,7 @@ TEST_F(UnzipLibraryTest, TheOptionsShapeWhatIsExtractedListedAndPrinted) {
         EXPECT_EQ(Tree(dest_), c.tree.value_or(Files{}));
         if (!c.listed.empty()) {
             EXPECT_EQ(Seen::names, c.listed);
+            EXPECT_EQ(Seen::signs, std::string(c.listed.size(), ' '));  // stored or shrunk: none grew
         }
     }
     // Name lists that do not fit their counts.
@@ -501,6 +522,11 @@ TEST_F(UnzipLibraryTest, TheOptionsShapeWhatIsExtractedListedAndPrinted) {
          {std::tuple{-1, list, 0, list}, {0, list, -1, list}, {1, nullptr, 0, list}, {0, list, 1, nullptr}})
         EXPECT_EQ(Unzip(includes, in, excludes, ex, &options, &functions_), kUnzipBadOptions);
     ExpectNothingWritten();
+    // A null name in either list is no name, as an empty one is.
+    std::string dir = dest_;
+    options.ExtractDir = dir.data();
+    EXPECT_EQ(Unzip(1, list, 1, list, &options, &functions_), kUnzipOk) << Seen::printed;
+    EXPECT_EQ(Tree(dest_), all);
 }
 
 TEST_F(UnzipLibraryTest, ExistingFilesAreReplacedKeptOrAskedAboutAndUpdatedByTime) {

@@ -211,6 +211,13 @@ TEST_F(ZipEngineTest, ArchivesThatCannotBeCarriedWholeAreRefusedWithTheirFault) 
             EXPECT_THAT(e.what(), HasSubstr(d.fault));
         }
     }
+    // A file that ends before the size it gave (it shrank while it was read) is truncated.
+    struct ShrunkSource : MemorySource {
+        using MemorySource::MemorySource;
+        uint64_t Size() override { return MemorySource::Size() + 100; }
+    } shrunk(good);
+    EXPECT_THAT([&] { ReadArchiveDirectory(shrunk, "shrunk.zip"); },
+                ::testing::ThrowsMessage<ZipError>(HasSubstr("shrunk.zip cannot be read: it is truncated")));
 }
 
 TEST_F(ZipEngineTest, FoldersAreRecursedHiddenFilesFollowTheSystemSwitchAndNamesCanClash) {
