@@ -184,6 +184,7 @@ write("zip64-end-short-size.zip", needed[: record_at + 4] + struct.pack("<Q", 20
 for field, change in [("count", (1, 0, 0)), ("size", (0, 46, 0)), ("offset", (0, 0, 46))]:
     write(f"zip64-{field}-disagrees.zip", with_zip64_end(base, change=change))
 write("trailing-bytes.zip", base + bytes(100) + b"a signature block")
+write("nested-trailing.zip", raw_zip([(b"inner.zip", base, {})]) + b"a signature")  # the inner end record is no second one
 # Data between the last entry and the directory that the directory's offset does not count.
 directory = struct.unpack("<I", base[base.rfind(b"PK\x05\x06") + 16 :][:4])[0]
 write("gap.zip", base[:directory] + bytes(40) + base[directory:])

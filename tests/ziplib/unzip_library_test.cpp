@@ -8,6 +8,7 @@
 #include <zlib.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -213,6 +214,7 @@ TEST_F(UnzipLibraryTest, EveryKindOfArchiveIsReadOrRefusedAlikeInListTestAndExtr
         {"gap.zip", kUnzipWarning, "holds 40 bytes between its entries and its central directory"},
         {"wrapped-count.zip", kUnzipWarning, "holds 65537 entries, which its end record counts modulo", 0, {"*.txt"}},
         {"trailing-bytes.zip", kUnzipOk, "holds 117 bytes after the end of the archive"},
+        {"nested-trailing.zip", kUnzipOk, "holds 11 bytes after the end of the archive"},
         {"empty-name.zip", kUnzipBadArchive, "entry 2 of the directory  (it has an empty name", 1},
         {"duplicate-name.zip", 2, "hello.txt" + same, 1}, {"duplicate-folded-name.zip", 2, "HELLO.TXT" + same, 1},
         {"duplicate-folded-unicode-name.zip", 2, same, 1}, {"duplicate-dot-name.zip", 2, "./hello.txt" + same, 1},
@@ -442,7 +444,14 @@ TEST_F(UnzipLibraryTest, EachResultIsTheCodeCallersOfTheUsualLibraryKnow) {
     d.ExtractDir = dir.data();
     EXPECT_EQ(Unzip(1, nullptr, 0, nullptr, &d, &functions_), kUnzipBadOptions);
     EXPECT_THAT(Seen::printed, HasSubstr("unzip error: the name lists' counts do not fit the lists"));
-    // UzpVersion2 fills only a record of its full size.
+    // UzpVersion2 fills every field of a record of its full size, and only such a record.
+    UnzipVersionInfo full;
+    std::memset(&full, 'x', sizeof(full));
+    full.length = sizeof(full);
+    EXPECT_EQ(Version(&full), 0);
+    EXPECT_EQ(std::string(full.betaLevel) + "|" + full.date + "|" + full.zlibVersion,
+              std::string("|2026-12-05|") + zlibVersion());
+    EXPECT_EQ(full.flags, 0u);
     UnzipVersionInfo shortRecord{sizeof(UnzipVersionInfo) - 1, 0, {}, {}, {}, {}, {}, {}, {}};
     EXPECT_EQ(Version(&shortRecord), 1);
     EXPECT_EQ(Version(nullptr), 1);
