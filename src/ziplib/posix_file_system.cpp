@@ -31,9 +31,9 @@ class PosixSource : public ByteSource {
         size_t done = 0;
         while (done < size) {
             const ssize_t n = ::read(fd_, data + done, size - done);
-            if (n < 0 && errno == EINTR)
+            if (n == -1 && errno == EINTR)
                 continue;
-            if (n < 0)
+            if (n == -1)
                 throw ZipError(kReadFailed, "cannot read " + path_ + ": " + Reason(errno));
             if (n == 0)
                 break;
@@ -42,7 +42,7 @@ class PosixSource : public ByteSource {
         return done;
     }
     void Seek(uint64_t offset) override {
-        if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0)
+        if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) == -1)
             throw ZipError(kReadFailed, "cannot read " + path_ + ": " + Reason(errno));
     }
     uint64_t Size() override {
@@ -68,10 +68,10 @@ class PosixOutput : public OutputFile {
     void Write(const uint8_t* data, size_t size) override {
         while (size > 0) {
             const ssize_t n = ::pwrite(fd_, data, size, static_cast<off_t>(position_));
-            if (n < 0 && errno == EINTR)
+            if (n == -1 && errno == EINTR)
                 continue;
-            if (n <= 0)
-                throw ZipError(kWriteFailed, "cannot write " + path_ + ": " + Reason(n < 0 ? errno : ENOSPC));
+            if (n <= 0)  // 0: nothing more fits
+                throw ZipError(kWriteFailed, "cannot write " + path_ + ": " + Reason(n == 0 ? ENOSPC : errno));
             data += n;
             size -= static_cast<size_t>(n);
             position_ += static_cast<uint64_t>(n);
@@ -102,7 +102,7 @@ class PosixOutput : public OutputFile {
     }
     // Closes and removes the file, unless it was put in place.
     void Discard() {
-        if (fd_ >= 0)
+        if (fd_ != -1)
             ::close(fd_);
         fd_ = -1;
         if (!path_.empty())
@@ -183,7 +183,7 @@ std::vector<std::string> PosixFileSystem::List(const std::string& folder) {
 
 std::unique_ptr<ByteSource> PosixFileSystem::OpenRead(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    if (fd == -1)
         throw ZipError(kReadFailed, "cannot open " + path + " for reading: " + Reason(errno));
     return std::make_unique<PosixSource>(fd, path);
 }
@@ -191,7 +191,7 @@ std::unique_ptr<ByteSource> PosixFileSystem::OpenRead(const std::string& path) {
 std::unique_ptr<OutputFile> PosixFileSystem::CreateBeside(const std::string& target) {
     std::string name = target + ".tmp-XXXXXX";
     const int fd = ::mkstemp(name.data());
-    if (fd < 0)
+    if (fd == -1)
         throw ZipError(kTempFile, "cannot create a temporary file beside " + target + ": " + Reason(errno));
     return std::make_unique<PosixOutput>(fd, name);
 }
@@ -211,7 +211,7 @@ void PosixFileSystem::Replace(std::unique_ptr<OutputFile> file, const std::strin
     if (!out->WriteThrough())
         return;
     const int dir = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
+    if (dir != -1) {
         ::fsync(dir);  // the rename itself reaches the disk
         ::close(dir);
     }

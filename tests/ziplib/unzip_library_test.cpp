@@ -22,7 +22,10 @@
 #include <windows.h>
 #else
 #include <iconv.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 #include <ctime>
 
 #include "ziplib/posix_file_system.h"
@@ -382,11 +385,17 @@ TEST_F(UnzipLibraryTest, AShortAliasOfAFileThisRunWroteIsRefused) {
 #else
 // The free space of a folder not made yet is that of the folder it will be made in; a path through
 // a file has none to tell.
-TEST_F(UnzipLibraryTest, ThePosixFileSystemTellsFreeSpaceAndHiddenNames) {
+TEST_F(UnzipLibraryTest, ThePosixFileSystemTellsFreeSpaceIdentitiesAndHiddenNames) {
     PosixFileSystem files;
     EXPECT_TRUE(files.FreeSpace(scratch_ + "/not/made/yet"));
     WriteFile(scratch_ + "/file", Bytes("x"));
     EXPECT_FALSE(files.FreeSpace(scratch_ + "/file/sub"));
+    // A file's identity is that of every name it has, and no other file's.
+    fs::create_hard_link(scratch_ + "/file", scratch_ + "/second name");
+    EXPECT_TRUE(files.Identity(scratch_ + "/file"));
+    EXPECT_EQ(files.Identity(scratch_ + "/file"), files.Identity(scratch_ + "/second name"));
+    EXPECT_NE(files.Identity(scratch_ + "/file"), files.Identity(scratch_));
+    EXPECT_FALSE(files.Identity(scratch_ + "/missing"));
     // Hidden are the names with a leading dot, but not the folder itself or its parent.
     WriteFile(scratch_ + "/.hidden", {});
     for (const auto& [name, hidden] : {std::pair{"/.hidden", true}, {"/file", false}, {"/.", false}, {"/..", false}}) {
@@ -394,6 +403,24 @@ TEST_F(UnzipLibraryTest, ThePosixFileSystemTellsFreeSpaceAndHiddenNames) {
         ASSERT_TRUE(info) << name;
         EXPECT_EQ(info->hidden, hidden) << name;
     }
+}
+
+// A file that cannot be written whole, here because it passes the process's file size limit, fails
+// the run with the system's reason and leaves no part of itself behind.
+TEST_F(UnzipLibraryTest, AFileThatCannotBeWrittenWholeLeavesNothingBehind) {
+    rlimit before{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+    rlimit small = before;
+    small.rlim_cur = 1 << 20;
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);  // the write fails instead of ending the process
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int32_t result = Run(kCorpus + "plain-names.zip", Defaults(), {"zeros.bin"});
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_EQ(result, kUnzipDiskFailure);
+    EXPECT_THAT(Seen::printed, HasSubstr("zeros.bin.tmp-"));
+    EXPECT_THAT(Seen::printed, HasSubstr(": File too large"));
+    ExpectNothingWritten();
 }
 
 // No ratio makes a bomb: a gibibyte of zeros, deflated a thousandfold, is tested whole.
@@ -444,6 +471,12 @@ TEST_F(UnzipLibraryTest, EachResultIsTheCodeCallersOfTheUsualLibraryKnow) {
     d.ExtractDir = dir.data();
     EXPECT_EQ(Unzip(1, nullptr, 0, nullptr, &d, &functions_), kUnzipBadOptions);
     EXPECT_THAT(Seen::printed, HasSubstr("unzip error: the name lists' counts do not fit the lists"));
+    for (char* archive : {static_cast<char*>(nullptr), dir.data() + dir.size()}) {  // no name, an empty one
+        Seen::Reset();
+        d.ZipFileName = archive;
+        EXPECT_EQ(Unzip(0, nullptr, 0, nullptr, &d, &functions_), kUnzipBadOptions);
+        EXPECT_EQ(Seen::printed, "unzip error: no archive name given\n");
+    }
     // UzpVersion2 fills every field of a record of its full size, and only such a record.
     UnzipVersionInfo full;
     std::memset(&full, 'x', sizeof(full));
