@@ -106,6 +106,7 @@ struct Seen {
     static inline std::vector<std::string> names, replaceAsked;
     static inline int32_t replaceAnswer = kUnzipReplaceNo, serviceAnswer = 0;
     static inline int passwordAsked = 0;
+    static inline std::function<void()> onMessage;  // run as each entry is listed
     static int32_t ZIP32_API Print(char* buffer, int32_t length) {
         printed.append(buffer, static_cast<size_t>(length));
         return 0;
@@ -124,11 +125,13 @@ struct Seen {
     static void ZIP32_API Message(U, U, U, S, S, S, S, S, char sign, char* name, const char*, U, int32_t) {
         names.push_back(name);
         signs += sign;
+        if (onMessage)
+            onMessage();
     }
     static int32_t ZIP32_API Service(char*, int32_t) { return serviceAnswer; }
     static void Reset() {
         printed.clear(), password.clear(), signs.clear(), names.clear(), replaceAsked.clear();
-        replaceAnswer = kUnzipReplaceNo, serviceAnswer = 0, passwordAsked = 0;
+        replaceAnswer = kUnzipReplaceNo, serviceAnswer = 0, passwordAsked = 0, onMessage = nullptr;
     }
 };
 
@@ -421,6 +424,20 @@ TEST_F(UnzipLibraryTest, AFileThatCannotBeWrittenWholeLeavesNothingBehind) {
     EXPECT_THAT(Seen::printed, HasSubstr("zeros.bin.tmp-"));
     EXPECT_THAT(Seen::printed, HasSubstr(": File too large"));
     ExpectNothingWritten();
+}
+
+// A failure inside the run that no check foresaw, here raised by a callback, is severe, and memory
+// running out is said as such.
+TEST_F(UnzipLibraryTest, UnforeseenFailuresAreSevereAndMemoryRunningOutIsSaidAsSuch) {
+    DCL list = Defaults();
+    list.ExtractList = 1;
+    Seen::onMessage = [] { throw std::runtime_error("the callback failed"); };
+    EXPECT_EQ(Run(kCorpus + "options.zip", list), kUnzipSevere);
+    EXPECT_EQ(Seen::printed, "unzip error: the callback failed\n");
+    Seen::Reset();
+    Seen::onMessage = [] { throw std::bad_alloc(); };
+    EXPECT_EQ(Run(kCorpus + "options.zip", list), kUnzipOutOfMemory);
+    EXPECT_EQ(Seen::printed, "unzip error: out of memory\n");
 }
 
 // No ratio makes a bomb: a gibibyte of zeros, deflated a thousandfold, is tested whole.
