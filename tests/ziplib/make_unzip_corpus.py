@@ -270,6 +270,7 @@ write("options.zip", raw_zip([
     (b"my dir/my file.txt", b"one\ntwo\r\nthree\n", {}), (b"bin.dat", b"\0\n\1\n", {}), (b"Docs/Read.TXT", b"1", {}),
     (b"Docs/b.txt", b"beta\n", {}), (b"empty dir/", b"", {}), (b"e.txt", b"", {}), (b"z.txt", b"z" * 22, {"deflate": True})],
     comment=b"the comment"))
+write("long-text.zip", raw_zip([(b"long.txt", "".join(f"line {i}\n" for i in range(150000)).encode(), {"deflate": True})]))
 write("existing.zip", raw_zip([(name, b"entry", {}) for name in (b"old.txt", b"new.txt", b"absent.txt")]))
 write("empty.zip", raw_zip([]))
 unsafe = ["../evil.txt", "a/../../evil.txt", "a\\..\\..\\evil.txt", "/abs.txt", "\\abs.txt", "C:/evil.txt", "C:evil.txt",

@@ -572,6 +572,16 @@ TEST_F(UnzipLibraryTest, TheOptionsShapeWhatIsExtractedListedAndPrinted) {
             EXPECT_EQ(Seen::signs, std::string(c.listed.size(), ' '));  // stored or shrunk: none grew
         }
     }
+    // Text that fills more than one piece of output is converted piece by piece.
+    fs::remove_all(dest_);
+    DCL crlf = Defaults();
+    crlf.ConvertCRtoCRLF = 1;
+    EXPECT_EQ(Run(kCorpus + "long-text.zip", crlf), kUnzipOk) << Seen::printed;
+    std::string lines;
+    for (int i = 0; i < 150000; ++i)
+        lines += "line " + std::to_string(i) + "\r\n";
+    EXPECT_TRUE(Tree(dest_) == (Files{{"long.txt", Bytes(lines)}}));  // not printed: 1.9 MB
+    fs::remove_all(dest_);
     // Name lists that do not fit their counts.
     std::string name = archive;
     DCL options = Defaults();
