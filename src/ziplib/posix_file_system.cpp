@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <utility>
 
 #include "ziplib/zip_result.h"
 
@@ -102,12 +103,10 @@ class PosixOutput : public OutputFile {
     }
     // Closes and removes the file, unless it was put in place.
     void Discard() {
-        if (fd_ != -1)
-            ::close(fd_);
-        fd_ = -1;
-        if (!path_.empty())
-            ::unlink(path_.c_str());
-        path_.clear();
+        if (const int fd = std::exchange(fd_, -1); fd != -1)
+            ::close(fd);
+        if (const std::string path = std::exchange(path_, {}); !path.empty())
+            ::unlink(path.c_str());
     }
     void SetModified(const LocalTime& when) override {
         std::tm local{};
