@@ -399,6 +399,9 @@ TEST_F(UnzipLibraryTest, ThePosixFileSystemTellsFreeSpaceIdentitiesAndHiddenName
     EXPECT_EQ(files.Identity(scratch_ + "/file"), files.Identity(scratch_ + "/second name"));
     EXPECT_NE(files.Identity(scratch_ + "/file"), files.Identity(scratch_));
     EXPECT_FALSE(files.Identity(scratch_ + "/missing"));
+    // A folder opens, but reading it fails with the system's reason.
+    EXPECT_THAT([&] { uint8_t byte = 0; files.OpenRead(scratch_)->Read(&byte, 1); },
+                ::testing::ThrowsMessage<ZipError>(HasSubstr("cannot read " + scratch_ + ": Is a directory")));
     // Hidden are the names with a leading dot, but not the folder itself or its parent.
     WriteFile(scratch_ + "/.hidden", {});
     for (const auto& [name, hidden] : {std::pair{"/.hidden", true}, {"/file", false}, {"/.", false}, {"/..", false}}) {
