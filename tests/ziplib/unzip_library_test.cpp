@@ -388,7 +388,7 @@ TEST_F(UnzipLibraryTest, AShortAliasOfAFileThisRunWroteIsRefused) {
 #else
 // The free space of a folder not made yet is that of the folder it will be made in; a path through
 // a file has none to tell.
-TEST_F(UnzipLibraryTest, ThePosixFileSystemTellsFreeSpaceIdentitiesAndHiddenNames) {
+TEST_F(UnzipLibraryTest, ThePosixFileSystemTellsWhatIsOnTheDiskAndWhyItFails) {
     PosixFileSystem files;
     EXPECT_TRUE(files.FreeSpace(scratch_ + "/not/made/yet"));
     WriteFile(scratch_ + "/file", Bytes("x"));
@@ -402,13 +402,37 @@ TEST_F(UnzipLibraryTest, ThePosixFileSystemTellsFreeSpaceIdentitiesAndHiddenName
     // A folder opens, but reading it fails with the system's reason.
     EXPECT_THAT([&] { uint8_t byte = 0; files.OpenRead(scratch_)->Read(&byte, 1); },
                 ::testing::ThrowsMessage<ZipError>(HasSubstr("cannot read " + scratch_ + ": Is a directory")));
-    // Hidden are the names with a leading dot, but not the folder itself or its parent.
+    // What Stat tells of each kind of name: none where no file is. Hidden are the names with a leading
+    // dot, but not the folder itself or its parent.
     WriteFile(scratch_ + "/.hidden", {});
-    for (const auto& [name, hidden] : {std::pair{"/.hidden", true}, {"/file", false}, {"/.", false}, {"/..", false}}) {
+    WriteFile(scratch_ + "/read-only", Bytes("ro"));
+    fs::permissions(scratch_ + "/read-only", fs::perms::owner_read);
+    fs::create_symlink(scratch_ + "/file", scratch_ + "/link");
+    fs::create_symlink(scratch_ + "/nowhere", scratch_ + "/dangling");
+    const std::pair<std::string, std::string> stats[] = {
+        {"/.hidden", "file 0 hidden"}, {"/file", "file 1"}, {"/read-only", "file 2 read-only"}, {"/link", "file 1 link"},
+        {"/.", "folder 0"}, {"/..", "folder 0"}, {"/dangling", "none"}, {"/file/sub", "none"},
+        {"/" + std::string(300, 'x'), "none"}};
+    for (const auto& [name, expected] : stats) {
         const auto info = files.Stat(scratch_ + name);
-        ASSERT_TRUE(info) << name;
-        EXPECT_EQ(info->hidden, hidden) << name;
+        const std::string seen = !info ? "none"
+                                       : (info->isFolder ? "folder " : "file ") + std::to_string(info->size) +
+                                             (info->readOnly ? " read-only" : "") + (info->hidden ? " hidden" : "") +
+                                             (info->isLink ? " link" : "");
+        EXPECT_EQ(seen, expected) << name;
     }
+    std::vector<std::string> names = files.List(scratch_);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{".hidden", "dangling", "file", "link", "read-only", "second name"}));
+    // A folder is made once and then kept, and a file is none; a removal that fails says why.
+    EXPECT_NO_THROW(files.MakeFolder(scratch_ + "/made"));
+    EXPECT_NO_THROW(files.MakeFolder(scratch_ + "/made"));
+    EXPECT_THAT([&] { files.MakeFolder(scratch_ + "/file"); },
+                ::testing::ThrowsMessage<ZipError>(HasSubstr("cannot create the folder " + scratch_ + "/file")));
+    EXPECT_EQ(files.Remove(scratch_ + "/made"), "");
+    EXPECT_EQ(files.Remove(scratch_ + "/made"), "No such file or directory");
+    EXPECT_EQ(files.Absolute("/a/b"), "/a/b");
+    EXPECT_EQ(files.Absolute("a/b"), fs::current_path().string() + "/a/b");
 }
 
 // A file that cannot be written whole, here because it passes the process's file size limit, fails
