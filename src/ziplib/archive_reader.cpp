@@ -234,7 +234,7 @@ std::optional<EndRecord> DirectoryReader::Resolve(const std::vector<uint8_t>& ta
         for (const uint64_t at : {GetU64(&locator[8]), locatorAt - std::min<uint64_t>(locatorAt, kZip64EndSize)}) {
             // The record's own size is not checked: the usual reader takes records that state less
             // than their fixed part, whose fields stand where they stand whatever that size says.
-            if (at <= locatorAt && locatorAt - at >= kZip64EndSize && TryReadAt(at, kZip64EndSize, record) &&
+            if (locatorAt >= kZip64EndSize && at <= locatorAt - kZip64EndSize && TryReadAt(at, kZip64EndSize, record) &&
                 GetU32(&record[0]) == kZip64EndSignature) {
                 directoryEnd = at;
                 break;

@@ -183,6 +183,9 @@ record_at = needed.rfind(b"PK\x06\x06")
 write("zip64-end-short-size.zip", needed[: record_at + 4] + struct.pack("<Q", 20) + needed[record_at + 12 :])
 for field, change in [("count", (1, 0, 0)), ("size", (0, 46, 0)), ("offset", (0, 0, 46))]:
     write(f"zip64-{field}-disagrees.zip", with_zip64_end(base, change=change))
+write("zip64-empty.zip", with_zip64_end(raw_zip([]), marked=True))  # its ZIP64 end record at the file's start
+write("cp437-name.zip", raw_zip([(b"\x80\xfe.txt", b"437\n", {"dos": True})]))  # no name in code page 932 either
+write("cp437-name.zip.expected/\u00c7\u25a0.txt", b"437\n")
 write("trailing-bytes.zip", base + bytes(100) + b"a signature block")
 write("nested-trailing.zip", raw_zip([(b"inner.zip", base, {})]) + b"a signature")  # the inner end record is no second one
 # Data between the last entry and the directory that the directory's offset does not count.
@@ -314,6 +317,7 @@ for field, at, width in [("disk", 4, 2), ("directory-disk", 6, 2), ("disk-count"
 # A locator, and no ZIP64 end record where it points or right before it.
 write("zip64-record-missing.zip", needed.replace(b"PK\x06\x06", b"PK\x06\x07"))
 write("folder-data.zip", raw_zip([(b"dir\\", b"data", {"dos": True})]))  # a folder by its DOS separator
+write("stored-sizes.zip", raw_zip([(b"stored.txt", b"data", {"size": 3})]))
 write("bad-crc.zip", raw_zip([(b"crc.txt", b"data", {"crc_xor": 1})]))
 write("stub-bad-crc.zip", stub + raw_zip([(b"crc.txt", b"data", {"crc_xor": 1})]))  # a warning, then an error
 write("cut.zip", raw_zip([(b"cut.txt", rnd.randbytes(3000).hex().encode(), {"deflate": True, "cut": 3})]))

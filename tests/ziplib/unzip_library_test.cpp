@@ -213,13 +213,14 @@ TEST_F(UnzipLibraryTest, EveryKindOfArchiveIsReadOrRefusedAlikeInListTestAndExtr
         "python.zip", "python-streamed.zip", "python-zip64.zip", "python-streamed-zip64.zip", "bsdtar.zip",
         "stub-adjusted.zip", "zip64-end-unneeded.zip", "zip64-end-odd-disks.zip", "zip64-end-short-size.zip",
         "descriptor-unsigned.zip",
-        "plain-names.zip", "local-zip64.zip", "zip-streamed-password.zip"};
+        "plain-names.zip", "local-zip64.zip", "zip-streamed-password.zip", "cp437-name.zip"};
     const std::string same = "  (an earlier entry of the archive names the same file";
     std::vector<Kind> kinds = {
         {"stub-prefixed.zip", kUnzipWarning, "holds 512 bytes before the archive"},
         {"gap.zip", kUnzipWarning, "holds 40 bytes between its entries and its central directory"},
         {"wrapped-count.zip", kUnzipWarning, "holds 65537 entries, which its end record counts modulo", 0, {"*.txt"}},
         {"trailing-bytes.zip", kUnzipOk, "holds 117 bytes after the end of the archive"},
+        {"zip64-empty.zip", kUnzipWarning, "holds no entries"},
         {"nested-trailing.zip", kUnzipOk, "holds 11 bytes after the end of the archive"},
         {"empty-name.zip", kUnzipBadArchive, "entry 2 of the directory  (it has an empty name", 1},
         {"duplicate-name.zip", 2, "hello.txt" + same, 1}, {"duplicate-folded-name.zip", 2, "HELLO.TXT" + same, 1},
@@ -299,6 +300,7 @@ TEST_F(UnzipLibraryTest, HostileArchivesAreRefusedAndNothingIsWritten) {
         {"long-name.zip", "cannot create a temporary file", kUnzipDiskFailure, 0, 0}, {"count-short.zip", "holds more"},
         {"bad-central-signature.zip", "its central directory is damaged"},
         {"zip64-record-missing.zip", "its ZIP64 end record is missing"},
+        {"stored-sizes.zip", "the sizes of the stored entry stored.txt disagree", 2, 2, 0},
         {"folder-data.zip", "dir\\  (it is a folder entry that holds data)", 2, 2, 2, "dir\\  (it is a folder"},
         {"zip64-directory-offset-4g.zip", "its central directory lies outside the file"},
         {"zip64-offset-2g.zip", "far.txt lies outside the archive"}, {"zip64-offset-4g.zip", "far.txt lies outside"},
@@ -599,6 +601,11 @@ TEST_F(UnzipLibraryTest, TheOptionsShapeWhatIsExtractedListedAndPrinted) {
             EXPECT_EQ(Seen::signs, std::string(c.listed.size(), ' '));  // stored or shrunk: none grew
         }
     }
+    // Entries written to the output count in the totals as extracted ones do.
+    DCL output = Defaults();
+    output.WriteToStdOut = 1;
+    EXPECT_EQ(Run(archive, output, {"Docs/b.txt", "z.txt"}), kUnzipOk);
+    EXPECT_EQ(std::vector<uint32_t>({functions_.entryCount, functions_.totalSize}), std::vector<uint32_t>({2, 27}));
     // Text that fills more than one piece of output is converted piece by piece.
     fs::remove_all(dest_);
     DCL crlf = Defaults();
