@@ -559,16 +559,17 @@ void UnzipRun::Decode(EntryDecoder& decoder, const ArchiveEntry& entry, const st
                                               (passwordDeclined_ ? "(no password given)" : "(incorrect password)")};
 }
 
+// A folder counts as handled, with no data to test.
 void UnzipRun::Test(const ArchiveEntry& entry, const std::string& name) {
-    if (name.back() == '/' && entry.header.size == 0) {
-        CountEntry(entry);
-        return;
+    const bool folder = IsFolderName(name);
+    if (!folder) {
+        EntryDecoder decoder(source_, entry);
+        Decode(decoder, entry, name);
+        decoder.Run([](const uint8_t*, size_t) {});
     }
-    EntryDecoder decoder(source_, entry);
-    Decode(decoder, entry, name);
-    decoder.Run([](const uint8_t*, size_t) {});
     CountEntry(entry);
-    Print("    testing: " + name + "   OK\n", 0);
+    if (!folder)
+        Print("    testing: " + name + "   OK\n", 0);
 }
 
 std::string UnzipRun::MakeFolders(const std::vector<std::string>& parts, size_t count) {
@@ -598,9 +599,13 @@ void UnzipRun::Extract(const ArchiveEntry& entry, const std::string& name) {
         for (std::string& part : safe.parts)
             std::replace(part.begin(), part.end(), ' ', '_');
 
+    if (folder) {  // nothing to write; made where folders are kept
+        if (!o_.toOutput && o_.keepFolders && !safe.parts.empty())
+            MakeFolders(safe.parts, safe.parts.size());
+        CountEntry(entry);
+        return;
+    }
     if (o_.toOutput) {
-        if (folder)
-            return;
         EntryDecoder decoder(source_, entry);
         Decode(decoder, entry, name);
         CrLfWriter crlf;
@@ -617,12 +622,6 @@ void UnzipRun::Extract(const ArchiveEntry& entry, const std::string& name) {
             else
                 cb_.output(data, size);
         });
-        CountEntry(entry);
-        return;
-    }
-    if (folder) {
-        if (o_.keepFolders && !safe.parts.empty())
-            MakeFolders(safe.parts, safe.parts.size());
         CountEntry(entry);
         return;
     }

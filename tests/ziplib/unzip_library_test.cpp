@@ -601,11 +601,13 @@ TEST_F(UnzipLibraryTest, TheOptionsShapeWhatIsExtractedListedAndPrinted) {
             EXPECT_EQ(Seen::signs, std::string(c.listed.size(), ' '));  // stored or shrunk: none grew
         }
     }
-    // Entries written to the output count in the totals as extracted ones do.
-    DCL output = Defaults();
-    output.WriteToStdOut = 1;
-    EXPECT_EQ(Run(archive, output, {"Docs/b.txt", "z.txt"}), kUnzipOk);
-    EXPECT_EQ(std::vector<uint32_t>({functions_.entryCount, functions_.totalSize}), std::vector<uint32_t>({2, 27}));
+    // Entries written to the output or tested count in the totals as extracted ones do, folders too.
+    DCL output = Defaults(), tested = Defaults();
+    output.WriteToStdOut = tested.TestZip = 1;
+    for (const DCL& d : {output, tested}) {
+        EXPECT_EQ(Run(archive, d, {"Docs/b.txt", "z.txt", "empty dir/"}), kUnzipOk);
+        EXPECT_EQ(std::vector<uint32_t>({functions_.entryCount, functions_.totalSize}), std::vector<uint32_t>({3, 27}));
+    }
     // Text that fills more than one piece of output is converted piece by piece.
     fs::remove_all(dest_);
     DCL crlf = Defaults();
