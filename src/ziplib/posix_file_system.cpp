@@ -71,8 +71,10 @@ class PosixOutput : public OutputFile {
             const ssize_t n = ::pwrite(fd_, data, size, static_cast<off_t>(position_));
             if (n == -1 && errno == EINTR)
                 continue;
-            if (n <= 0)  // 0: nothing more fits
-                throw ZipError(kWriteFailed, "cannot write " + path_ + ": " + Reason(n == 0 ? ENOSPC : errno));
+            if (n == -1)
+                throw ZipError(kWriteFailed, "cannot write " + path_ + ": " + Reason(errno));
+            if (n == 0)  // nothing more fits
+                throw ZipError(kWriteFailed, "cannot write " + path_ + ": " + Reason(ENOSPC));
             data += n;
             size -= static_cast<size_t>(n);
             position_ += static_cast<uint64_t>(n);

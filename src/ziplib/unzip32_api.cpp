@@ -177,7 +177,7 @@ int32_t Unzip32Library::SingleEntryUnzip(int32_t includeCount,
             callbacks.message = [&](const UnzipEntryInfo& e) {
                 char name[kUnzipNameBufferSize];
                 CopyText(name, sizeof(name), codec_.FromUtf8(e.name));
-                const uint64_t saved = e.size > e.compressedSize ? e.size - e.compressedSize : 0;
+                const uint64_t saved = e.size - std::min(e.size, e.compressedSize);
                 const uint32_t ratio = e.size == 0 ? 0 : Clamp32((saved * 100 + e.size / 2) / e.size);
                 const LocalTime t{1980 + (e.modified.date >> 9), (e.modified.date >> 5) & 15, e.modified.date & 31,
                                   e.modified.time >> 11,         (e.modified.time >> 5) & 63, 0};

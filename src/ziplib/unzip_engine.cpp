@@ -692,11 +692,7 @@ void UnzipRun::Extract(const ArchiveEntry& entry, const std::string& name) {
 
 SafeName CheckEntryName(std::string_view name) {
     SafeName result;
-    auto refuse = [&](const std::string& why) {
-        result.parts.clear();
-        result.refusal = why;
-        return result;
-    };
+    auto refuse = [](const std::string& why) { return SafeName{{}, why}; };
     if (name.empty())
         return refuse("an empty name");
     if (name[0] == '/' || name[0] == '\\')

@@ -215,6 +215,15 @@ for name, entries in lying.items():
     write(name, raw_zip(entries + [other]))
     for file, data, _ in entries[:-1] + [other]:
         write(f"{name}.expected/{file.decode()}", data)
+# The last entry before the directory: an empty name, nothing else (its header still lies inside).
+write("empty-name-last.zip", raw_zip([(*hello, {}), (b"", b"", {})]))
+write("empty-name-last.zip.expected/hello.txt", hello[1])
+# Unicode Path fields made for their names that hold no name: not UTF-8, a zero byte, nothing.
+path = lambda stored, raw: struct.pack("<HHBI", 0x7075, 5 + len(raw), 1, zlib.crc32(stored)) + raw
+write("unicode-path-unusable.zip", raw_zip([(name, b"kept\n", {"extra": path(name, raw)})
+                                            for name, raw in [(b"bad.txt", b"\xff.txt"), (b"zero.txt", b"a\0b.txt"), (b"none.txt", b"")]]))
+for name in ("bad.txt", "zero.txt", "none.txt"):
+    write(f"unicode-path-unusable.zip.expected/{name}", b"kept\n")
 # An old writer counts 65,537 entries as 1.
 many = [(b"first.txt", b"first\n", {})] + [(b"f/%05d" % i, b"", {}) for i in range(65535)] + [(b"last.txt", b"last\n", {})]
 write("wrapped-count.zip", raw_zip(many))

@@ -213,7 +213,8 @@ TEST_F(UnzipLibraryTest, EveryKindOfArchiveIsReadOrRefusedAlikeInListTestAndExtr
         "python.zip", "python-streamed.zip", "python-zip64.zip", "python-streamed-zip64.zip", "bsdtar.zip",
         "stub-adjusted.zip", "zip64-end-unneeded.zip", "zip64-end-odd-disks.zip", "zip64-end-short-size.zip",
         "descriptor-unsigned.zip",
-        "plain-names.zip", "local-zip64.zip", "zip-streamed-password.zip", "cp437-name.zip"};
+        "plain-names.zip", "local-zip64.zip", "zip-streamed-password.zip", "cp437-name.zip",
+        "unicode-path-unusable.zip"};
     const std::string same = "  (an earlier entry of the archive names the same file";
     std::vector<Kind> kinds = {
         {"stub-prefixed.zip", kUnzipWarning, "holds 512 bytes before the archive"},
@@ -223,6 +224,7 @@ TEST_F(UnzipLibraryTest, EveryKindOfArchiveIsReadOrRefusedAlikeInListTestAndExtr
         {"zip64-empty.zip", kUnzipWarning, "holds no entries"},
         {"nested-trailing.zip", kUnzipOk, "holds 11 bytes after the end of the archive"},
         {"empty-name.zip", kUnzipBadArchive, "entry 2 of the directory  (it has an empty name", 1},
+        {"empty-name-last.zip", kUnzipBadArchive, "entry 2 of the directory  (it has an empty name", 1},
         {"duplicate-name.zip", 2, "hello.txt" + same, 1}, {"duplicate-folded-name.zip", 2, "HELLO.TXT" + same, 1},
         {"duplicate-folded-unicode-name.zip", 2, same, 1}, {"duplicate-dot-name.zip", 2, "./hello.txt" + same, 1},
         {"duplicate-backslash-name.zip", kUnzipBadArchive, "sub\\x.txt" + same, 1},
