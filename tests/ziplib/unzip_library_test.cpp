@@ -395,6 +395,7 @@ TEST_F(UnzipLibraryTest, AShortAliasOfAFileThisRunWroteIsRefused) {
 TEST_F(UnzipLibraryTest, ThePosixFileSystemTellsWhatIsOnTheDiskAndWhyItFails) {
     PosixFileSystem files;
     EXPECT_TRUE(files.FreeSpace(scratch_ + "/not/made/yet"));
+    EXPECT_TRUE(files.FreeSpace("not-made-yet"));  // a relative name: that of the current folder
     WriteFile(scratch_ + "/file", Bytes("x"));
     EXPECT_FALSE(files.FreeSpace(scratch_ + "/file/sub"));
     // A file's identity is that of every name it has, and no other file's.
