@@ -323,6 +323,10 @@ for field, at, width in [("disk", 4, 2), ("directory-disk", 6, 2), ("disk-count"
                          ("offset", 16, 4)]:
     at += base.rfind(b"PK\x05\x06")
     write(f"zip64-{field}-marked.zip", base[:at] + b"\xff" * width + base[at + width :])
+# An end record that says the archive spans disks: by this disk's number, the directory's, or its own count.
+for field, at in [("disk", 4), ("directory-disk", 6), ("disk-count", 8)]:
+    at += base.rfind(b"PK\x05\x06")
+    write(f"split-{field}.zip", base[:at] + bytes([base[at] + 1]) + base[at + 1 :])
 # A locator, and no ZIP64 end record where it points or right before it.
 write("zip64-record-missing.zip", needed.replace(b"PK\x06\x06", b"PK\x06\x07"))
 write("folder-data.zip", raw_zip([(b"dir\\", b"data", {"dos": True})]))  # a folder by its DOS separator

@@ -96,6 +96,9 @@ const Wiz_SingleEntryUnzipFn Unzip = [](int32_t ic, char** in, int32_t ec, char*
 uint32_t OemCodePage() {
     return 932;
 }
+long OpenFiles() {
+    return static_cast<long>(std::distance(fs::directory_iterator("/proc/self/fd"), {}));
+}
 #endif
 const std::string kCorpus = kHost + OST_UNZIP_CORPUS "/";
 
@@ -309,15 +312,17 @@ TEST_F(UnzipLibraryTest, HostileArchivesAreRefusedAndNothingIsWritten) {
         {"zip64-directory-2g.zip", "of 2147483648 bytes and 1 entries is too large to hold in memory"},
         {"zip64-directory-4g.zip", "of 4294967342 bytes"}, {"zip64-entries.zip", "and 23342213 entries is too"}};
     // clang-format on
-    for (const char* field : {"disk", "directory-disk", "disk-count", "count", "size", "offset"})
+    for (const char* field : {"disk", "directory-disk", "disk-count", "count", "size", "offset"}) {
         hostile.push_back({"zip64-" + std::string(field) + "-marked.zip", "its ZIP64 locator is missing"});
+        if (std::string(field).find("disk") != std::string::npos)
+            hostile.push_back({"split-" + std::string(field) + ".zip", "it is split over several disks"});
+    }
     for (const auto& e : fs::directory_iterator(kCorpus))  // one name that is unsafe on Windows in each
         if (e.path().filename().string().starts_with("unsafe-"))
             hostile.push_back({e.path().filename().string(), "skipping", kUnzipUnsafeEntry, 0, 0, refused});
     ASSERT_GT(hostile.size(), 30u);
 #ifndef _WIN32
-    const auto openFiles = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); };
-    const auto openBefore = openFiles();
+    const long openBefore = OpenFiles();
 #endif
     for (const Hostile& h : hostile) {
         SCOPED_TRACE(h.archive);
@@ -332,7 +337,7 @@ TEST_F(UnzipLibraryTest, HostileArchivesAreRefusedAndNothingIsWritten) {
         EXPECT_THAT(Seen::printed, HasSubstr(h.note));
     }
 #ifndef _WIN32
-    EXPECT_EQ(openFiles(), openBefore);  // every archive and temporary file opened was closed
+    EXPECT_EQ(OpenFiles(), openBefore);  // every archive and temporary file opened was closed
 #endif
 }
 
@@ -396,6 +401,13 @@ TEST_F(UnzipLibraryTest, ThePosixFileSystemTellsWhatIsOnTheDiskAndWhyItFails) {
     PosixFileSystem files;
     EXPECT_TRUE(files.FreeSpace(scratch_ + "/not/made/yet"));
     EXPECT_TRUE(files.FreeSpace("not-made-yet"));  // a relative name: that of the current folder
+    // A file put in place and written through leaves no handle open, its own or its folder's.
+    const long openBefore = OpenFiles();
+    std::unique_ptr<OutputFile> placed = files.CreateBeside(scratch_ + "/placed");
+    placed->Write(Bytes("placed").data(), 6);
+    files.Replace(std::move(placed), scratch_ + "/placed");
+    EXPECT_EQ(OpenFiles(), openBefore);
+    EXPECT_EQ(ReadFile(scratch_ + "/placed"), Bytes("placed"));
     WriteFile(scratch_ + "/file", Bytes("x"));
     EXPECT_FALSE(files.FreeSpace(scratch_ + "/file/sub"));
     // A file's identity is that of every name it has, and no other file's.
@@ -428,7 +440,7 @@ TEST_F(UnzipLibraryTest, ThePosixFileSystemTellsWhatIsOnTheDiskAndWhyItFails) {
     }
     std::vector<std::string> names = files.List(scratch_);
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{".hidden", "dangling", "file", "link", "read-only", "second name"}));
+    EXPECT_EQ(names, (std::vector<std::string>{".hidden", "dangling", "file", "link", "placed", "read-only", "second name"}));
     // A folder is made once and then kept, and a file is none; a removal that fails says why.
     EXPECT_NO_THROW(files.MakeFolder(scratch_ + "/made"));
     EXPECT_NO_THROW(files.MakeFolder(scratch_ + "/made"));
