@@ -16,6 +16,7 @@ OST_PACKAGES=(
     zip unzip p7zip-full libarchive-tools time locales
     clang-14 libclang-rt-14-dev
     python3-pefile osslsigncode openssl
+    nlohmann-json3-dev libcli11-dev dpkg-dev
 )
 
 log() { printf '\n== %s\n' "$*" >&2; }

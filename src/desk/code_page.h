@@ -16,7 +16,4 @@ std::string CodePageToUtf8(uint32_t codePage, std::string_view bytes);
 // Whether CodePageToUtf8 can convert from `codePage` here.
 bool IsKnownCodePage(uint32_t codePage);
 
-// UTF-8 as it stands, with every byte sequence that is not UTF-8 replaced by "?".
-std::string ValidUtf8(std::string_view bytes);
-
 }  // namespace ost::desk

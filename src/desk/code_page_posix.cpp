@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "desk/code_page.h"
+#include "desk/text.h"
 
 namespace ost::desk {
 

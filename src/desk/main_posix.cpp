@@ -9,7 +9,7 @@
 int main(int argc, char** argv) {
     ost::zip::PosixFileSystem fs;
     ost::desk::DeskIo io;
-    io.open = [&](const std::string& path) { return fs.OpenRead(path); };
+    io.files = &fs;
     io.out = [](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); };
     io.err = [](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stderr); };
     const int code = ost::desk::RunDesk(std::vector<std::string>(argv + 1, argv + argc), io);

@@ -2,55 +2,21 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cstring>
+
+#include "desk/text.h"
 
 namespace ost::desk {
 
 namespace {
 
-// The key that names the machine's code pages, wherever the export puts its control set.
+// The keys whose values the facts come from, in whichever control set the export puts them;
+// the current control set is the one in use, and another one counts only when it is missing.
 const std::string kSystemPrefix = "HKEY_LOCAL_MACHINE\\SYSTEM\\";
+const std::string kCurrentControlSet = "HKEY_LOCAL_MACHINE\\SYSTEM\\CURRENTCONTROLSET";
 const std::string kCodePageTail = "\\CONTROL\\NLS\\CODEPAGE";
-const std::string kCurrentControlSet = "HKEY_LOCAL_MACHINE\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\NLS\\CODEPAGE";
-
-void AppendUtf8(std::string& out, uint32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// UTF-16LE in UTF-8; a lone surrogate becomes "?".
-std::string Utf16ToUtf8(const uint8_t* data, size_t units) {
-    std::string out;
-    out.reserve(units);
-    for (size_t i = 0; i < units; ++i) {
-        uint32_t c = data[2 * i] | (data[2 * i + 1] << 8);
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < units) {
-            const uint32_t low = data[2 * i + 2] | (data[2 * i + 3] << 8);
-            if (low >= 0xDC00 && low < 0xE000) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-                ++i;
-            }
-        }
-        if (c >= 0xD800 && c < 0xE000)
-            c = '?';
-        AppendUtf8(out, c);
-    }
-    return out;
-}
+const std::string kEnvironmentTail = "\\CONTROL\\SESSION MANAGER\\ENVIRONMENT";
+const std::string kWow6432Node = "HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432NODE";
 
 uint32_t Upper(uint32_t c) {
     if (c >= 'a' && c <= 'z')
@@ -77,6 +43,19 @@ uint32_t Upper(uint32_t c) {
     if (c >= 0x450 && c <= 0x45F)
         return c - 0x50;
     return c;
+}
+
+std::string_view TrimEnd(std::string_view s) {
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
+
+std::string Latin1(std::string_view bytes) {
+    std::string out;
+    for (const char c : bytes)
+        AppendUtf8(out, static_cast<unsigned char>(c));
+    return out;
 }
 
 }  // namespace
@@ -108,7 +87,6 @@ std::string FoldName(std::string_view s) {
 
 std::string ExpandKeyPath(std::string_view path) {
     std::string key(path);
-    std::replace(key.begin(), key.end(), '/', '\\');
     if (key.size() >= 2 && key.front() == '[' && key.back() == ']')
         key = key.substr(1, key.size() - 2);
     while (!key.empty() && key.back() == '\\')
@@ -138,28 +116,25 @@ std::optional<size_t> DepthBelow(std::string_view key, std::string_view top) {
     return 1 + static_cast<size_t>(std::count(key.begin() + static_cast<ptrdiff_t>(top.size()) + 1, key.end(), '\\'));
 }
 
-std::optional<std::string> ValueName(std::string_view line) {
-    if (line.starts_with("@="))
-        return "@";
-    if (!line.starts_with('"'))
-        return std::nullopt;
-    std::string name;
-    for (size_t i = 1; i < line.size(); ++i) {
-        if (line[i] == '"')
-            return line.substr(i + 1).starts_with('=') ? std::optional(name) : std::nullopt;
-        if (line[i] == '\\' && ++i == line.size())
-            break;
-        name += line[i];
-    }
-    return std::nullopt;
+std::vector<std::string> ExportFacts::Problems() const {
+    std::vector<std::string> out;
+    if (longLines > 0)
+        out.push_back("line " + std::to_string(firstLongLine) + " is longer than " +
+                      std::to_string(kMaxLineBytes >> 20) + " MB and was not read" +
+                      (longLines > 1 ? " (nor " + std::to_string(longLines - 1) + " more such lines)" : ""));
+    if (badValues > 0)
+        out.push_back(std::to_string(badValues) + (badValues == 1 ? " value" : " values") +
+                      " could not be read, the first in [" + firstBadValueKey + "]");
+    return out;
 }
 
-ExportScanner::ExportScanner(std::function<bool(const std::string& key)> wantKey,
-                             std::function<void(const std::string& line)> line,
-                             std::function<std::string(std::string_view)> decodeAnsi)
-    : wantKey_(std::move(wantKey)), line_(std::move(line)), decodeAnsi_(std::move(decodeAnsi)) {}
+ExportReader::ExportReader(ExportHandler handler, AnsiDecoder ansi)
+    : handler_(std::move(handler)), ansi_(std::move(ansi)) {
+    if (!ansi_)
+        ansi_ = Latin1;
+}
 
-void ExportScanner::Feed(const uint8_t* data, size_t size) {
+void ExportReader::Feed(const uint8_t* data, size_t size) {
     if (size == 0)
         return;
     facts_.bytes += size;
@@ -168,20 +143,19 @@ void ExportScanner::Feed(const uint8_t* data, size_t size) {
     pending_.insert(pending_.end(), data, data + size);
     if (!detected_)
         Detect(false);
-    if (!detected_ || facts_.form == ExportFacts::Form::kUnreadable)
-        return;
-    const size_t used = Lines(pending_.data(), pending_.size(), false);
-    pending_.erase(pending_.begin(), pending_.begin() + static_cast<ptrdiff_t>(used));
+    if (detected_ && facts_.form != ExportFacts::Form::kUnreadable)
+        Drain(false);
 }
 
-const ExportFacts& ExportScanner::Finish() {
+const ExportFacts& ExportReader::Finish() {
     if (!detected_)
         Detect(true);
     if (facts_.form != ExportFacts::Form::kUnreadable) {
-        // Whole lines: nothing is left over after the last line end.
-        facts_.wholeLines = pending_.empty();
-        if (!pending_.empty())
-            Lines(pending_.data(), pending_.size(), true);
+        // Whole lines: nothing is left over after the last line break.
+        facts_.wholeLines = pending_.empty() && !skippingLine_;
+        Drain(true);
+        if (!value_.empty())
+            BadValue();  // cut off by the end of the export
         if (facts_.form != ExportFacts::Form::kUnreadable && !headerRead_) {
             facts_.form = ExportFacts::Form::kUnreadable;
             facts_.problem = "holds no header line";
@@ -191,7 +165,7 @@ const ExportFacts& ExportScanner::Finish() {
     return facts_;
 }
 
-void ExportScanner::Detect(bool atEnd) {
+void ExportReader::Detect(bool atEnd) {
     const std::vector<uint8_t>& p = pending_;
     auto unreadable = [&](const std::string& why) {
         facts_.form = ExportFacts::Form::kUnreadable;
@@ -230,34 +204,75 @@ void ExportScanner::Detect(bool atEnd) {
     }
 }
 
-size_t ExportScanner::Lines(const uint8_t* data, size_t size, bool atEnd) {
+void ExportReader::Drain(bool atEnd) {
     const bool unicode = facts_.form == ExportFacts::Form::kUnicode;
     const size_t unit = unicode ? 2 : 1;
+    const uint8_t* data = pending_.data();
+    const size_t size = pending_.size();
     size_t start = 0;
-    for (size_t from = 0; facts_.form != ExportFacts::Form::kUnreadable;) {
+    size_t from = std::min(scan_, size);
+    while (facts_.form != ExportFacts::Form::kUnreadable) {
         const auto* hit = static_cast<const uint8_t*>(std::memchr(data + from, '\n', size - from));
         if (hit == nullptr) {
-            if (atEnd && start < size)
-                Line(std::string_view(reinterpret_cast<const char*>(data + start), (size - start) / unit * unit));
-            return atEnd ? size : start;
+            from = size;
+            break;
         }
         const auto at = static_cast<size_t>(hit - data);
-        from = at + 1;
         // In UTF-16 a line ends at an LF unit: an 0x0A byte at an even distance, followed by 0x00.
-        if (unicode && ((at - start) % 2 != 0 || at + 1 >= size || data[at + 1] != 0))
+        if (unicode && (at - start) % 2 != 0) {
+            from = at + 1;
             continue;
-        Line(std::string_view(reinterpret_cast<const char*>(data + start), at - start));
+        }
+        if (unicode && at + 1 == size) {
+            from = at;  // the unit's second byte has not come yet
+            break;
+        }
+        if (unicode && data[at + 1] != 0) {
+            from = at + 1;
+            continue;
+        }
+        if (!skippingLine_ && at - start > kMaxLineBytes && facts_.longLines++ == 0)
+            facts_.firstLongLine = facts_.lines + 1;
+        if (skippingLine_ || at - start > kMaxLineBytes) {
+            skippingLine_ = false;
+            ++facts_.lines;
+            lastLineEmpty_ = false;
+        } else {
+            Line(std::string_view(reinterpret_cast<const char*>(data + start), at - start));
+        }
         start = from = at + unit;
     }
-    return size;
+    if (atEnd && start < size && !skippingLine_ && facts_.form != ExportFacts::Form::kUnreadable) {
+        Line(std::string_view(reinterpret_cast<const char*>(data + start), (size - start) / unit * unit));
+        start = from = size;
+    }
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<ptrdiff_t>(start));
+    scan_ = from - start;
+    if (pending_.size() > kMaxLineBytes || (skippingLine_ && !pending_.empty())) {
+        // A line too long to hold: counted once, then passed over up to its end. An even number
+        // of bytes is dropped, so UTF-16 units stay where they were.
+        if (!skippingLine_) {
+            skippingLine_ = true;
+            if (facts_.longLines++ == 0)
+                facts_.firstLongLine = facts_.lines + 1;
+        }
+        const size_t keep = unicode ? pending_.size() % 2 : 0;
+        pending_.erase(pending_.begin(), pending_.end() - static_cast<ptrdiff_t>(keep));
+        scan_ = 0;
+    }
 }
 
-void ExportScanner::Line(std::string_view raw) {
+void ExportReader::Line(std::string_view raw) {
+    ++facts_.lines;
     const bool unicode = facts_.form == ExportFacts::Form::kUnicode;
-    if (unicode && raw.size() >= 2 && raw[raw.size() - 2] == '\r' && raw.back() == 0)
+    bool crLf = false;
+    if (unicode && raw.size() >= 2 && raw[raw.size() - 2] == '\r' && raw.back() == 0) {
         raw.remove_suffix(2);
-    else if (!unicode && !raw.empty() && raw.back() == '\r')
+        crLf = true;
+    } else if (!unicode && !raw.empty() && raw.back() == '\r') {
         raw.remove_suffix(1);
+        crLf = true;
+    }
     if (!headerRead_) {
         headerRead_ = true;
         if (unicode && Text(raw) != kUnicodeHeader) {
@@ -266,49 +281,111 @@ void ExportScanner::Line(std::string_view raw) {
         }
         return;
     }
-    if (!raw.empty() && raw[0] == '[' && (!unicode || raw[1] == 0)) {
-        std::string key = Text(raw);
-        if (key.back() != ']') {
-            wanted_ = inCodePageKey_ = false;
-            return;
-        }
-        ++facts_.keys;
-        key = key.substr(1, key.size() - 2);
-        const std::string folded = FoldName(key);
-        const bool codePages = folded.starts_with(kSystemPrefix) && folded.ends_with(kCodePageTail);
-        // The current control set is the one in use; another one counts only when it is missing.
-        inCodePageKey_ = codePages && (!facts_.ansiCodePage || folded == kCurrentControlSet);
-        wanted_ = wantKey_ && wantKey_(key);
+    const bool afterEmpty = lastLineEmpty_;
+    lastLineEmpty_ = raw.empty();
+    // A key's line; inside a value that goes on over line breaks, only after an empty line.
+    if (!raw.empty() && raw[0] == '[' && (!unicode || raw[1] == 0) && (value_.empty() || afterEmpty)) {
+        std::string text = Text(raw);
+        if (!value_.empty())
+            BadValue();
+        if (text.back() == ']')
+            return KeyLine(text);
+        // A key line cut off: whatever follows belongs to no key that can be named.
+        wanted_ = false;
+        special_ = Special::kNone;
         return;
     }
-    if (!wanted_ && !inCodePageKey_)
-        return;
-    const std::string text = Text(raw);
-    if (inCodePageKey_ && FoldName(ValueName(text).value_or("")) == "ACP") {
-        // "ACP"="1252": one to five digits between the quotes.
-        const size_t open = text.find("=\"");
-        const size_t start = open == std::string::npos ? text.size() : open + 2;
-        const size_t end = text.find_first_not_of("0123456789", start);
-        if (end != std::string::npos && text[end] == '"' && end > start && end - start <= 5) {
-            uint32_t number = 0;
-            std::from_chars(text.data() + start, text.data() + end, number);
-            if (number > 0)
-                facts_.ansiCodePage = number;
-        }
-    }
-    if (wanted_ && line_)
-        line_(text);
+    if (wanted_ || special_ != Special::kNone)
+        ValueLine(Text(raw), crLf);
 }
 
-std::string ExportScanner::Text(std::string_view raw) const {
+void ExportReader::KeyLine(const std::string& text) {
+    ++facts_.keys;
+    key_ = text.substr(1, text.size() - 2);
+    const std::string folded = FoldName(key_);
+    special_ = Special::kNone;
+    if (folded.starts_with(kSystemPrefix)) {
+        const bool current = folded.starts_with(kCurrentControlSet + "\\");
+        if (folded.ends_with(kCodePageTail) && (current || !facts_.ansiCodePage))
+            special_ = Special::kCodePage;
+        else if (folded.ends_with(kEnvironmentTail) && (current || facts_.processorArchitecture.empty()))
+            special_ = Special::kEnvironment;
+    }
+    if (folded == kWow6432Node)
+        facts_.wow6432Node = true;
+    wanted_ = handler_.key && handler_.key(key_);
+    value_.clear();
+    skippingValue_ = false;
+}
+
+void ExportReader::ValueLine(const std::string& text, bool crLf) {
+    if (skippingValue_) {
+        // The rest of a value too long to hold: hex lines that go on, or the lines of a string
+        // up to the next value's.
+        const bool more = valueState_ == ValueParse::kMoreHex ? TrimEnd(text).ends_with('\\')
+                                                               : !text.starts_with('"') && !text.starts_with('@');
+        if (more)
+            return;
+        skippingValue_ = false;
+        if (valueState_ == ValueParse::kMoreHex)
+            return;
+    }
+    if (value_.empty()) {
+        if (text.empty())
+            return;
+        value_ = text;
+    } else {
+        value_ += valueCrLf_ ? "\r\n" : "\n";
+        value_ += text;
+    }
+    valueCrLf_ = crLf;
+    if (value_.size() > kMaxValueText) {
+        BadValue();
+        skippingValue_ = true;
+        return;
+    }
+    // Wrapped hex data is read once, when its last line has come.
+    if (valueState_ == ValueParse::kMoreHex && value_.size() > text.size() && TrimEnd(text).ends_with('\\'))
+        return;
+    RegValue v;
+    const bool ansi = facts_.form == ExportFacts::Form::kAnsi;
+    valueState_ = ParseValue(value_, ansi ? ansi_ : AnsiDecoder(), v);
+    if (valueState_ == ValueParse::kValue) {
+        value_.clear();
+        Value(v);
+    } else if (valueState_ == ValueParse::kNotAValue) {
+        const bool continued = value_.size() > text.size();
+        BadValue();
+        valueState_ = ValueParse::kValue;
+        if (continued)  // the lines before were no value; this one may begin one
+            ValueLine(text, crLf);
+    }
+}
+
+void ExportReader::Value(const RegValue& v) {
+    if (special_ == Special::kCodePage && FoldName(v.name) == "ACP" && v.type == kRegSz) {
+        // "ACP"="1252": one to five digits.
+        const std::string digits = ValueText(v);
+        if (!digits.empty() && digits.size() <= 5 && digits.find_first_not_of("0123456789") == std::string::npos &&
+            std::stoul(digits) > 0)
+            facts_.ansiCodePage = static_cast<uint32_t>(std::stoul(digits));
+    }
+    if (special_ == Special::kEnvironment && FoldName(v.name) == "PROCESSOR_ARCHITECTURE" && v.type == kRegSz)
+        facts_.processorArchitecture = ValueText(v);
+    if (wanted_ && handler_.value)
+        handler_.value(v);
+}
+
+void ExportReader::BadValue() {
+    if (facts_.badValues++ == 0)
+        facts_.firstBadValueKey = key_;
+    value_.clear();
+}
+
+std::string ExportReader::Text(std::string_view raw) const {
     if (facts_.form == ExportFacts::Form::kUnicode)
-        return Utf16ToUtf8(reinterpret_cast<const uint8_t*>(raw.data()), raw.size() / 2);
-    if (decodeAnsi_)
-        return decodeAnsi_(raw);
-    std::string out;
-    for (const char c : raw)
-        AppendUtf8(out, static_cast<unsigned char>(c));
-    return out;
+        return Utf16LeToUtf8(reinterpret_cast<const uint8_t*>(raw.data()), raw.size() / 2);
+    return ansi_(raw);
 }
 
 }  // namespace ost::desk

@@ -113,6 +113,15 @@ std::optional<ListingEntry> ParseEntry(std::string_view line) {
 
 }  // namespace
 
+std::optional<uint64_t> WholeNumber(std::string_view text) {
+    if (text.empty() || text.size() > 19 || !std::all_of(text.begin(), text.end(), IsDigit))
+        return std::nullopt;
+    uint64_t n = 0;
+    for (const char c : text)
+        n = n * 10 + static_cast<uint64_t>(c - '0');
+    return n;
+}
+
 std::optional<double> SizeTextBytes(std::string_view text) {
     if (text.ends_with(kBytesUnit)) {
         const std::string_view digits = text.substr(0, text.size() - kBytesUnit.size());
@@ -135,18 +144,34 @@ void ReportReader::Feed(const uint8_t* data, size_t size) {
         std::string_view line(pending_.data() + start, end - start);
         if (line.ends_with('\r'))
             line.remove_suffix(1);
-        Line(line);
+        if (!skippingLine_ && line.size() > kMaxReportLine) {
+            ++lines_;
+            ++report_.longLines;
+            lastLineEmpty_ = false;
+        } else if (skippingLine_) {
+            skippingLine_ = false;
+        } else {
+            Line(line);
+        }
     }
     pending_.erase(0, start);
+    if (pending_.size() > kMaxReportLine && !skippingLine_) {
+        skippingLine_ = true;
+        ++lines_;
+        ++report_.longLines;
+        lastLineEmpty_ = false;
+    }
+    if (skippingLine_)
+        pending_.clear();
 }
 
 Report ReportReader::Finish() {
-    const bool wholeLines = pending_.empty();
-    if (!wholeLines)
+    const bool wholeLines = pending_.empty() && !skippingLine_;
+    if (!pending_.empty())
         Line(pending_);
     pending_.clear();
     Report& r = report_;
-    const bool ended = section_ == Section::kNone && lastLine_.empty() && r.system.closed &&
+    const bool ended = section_ == Section::kNone && lastLineEmpty_ && r.system.closed &&
                        (!r.pebblework.present || r.pebblework.closed);
     // The sections in the report's order. In a report that is cut short, those after the last one
     // it reached are not missing but cut off.
@@ -171,6 +196,11 @@ Report ReportReader::Finish() {
         return std::move(report_);
     }
     r.complete = wholeLines && ended;
+    // A section was read to its end when a later one began, or when the report ended whole.
+    const bool summary = r.winName || r.winVersion || r.browser || r.processor || r.freeMemory || r.totalMemory;
+    r.summaryWhole = summary && (r.complete || reached_ > 1);
+    r.drivesWhole = r.drivesListed && (r.complete || reached_ > 3 || drivesEnded_);
+    r.programsWhole = r.programsListed && (r.complete || reached_ > 4);
     if (!wholeLines) {
         r.problems.push_back("it is cut short in the middle of a line");
     } else if (!ended) {
@@ -183,6 +213,9 @@ Report ReportReader::Finish() {
                                                              : "before its last section";
         r.problems.push_back(std::string("it is cut short ") + where);
     }
+    if (r.longLines > 0)
+        r.problems.push_back(std::to_string(r.longLines) + (r.longLines == 1 ? " line is" : " lines are") +
+                             " longer than " + std::to_string(kMaxReportLine >> 20) + " MB and not read");
     if (r.unreadableLines > 0)
         r.problems.push_back(std::to_string(r.unreadableLines) + (r.unreadableLines == 1 ? " line is" : " lines are") +
                              " not in the report's form");
@@ -191,33 +224,36 @@ Report ReportReader::Finish() {
 
 bool ReportReader::Heading(std::string_view line) {
     Report& r = report_;
-    auto enter = [&](Section section) {
+    auto enter = [&](Section section, int order) {
         section_ = section;
+        reached_ = std::max(reached_, order);
         return true;
     };
     if (line == kTitle) {
         r.title = true;
-        return enter(Section::kNone);
+        return enter(Section::kNone, 0);
     }
     if (line == kSystemHeading)
-        return enter(Section::kSummary);
+        return enter(Section::kSummary, 1);
     if (line == kDrivesHeading) {
         r.drivesListed = true;
-        return enter(Section::kDrives);
+        return enter(Section::kDrives, 3);
     }
     if (line == kProgramsHeading) {
         r.programsListed = true;
-        return enter(Section::kPrograms);
+        return enter(Section::kPrograms, 4);
     }
+    int order = 4;
     for (auto [heading, listing] : {std::pair{&kWindowsListing, &r.windows}, std::pair{&kSystemListing, &r.system},
                                     std::pair{&kPebbleworkListing, &r.pebblework}}) {
+        ++order;
         if (line.starts_with(*heading) && line.ends_with(kListingEnd) &&
             line.size() >= heading->size() + kListingEnd.size()) {
             listing_ = listing;
             listing->present = true;
             listing->path = line.substr(heading->size(), line.size() - heading->size() - kListingEnd.size());
             part_ = Part::kHead;
-            return enter(Section::kListing);
+            return enter(Section::kListing, order);
         }
     }
     return false;
@@ -226,11 +262,12 @@ bool ReportReader::Heading(std::string_view line) {
 void ReportReader::Line(std::string_view line) {
     Report& r = report_;
     ++lines_;
-    lastLine_ = line;
+    lastLineEmpty_ = line.empty();
     if (Heading(line))
         return;
     if (line.starts_with(kResolutionLabel)) {
         r.resolution = line.substr(kResolutionLabel.size());
+        reached_ = std::max(reached_, 2);
         return;
     }
     const bool rule = line == kLongRule || line == kShortRule;
@@ -257,8 +294,10 @@ void ReportReader::Line(std::string_view line) {
         }
         case Section::kDrives:
             // The drive lines stand between the rule under the heading and an empty line.
-            if (line.empty() && !r.drives.empty())
+            if (line.empty() && !r.drives.empty()) {
                 section_ = Section::kNone;
+                drivesEnded_ = true;
+            }
             if (line.empty() || rule)
                 return;
             if (auto drive = ParseDrive(line))

@@ -38,6 +38,9 @@ struct Listing {
 
 struct Report {
     bool title = false;
+    // Whether each section was read to its end: a section that a cut or a failed write left
+    // partial or missing says nothing of what it lacks.
+    bool summaryWhole = false, drivesWhole = false, programsWhole = false;
     std::optional<std::string> winName, winVersion, browser, processor, freeMemory, totalMemory, resolution;
     bool drivesListed = false;
     std::vector<DriveLine> drives;
@@ -46,8 +49,16 @@ struct Report {
     Listing windows, system, pebblework;
     bool complete = false;  // it ends where a whole report ends, in a whole line
     uint64_t unreadableLines = 0;
+    uint64_t longLines = 0;  // lines longer than kMaxReportLine, passed over
     std::vector<std::string> problems;  // what is missing or cut short, as phrases
 };
+
+// A line longer than this is passed over: no report has one (names are at most 260 characters),
+// and holding it would let one damaged line take the desk's memory.
+inline constexpr size_t kMaxReportLine = size_t{1} << 20;
+
+// A whole number as the report writes memory, build and screen figures: decimal digits alone.
+std::optional<uint64_t> WholeNumber(std::string_view text);
 
 // The approximate number of bytes a listing's size text stands for ("5 bytes", "1,5kb"); nothing
 // for a text of another form.
@@ -76,8 +87,11 @@ class ReportReader {
     Part part_ = Part::kHead;
     bool afterPartHeading_ = false;  // the short rule under "Files" or "Folders" comes next
     Listing* listing_ = nullptr;
+    int reached_ = 0;             // the furthest section begun, in the report's order
+    bool drivesEnded_ = false;    // the empty line after the drive lines was read
+    bool skippingLine_ = false;   // inside a line longer than kMaxReportLine
     uint64_t lines_ = 0;
-    std::string lastLine_;
+    bool lastLineEmpty_ = true;  // the last line read was empty
     std::string pending_;
 };
 

@@ -1,43 +1,23 @@
-// ovdesk: the report read back from what the writer writes, the registry export read as a stream,
-// and the three commands over support files made in memory, whole and damaged.
+// ovdesk: the report read back from what the writer writes, and every command over support files
+// made in memory, whole, cut and damaged.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "desk/code_page.h"
-#include "desk/commands.h"
 #include "desk/registry_export.h"
 #include "desk/report_reader.h"
-#include "memory_file_system.h"
-#include "ziplib/zip_engine.h"
+#include "desk_test_util.h"
 
-namespace ost::desk {
+namespace ost::desk::test {
 namespace {
 
-std::string Golden(const std::string& name) {
-    std::ifstream in(std::string(OST_GOLDEN_DIR) + "/" + name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-template <typename Reader>
-void FeedInPieces(Reader& reader, std::string_view bytes, size_t piece) {
-    for (size_t at = 0; at < bytes.size(); at += piece)
-        reader.Feed(reinterpret_cast<const uint8_t*>(bytes.data() + at), std::min(piece, bytes.size() - at));
-}
+using nlohmann::json;
 
 Report Read(std::string_view text, size_t piece = 1 << 20) {
     ReportReader reader(true);
     FeedInPieces(reader, text, piece);
     return reader.Finish();
-}
-
-std::string Join(const std::vector<std::string>& items, const char* separator = "|") {
-    std::string out;
-    for (const std::string& item : items)
-        out += (out.empty() ? "" : separator) + item;
-    return out;
 }
 
 // Every field of a report, one line a section.
@@ -144,55 +124,24 @@ TEST(ReportReaderTest, ACutOrGappedReportIsReadAsFarAsItGoesAndSaysWhatIsMissing
         EXPECT_EQ(Join(r.problems), problems) << text.substr(text.size() > 60 ? text.size() - 60 : 0);
         EXPECT_EQ(r.complete, complete);
     }
+    // What a cut leaves whole: every section before the one it is in.
+    const Report inPrograms = Read(cutAfter("\"Acme Editor\"\r\n"));
+    EXPECT_TRUE(inPrograms.summaryWhole && inPrograms.drivesWhole);
+    EXPECT_FALSE(inPrograms.programsWhole);
+    EXPECT_TRUE(Read(cutAfter("Windows Dir Listing (C:\\WINDOWS)\r\n")).programsWhole);
+    const Report inSummary = Read(cutAfter("IE Version : Internet Explorer 6.0.2900\r\n"));
+    EXPECT_FALSE(inSummary.summaryWhole || inSummary.drivesListed);
+    // A line longer than any report has is passed over, and the lines after it are read.
+    std::string longLine = golden;
+    longLine.insert(longLine.find("\"Zeta Tools\""), std::string(kMaxReportLine + 5, 'x') + "\r\n");
+    const Report skipped = Read(longLine, 65536);
+    EXPECT_EQ(Join(skipped.programs), "Acme Editor|Zeta Tools");
+    EXPECT_EQ(Join(skipped.problems), "1 line is longer than 1 MB and not read");
+    EXPECT_EQ(skipped.windows.files, 8u);
     EXPECT_EQ(Read(cutAfter("1.5kb)\r\n")).windows.files, 6u);
     EXPECT_EQ(SizeTextBytes("12 bytes").value_or(-1) + SizeTextBytes("1,5kb").value_or(-1), 12 + 1536);
     for (const char* bad : {"kb", "1.5 bytes", "x bytes", "1.2.3kb", "12", "1,23456kb"})
         EXPECT_FALSE(SizeTextBytes(bad)) << bad;
-}
-
-std::vector<uint8_t> Utf16(std::u16string_view text, bool bom = true) {
-    std::vector<uint8_t> out;
-    if (bom)
-        out = {0xFF, 0xFE};
-    for (const char16_t c : text)
-        out.insert(out.end(), {static_cast<uint8_t>(c & 0xFF), static_cast<uint8_t>(c >> 8)});
-    return out;
-}
-
-const std::u16string kExport =
-    u"Windows Registry Editor Version 5.00\r\n\r\n"
-    u"[HKEY_LOCAL_MACHINE]\r\n\r\n"
-    u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall]\r\n\r\n"
-    u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Acme]\r\n"
-    u"\"DisplayName\"=\"Acme Editor\"\r\n"
-    u"\"Blob\"=hex:01,02,\\\r\n  03,04\r\n"
-    u"@=\"a \\\"quoted\\\" default\"\r\n\r\n"
-    u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Acme\\Deep]\r\n"
-    u"\"Level\"=dword:00000002\r\n\r\n"
-    u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\UninstallOther]\r\n"
-    u"\"NotBelow\"=\"x\"\r\n\r\n"
-    u"[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Control\\Nls\\CodePage]\r\n\"ACP\"=\"1250\"\r\n\r\n"
-    u"[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Nls\\CodePage]\r\n\"ACP\"=\"1251\"\r\n\r\n"
-    u"[HKEY_CURRENT_USER\\Software\\Кириллица]\r\n\"Имя\"=\"значение\"\r\n\r\n";
-
-struct Scan {
-    ExportFacts facts;
-    std::vector<std::string> lines;
-};
-
-Scan ScanExport(const std::vector<uint8_t>& bytes, size_t piece, const std::string& top = "") {
-    Scan scan;
-    ExportScanner scanner(
-        [&](const std::string& key) {
-            const bool wanted = !top.empty() && DepthBelow(FoldName(key), FoldName(ExpandKeyPath(top))).has_value();
-            if (wanted)
-                scan.lines.push_back("[" + key + "]");
-            return wanted;
-        },
-        [&](const std::string& line) { scan.lines.push_back(line); });
-    FeedInPieces(scanner, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), piece);
-    scan.facts = scanner.Finish();
-    return scan;
 }
 
 TEST(ReportReaderTest, DriveLinesGiveEachFieldWhateverTheNameTypeOrSeparator) {
@@ -212,132 +161,15 @@ TEST(ReportReaderTest, DriveLinesGiveEachFieldWhateverTheNameTypeOrSeparator) {
     EXPECT_EQ(r.unreadableLines, 1u) << "Q lacks its name's separator";
 }
 
-TEST(ExportScannerTest, CountsKeysFindsTheCodePageAndHandsOutTheWantedKeysInEveryEncodingAndPiece) {
-    const std::vector<uint8_t> good = Utf16(kExport);
-    for (const size_t piece : {size_t{1}, size_t{3}, size_t{64}, good.size()}) {
-        const Scan scan = ScanExport(good, piece, "hkcu\\software\\кИРИЛЛИЦА");
-        EXPECT_EQ(scan.facts.keys, 8u);
-        EXPECT_TRUE(scan.facts.wholeLines);
-        EXPECT_EQ(scan.facts.ansiCodePage.value_or(0), 1251u) << "the current control set's, not ControlSet001's";
-        EXPECT_EQ(Join(scan.lines), "[HKEY_CURRENT_USER\\Software\\Кириллица]|\"Имя\"=\"значение\"|") << piece;
-    }
-    std::string ansi =
-        "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Nls\\CodePage]\r\n"
-        "\"ACP\"=\"1252\"\r\n\r\n[HKEY_USERS\\.DEFAULT]\r\n\"Caf\xE9\"=\"x\"\r\n";
-    const Scan old = ScanExport({ansi.begin(), ansi.end()}, 2, "HKU");
-    EXPECT_EQ(old.facts.form, ExportFacts::Form::kAnsi);
-    EXPECT_EQ(old.facts.ansiCodePage.value_or(0), 1252u);
-    // The code page is one to five digits between quotes, and not 0.
-    const std::string codePageKey = "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet002\\Control\\Nls\\CodePage]\r\n";
-    for (const auto& [value, found] : std::vector<std::pair<std::string, uint32_t>>{
-             {"\"65001\"", 65001}, {"\"1252", 0}, {"\"\"", 0}, {"\"0\"", 0}, {"\"123456\"", 0}, {"dword:000004e4", 0}}) {
-        const std::string text = codePageKey + "\"ACP\"=" + value + "\r\n";
-        EXPECT_EQ(ScanExport({text.begin(), text.end()}, 4096).facts.ansiCodePage.value_or(0), found) << value;
-    }
-    EXPECT_EQ(Join(old.lines), "[HKEY_USERS\\.DEFAULT]|\"Café\"=\"x\"");
-    EXPECT_TRUE(old.facts.wholeLines);
-
-    const std::string header = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_USERS]\r\n";
-    const std::pair<std::vector<uint8_t>, std::string> unreadable[] = {
-        {{}, "is empty"},
-        {{header.begin(), header.end()}, "is in a single-byte code page, not in the registry editor's UTF-16LE"},
-        {Utf16(u"\uFEFFWindows"), "is in UTF-8, not in the registry editor's UTF-16LE"},
-        {{0xFE, 0xFF, 0, 'W'}, "is in UTF-16 big-endian, not in the registry editor's UTF-16LE"},
-        {Utf16(u"REGEDIT4\r\n[HKEY_USERS]\r\n"), "does not begin with a registry export's header"},
-        {{'P', 'K', 3, 4}, "does not begin with a registry export's header"},
-        {{0xFF, 0xFE}, "holds no header line"},
-    };
-    for (const auto& [bytes, problem] : unreadable) {
-        // UTF-8 with its mark: the same text, read as UTF-16, begins with EF BB BF.
-        std::vector<uint8_t> input = bytes;
-        if (problem.starts_with("is in UTF-8"))
-            input = {0xEF, 0xBB, 0xBF, 'W'};
-        const ExportFacts facts = ScanExport(input, 1).facts;
-        EXPECT_EQ(facts.problem, problem);
-        EXPECT_EQ(facts.form, ExportFacts::Form::kUnreadable);
-        EXPECT_EQ(facts.keys, 0u);
-    }
-    // Pairs of surrogates are one character; a lone one is no character.
-    const Scan odd = ScanExport(
-        Utf16(u"Windows Registry Editor Version 5.00\r\n[HKEY_USERS\\\xD83D\xDE00\xDC00\xDC01\xD800\xE000]\r\n"), 3, "HKU");
-    EXPECT_EQ(Join(odd.lines), "[HKEY_USERS\\😀???\uE000]");
-    // Cut in the middle of a line, at a whole character and in the middle of one.
-    for (const size_t cut : {size_t{10}, size_t{11}}) {
-        const Scan scan = ScanExport({good.begin(), good.end() - static_cast<ptrdiff_t>(cut)}, 4096);
-        EXPECT_FALSE(scan.facts.wholeLines) << cut;
-        EXPECT_EQ(scan.facts.keys, 8u);
-    }
+// The byte just before the archive's central directory: inside the last entry's data.
+void Spoil(std::vector<uint8_t>& zip, size_t before) {
+    const std::string central = "PK\x01\x02";
+    const auto at = std::search(zip.begin(), zip.end(), central.begin(), central.end());
+    *(at - static_cast<ptrdiff_t>(before)) ^= 0x55;
 }
 
-TEST(CodePageTest, TheReportsCodePageIsReadWithThisSystemsOwnTables) {
-    EXPECT_EQ(CodePageToUtf8(1252, "\x80 Caf\xE9"), "€ Café");
-    EXPECT_EQ(
-        CodePageToUtf8(1251, "\xE9") + CodePageToUtf8(932, "\x82\xA0") + CodePageToUtf8(65001, "€ ok\xFF\xC0\x80 \xF4\x8F\xBF\xBF"),
-        "йあ€ ok??? \xF4\x8F\xBF\xBF");
-    EXPECT_FALSE(IsKnownCodePage(4242));
-    EXPECT_THROW(CodePageToUtf8(4242, "\x80"), std::invalid_argument);
-}
-
-TEST(RegistryNamesTest, ShortRootsCaseAndValueNames) {
-    EXPECT_EQ(ExpandKeyPath("hklm/Software\\"), "HKEY_LOCAL_MACHINE\\Software");
-    EXPECT_EQ(ExpandKeyPath("[HKCC]") + ExpandKeyPath("[]"), "HKEY_CURRENT_CONFIG");
-    EXPECT_EQ(ExpandKeyPath("HKU\\.DEFAULT") + ExpandKeyPath("hkcr") + ExpandKeyPath("HKCU"),
-              "HKEY_USERS\\.DEFAULTHKEY_CLASSES_ROOTHKEY_CURRENT_USER");
-    EXPECT_EQ(ExpandKeyPath("HKLMX\\a"), "HKLMX\\a");
-    EXPECT_EQ(FoldName("straße Ärger àÿ ā Ĺĺ ž ıĸŉſ ωμέγας ίό жёлтый Ω"), "STRAßE ÄRGER ÀŸ Ā ĹĹ Ž ıĸŉſ ΩΜΈΓΑΣ ΊΌ ЖЁЛТЫЙ Ω");
-    EXPECT_EQ(DepthBelow("A\\B\\C", "A"), 2u);
-    EXPECT_EQ(DepthBelow("A", "A"), 0u);
-    EXPECT_FALSE(DepthBelow("AB\\C", "A"));
-    EXPECT_FALSE(DepthBelow("B", "A"));
-    EXPECT_EQ(ValueName("\"a\\\"b\\\\\"=x").value_or("none"), "a\"b\\");
-    EXPECT_EQ(ValueName("@=\"x\"").value_or("none"), "@");
-    for (const char* line : {"  01,02", "\"open", "\"open\\", "\"name\" =x", "", "[key]"})
-        EXPECT_FALSE(ValueName(line)) << line;
-}
-
-// Support files made in memory by the zip engine, and ovdesk run over them.
-class DeskTest : public ::testing::Test {
-  protected:
-    static std::vector<uint8_t> Pack(const std::vector<std::pair<std::string, std::vector<uint8_t>>>& entries) {
-        zip::test::MemoryFileSystem fs;
-        std::vector<std::string> names;
-        for (const auto& [name, bytes] : entries) {
-            fs.AddFile("/c/" + name, bytes);
-            names.push_back("/c/" + name);
-        }
-        EXPECT_EQ(zip::RunZipJob(fs, "/out.zip", names, {}, {}), zip::kOk);
-        return fs.Bytes("/out.zip");
-    }
-    static std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
-    static std::vector<uint8_t> SupportFile(const std::string& report, const std::vector<uint8_t>& exported) {
-        return Pack({{"ovsupport.txt", Bytes(report)}, {"regbackup.reg", exported}});
-    }
-
-    struct Result {
-        int code = -1;
-        std::string out, err;
-    };
-    Result Desk(const std::vector<std::string>& args, size_t heldOutput = DeskIo{}.heldOutput) {
-        Result r;
-        DeskIo io;
-        io.heldOutput = heldOutput;
-        io.open = [&](const std::string& path) -> std::unique_ptr<zip::ByteSource> {
-            const auto found = files.find(path);
-            if (found == files.end())
-                throw std::runtime_error("cannot open " + path + " for reading: No such file");
-            return std::make_unique<zip::MemorySource>(found->second);
-        };
-        io.out = [&](std::string_view text) { r.out += text; };
-        io.err = [&](std::string_view text) { r.err += text; };
-        r.code = RunDesk(args, io);
-        return r;
-    }
-
-    const std::string report = Golden("report_long_form.txt");
-    std::map<std::string, std::vector<uint8_t>> files = {{"good.OVSupport", SupportFile(report, Utf16(kExport))}};
-};
-
-TEST_F(DeskTest, ShowGivesTheMachinesFactsAndWarnsOfWhatADeskLooksAtFirst) {
+TEST_F(DeskTest, ShowGivesTheMachinesFactsAndWhatCouldNotBeReadInTextAndJson) {
+    const std::string exportBytes = std::to_string(Utf16(kExport).size());
     Result r = Desk({"show", "good.OVSupport"});
     EXPECT_EQ(r.code, kClean) << r.err;
     EXPECT_EQ(r.out,
@@ -354,83 +186,104 @@ TEST_F(DeskTest, ShowGivesTheMachinesFactsAndWarnsOfWhatADeskLooksAtFirst) {
               "Windows folder:   C:\\WINDOWS: 8 files (1.00 MB), 3 folders\n"
               "System folder:    C:\\WINDOWS\\SYSTEM32: 0 files (0.00 MB), 1 folder\n"
               "c:\\pwwin32:       c:\\pwwin32: 1 file (0.06 MB), 0 folders\n"
-              "Registry export:  1474 bytes, 8 keys, complete\n"
+              "Registry export:  " + exportBytes + " bytes, 8 keys, complete\n"
               "Code page:        1251 (the registry export's ACP value)\n");
-    r = Desk({"show", "good.OVSupport", "--json"});
-    EXPECT_EQ(r.code, kClean);
-    for (const char* member :
-         {"\"windows\":{\"name\":\"Windows XP\",\"version\":\"5.1\",\"build\":2600}", "\"programs\":2",
-          "\"memory\":{\"freeKB\":1523412,\"totalKB\":2096576}",
-          "\"registryExport\":{\"bytes\":1474,\"keys\":8,\"complete\":true,\"problem\":null}", "\"warnings\":[]",
-          "{\"letter\":\"C\",\"readable\":true,\"name\":\"SYSTEM\",\"type\":\"Fixed\",\"fileSystem\":\"NTFS\","
-          "\"freeMB\":812.50,\"totalMB\":953.86,\"serial\":\"777\"}"})
-        EXPECT_NE(r.out.find(member), std::string::npos) << member << "\n" << r.out;
+    const json j = Desk({"show", "good.OVSupport", "--json"}).Json();
+    EXPECT_EQ(j["schema"], 1);
+    EXPECT_EQ(j["report"]["windows"], json({{"name", "Windows XP"}, {"version", "5.1"}, {"build", 2600}}));
+    EXPECT_EQ(j["report"]["memory"], json({{"freeKB", 1523412}, {"totalKB", 2096576}}));
+    EXPECT_EQ(j["report"]["screen"], json({{"width", 1024}, {"height", 768}}));
+    EXPECT_EQ(j["report"]["drives"][0]["serial"], 777);
+    EXPECT_EQ(j["report"]["drives"][1]["serial"], -5);
+    EXPECT_DOUBLE_EQ(j["report"]["drives"][0]["freeMB"].get<double>(), 812.5);
+    EXPECT_EQ(j["report"]["listings"]["windows"]["fileBytes"], 1053271);
+    EXPECT_TRUE(j["report"]["listings"]["pebblework"]["complete"].get<bool>());
+    EXPECT_EQ(j["registryExport"]["keys"], 8);
+    EXPECT_EQ(j["programs"], json({{"total", 2}, {"inReport", 2}, {"onlyInExport", 0}}));
+    EXPECT_EQ(j["warnings"], json::array());
+
+    // One damaged entry hides only what it held.
+    std::vector<uint8_t> spoiltExport = files.Bytes("good.OVSupport");
+    Spoil(spoiltExport, 8);
+    std::vector<uint8_t> spoiltReport = files.Bytes("good.OVSupport");
+    spoiltReport[30 + 13 + 40] ^= 0x55;  // inside the report's deflated data, after its local header and name
+    Add("export.OVSupport", spoiltExport);
+    Add("report.OVSupport", spoiltReport);
+    r = Desk({"show", "export.OVSupport"});
+    EXPECT_EQ(r.code, kFindings);
+    EXPECT_NE(r.out.find("(2 entries, 1 damaged)\nWindows:          Windows XP, version 5.1"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Registry export:  damaged: "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Code page:        1252 (assumed: no registry export could be read)"), std::string::npos);
+    EXPECT_NE(r.out.find("warning: the registry export is damaged: "), std::string::npos);
+    r = Desk({"show", "report.OVSupport", "--json"});
+    EXPECT_EQ(r.code, kFindings);
+    EXPECT_TRUE(r.Json()["report"].is_null());
+    EXPECT_TRUE(r.Json()["reportProblem"].get<std::string>().starts_with("damaged: ")) << r.out;
+    EXPECT_EQ(r.Json()["registryExport"]["keys"], 8);
+
+    // A 32-bit program's view of 64-bit Windows, said as such; the export's programs counted.
+    std::string capped = report;
+    capped.replace(capped.find("2096576"), 7, "2097152");
+    std::u16string wow = kExport;
+    wow += u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node]\r\n\r\n"
+           u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Old]\r\n"
+           u"\"DisplayName\"=\"Old Tool\"\r\n\r\n";
+    Add("wow.OVSupport", SupportFile(capped, Utf16(wow)));
+    r = Desk({"show", "wow.OVSupport"});
+    EXPECT_EQ(r.code, kClean) << r.out;
+    EXPECT_NE(r.out.find("Programs:         3 installed (2 in the report's list, 1 more in the registry export)"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("note: the report comes from a 32-bit program on 64-bit Windows"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("note: the system folder's listing is the one a 32-bit program sees there"), std::string::npos);
+    EXPECT_NE(r.out.find("note: memory figures at 2097152 KB are the 2 GB"), std::string::npos);
+    EXPECT_EQ(Desk({"show", "good.OVSupport"}).out.find("note:"), std::string::npos);
 
     std::string low = report;
     low.replace(low.find("812.50"), 6, "95.38");
     const size_t cut = report.find("k-and-half.bin");
     const std::vector<uint8_t> exported = Utf16(kExport);
-    files = {
-        {"low.OVSupport", SupportFile(low.substr(0, low.find("--------------------------\r\nPebblework")), exported)},
-        {"cut.OVSupport", SupportFile(report.substr(0, cut), {exported.begin(), exported.end() - 9})},
-        {"utf8.OVSupport", SupportFile(report, Bytes("\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n"))},
-        {"none.OVSupport", Pack({{"ovsupport.txt", Bytes(report)}, {"notes.txt", Bytes("x")}})},
-    };
+    Add("low.OVSupport", SupportFile(low.substr(0, low.find("--------------------------\r\nPebblework")), exported));
+    Add("cut.OVSupport", SupportFile(report.substr(0, cut), {exported.begin(), exported.end() - 9}));
+    Add("utf8.OVSupport", SupportFile(report, Bytes("\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n")));
+    Add("none.OVSupport", Pack({{"ovsupport.txt", Bytes(report)}, {"notes.txt", Bytes("x")}}));
+    Add("text.OVSupport", Pack({{"ovsupport.txt", Bytes("just a note\r\n")}, {"regbackup.reg", exported}}));
     const std::pair<std::string, std::string> cases[] = {
         {"low.OVSupport",
          "warning: drive C: has 10.0 % free (95.38 of 953.86 MB)\nwarning: the report lists no c:\\pwwin32: the "
          "folder is not on the machine\n"},
         {"cut.OVSupport",
-         "warning: the registry export is cut short in the middle of a line\nwarning: the report: it is cut short in "
-         "the Windows folder's listing\n"},
+         "warning: the registry export is cut short in the middle of a line: its last key may lack values\nwarning: "
+         "the report: it is cut short in the Windows folder's listing\n"},
         {"utf8.OVSupport", "warning: the registry export is in UTF-8, not in the registry editor's UTF-16LE\n"},
         {"none.OVSupport", "warning: the support file holds no registry export\n"},
+        {"text.OVSupport", "warning: the report cannot be read: its ovsupport.txt is not a support report\n"},
     };
     for (const auto& [name, warnings] : cases) {
         r = Desk({"show", name});
         EXPECT_EQ(r.code, kFindings) << name;
         EXPECT_EQ(r.out.substr(r.out.find("warning:")), warnings) << name;
     }
-    // A report cut short after its title, or after its drives, is still a support report.
-    for (const char* next : {"--------------------------\r\nSystem Information", "--------------------------\r\nAdd/Remove"}) {
-        files["part.OVSupport"] = SupportFile(report.substr(0, report.find(next)), Utf16(kExport));
-        const Result part = Desk({"show", "part.OVSupport"});
-        EXPECT_EQ(part.code, kFindings) << part.err;
-        EXPECT_EQ(part.err, "");
-    }
-    // Other entries, before or beside, are passed over.
-    files["more.OVSupport"] = Pack({{"notes.txt", Bytes("x")}, {"ovsupport.txt", Bytes(report)}, {"regbackup.reg", exported}});
-    r = Desk({"show", "more.OVSupport"});
-    EXPECT_NE(r.out.find("(3 entries, all intact)"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Registry export:  1474 bytes, 8 keys, complete"), std::string::npos) << r.out;
-    r = Desk({"show", "cut.OVSupport", "--json"});
-    EXPECT_NE(r.out.find("\"keys\":8,\"complete\":false"), std::string::npos) << r.out;
 }
 
-TEST_F(DeskTest, RegPrintsAKeyAndItsSubkeysToTheDepthAskedForAndNothingBeside) {
+TEST_F(DeskTest, RegPrintsAKeyTypedRawOrInJsonToTheDepthAskedFor) {
     const std::string uninstall = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-    Result r = Desk(
-        {"reg", "good.OVSupport", "hklm\\software\\microsoft\\windows\\currentversion\\UNINSTALL\\", "--depth", "1"});
+    Result r = Desk({"reg", "good.OVSupport", "hklm\\software\\microsoft\\windows\\currentversion\\UNINSTALL\\", "--depth", "1"});
     EXPECT_EQ(r.code, kClean) << r.err;
-    EXPECT_EQ(r.out, "Windows Registry Editor Version 5.00\n\n[" + uninstall + "]\n\n[" + uninstall +
-                         "\\Acme]\n\"DisplayName\"=\"Acme Editor\"\n\"Blob\"=hex:01,02,\\\n  03,04\n"
-                         "@=\"a \\\"quoted\\\" default\"\n\n");
-    r = Desk({"reg", "good.OVSupport", uninstall + "\\acme", "--json"});
-    EXPECT_EQ(
-        r.out,
-        "{\"file\":\"good.OVSupport\",\"key\":\"" +
-            std::string(
-                "HKEY_LOCAL_MACHINE\\\\SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\acme") +
-            "\",\"keys\":[{\"path\":\"HKEY_LOCAL_"
-            "MACHINE\\\\SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Acme\",\"values\":["
-            "{\"name\":\"DisplayName\",\"data\":\"\\\"Acme "
-            "Editor\\\"\"},{\"name\":\"Blob\",\"data\":\"hex:01,02,\\\\\\n  03,04\"},"
-            "{\"name\":\"@\",\"data\":\"\\\"a \\\\\\\"quoted\\\\\\\" default\\\"\"}]},"
-            "{\"path\":\"HKEY_LOCAL_"
-            "MACHINE\\\\SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Acme\\\\Deep\",\"values\":["
-            "{\"name\":\"Level\",\"data\":\"dword:00000002\"}]}]}\n");
-    r = Desk({"reg", "good.OVSupport", "HKCU", "--json"});  // the export's last key
-    EXPECT_NE(r.out.find("{\"name\":\"Имя\",\"data\":\"\\\"значение\\\"\"}]}]}"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out, uninstall + "\n\n" + uninstall +
+                         "\\Acme\n"
+                         "    DisplayName    REG_SZ    Acme Editor\n"
+                         "    DisplayVersion    REG_SZ    2.1\n"
+                         "    InstallDate    REG_SZ    20240315\n"
+                         "    Blob    REG_BINARY    01 02 03 04\n"
+                         "    (Default)    REG_SZ    a \"quoted\" default\n");
+    r = Desk({"reg", "good.OVSupport", uninstall + "\\acme\\deep", "--raw"});
+    EXPECT_EQ(r.out, "Windows Registry Editor Version 5.00\n\n[" + uninstall + "\\Acme\\Deep]\n\"Level\"=dword:00000002\n");
+    const json j = Desk({"reg", "good.OVSupport", uninstall + "\\acme", "--json"}).Json();
+    EXPECT_EQ(j["keys"].size(), 2u);
+    EXPECT_EQ(j["keys"][0]["values"][3], json({{"name", "Blob"}, {"type", "REG_BINARY"}, {"value", "01020304"}}));
+    EXPECT_EQ(j["keys"][0]["values"][4]["name"], "");
+    EXPECT_EQ(j["keys"][1]["values"][0]["value"], 2);
+    EXPECT_TRUE(j["complete"].get<bool>());
     for (const bool json : {false, true}) {  // more than is held back: shown as it comes, all of it
         std::vector<std::string> args = {"reg", "good.OVSupport", "HKLM"};
         if (json)
@@ -439,13 +292,110 @@ TEST_F(DeskTest, RegPrintsAKeyAndItsSubkeysToTheDepthAskedForAndNothingBeside) {
         EXPECT_GT(whole.size(), 300u);
         EXPECT_EQ(Desk(args, 16).out, whole);
     }
+    // Names with '/', control characters shown escaped, and the default value apart from "@".
+    Add("odd.OVSupport",
+        SupportFile(report, Utf16(u"Windows Registry Editor Version 5.00\r\n\r\n"
+                                  u"[HKEY_CLASSES_ROOT\\MIME\\Database\\Content Type\\text/html]\r\n"
+                                  u"\"Ext\"=hex(1):61,00,1b,00,5b,00,00,00,62,00,00,00\r\n"
+                                  u"\"@\"=\"named\"\r\n@=\"default\"\r\n")));
+    r = Desk({"reg", "odd.OVSupport", "HKCR\\MIME\\Database\\Content Type\\text/html"});
+    EXPECT_EQ(r.code, kClean) << r.err;
+    EXPECT_EQ(r.out, "HKEY_CLASSES_ROOT\\MIME\\Database\\Content Type\\text/html\n"
+                     "    Ext    REG_SZ    a\\x1b[\\x00b\n"
+                     "    @    REG_SZ    named\n"
+                     "    (Default)    REG_SZ    default\n");
     r = Desk({"reg", "good.OVSupport", "HKLM\\Software\\Nowhere"});
     EXPECT_EQ(r.code, kFindings);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "ovdesk: good.OVSupport: the registry export has no key HKEY_LOCAL_MACHINE\\Software\\Nowhere\n");
 }
 
-TEST_F(DeskTest, DiffNamesWhatChangedBetweenTwoSupportFilesInTheMachinesCodePage) {
+TEST_F(DeskTest, RegExportWritesAFileTheRegistryEditorImportsOnlyFromASoundExport) {
+    const std::string acme = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Acme";
+    Result r = Desk({"reg", "good.OVSupport", acme, "--export", "/out/acme.reg"});
+    EXPECT_EQ(r.code, kClean) << r.err;
+    EXPECT_EQ(r.out, "2 keys and 6 values written to /out/acme.reg\n");
+    EXPECT_EQ(files.Bytes("/out/acme.reg"),
+              Utf16(u"Windows Registry Editor Version 5.00\r\n\r\n[" + std::u16string(acme.begin(), acme.end()) +
+                    u"]\r\n\"DisplayName\"=\"Acme Editor\"\r\n\"DisplayVersion\"=\"2.1\"\r\n\"InstallDate\"=\"20240315\"\r\n"
+                    u"\"Blob\"=hex:01,02,03,04\r\n@=\"a \\\"quoted\\\" default\"\r\n\r\n[" +
+                    std::u16string(acme.begin(), acme.end()) + u"\\Deep]\r\n\"Level\"=dword:00000002\r\n\r\n"));
+    r = Desk({"reg", "good.OVSupport", acme, "--export", "/out/acme.reg"});
+    EXPECT_EQ(r.code, kUnreadable);
+    EXPECT_NE(r.err.find("/out/acme.reg exists already; --force replaces it"), std::string::npos);
+    EXPECT_EQ(Desk({"reg", "good.OVSupport", "HKCU", "--export", "/out/acme.reg", "--force"}).code, kClean);
+    EXPECT_EQ(files.Bytes("/out/acme.reg").size(), Utf16(u"Windows Registry Editor Version 5.00\r\n\r\n"
+                                                         u"[HKEY_CURRENT_USER\\Software\\Кириллица]\r\n"
+                                                         u"\"Имя\"=\"значение\"\r\n\r\n")
+                                                       .size());
+    // A damaged export, or a key that is not there, leaves no file behind.
+    std::vector<uint8_t> spoilt = files.Bytes("good.OVSupport");
+    Spoil(spoilt, 8);
+    Add("spoilt.OVSupport", spoilt);
+    for (const auto& [name, key] : {std::pair<std::string, std::string>{"spoilt.OVSupport", "HKLM"}, {"good.OVSupport", "HKLM\\Nowhere"}}) {
+        r = Desk({"reg", name, key, "--export", "/out/new.reg"});
+        EXPECT_NE(r.code, kClean) << name;
+        EXPECT_EQ(files.List("/out"), std::vector<std::string>{"acme.reg"}) << name;
+    }
+}
+
+TEST_F(DeskTest, FindGivesTheKeysNamesAndDataThatMatchAPattern) {
+    const std::string acme = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Acme";
+    Result r = Desk({"find", "good.OVSupport", "ACME*"});
+    EXPECT_EQ(r.code, kClean) << r.err;
+    EXPECT_EQ(r.out, acme + "\n    DisplayName    REG_SZ    Acme Editor\n\n2 matches\n");
+    r = Desk({"find", "good.OVSupport", "display*", "--names", "--max", "1"});
+    EXPECT_EQ(r.out, acme + "\n    DisplayName    REG_SZ    Acme Editor\n\n1 match (stopped at --max 1)\n");
+    r = Desk({"find", "good.OVSupport", "0x2", "--data"});
+    EXPECT_EQ(r.out, acme + "\\Deep\n    Level    REG_DWORD    2 (0x00000002)\n\n1 match\n");
+    r = Desk({"find", "good.OVSupport", "HKLM\\*\\Uninstall\\*", "--keys", "--json"});
+    const json j = r.Json();
+    EXPECT_EQ(j["hits"], json::array({{{"key", acme}, {"in", "key"}}, {{"key", acme + "\\Deep"}, {"in", "key"}}}));
+    EXPECT_FALSE(j["stopped"].get<bool>());
+    r = Desk({"find", "good.OVSupport", "Zeta*"});
+    EXPECT_EQ(r.code, kFindings);
+    EXPECT_EQ(r.out, "no match\n");
+}
+
+TEST_F(DeskTest, ProgramsAndFilesListWhatTheReportAndTheExportHold) {
+    Result r = Desk({"programs", "good.OVSupport"});
+    EXPECT_EQ(r.code, kClean) << r.err;
+    EXPECT_EQ(r.out,
+              "Name         Version  Publisher  Installed   Found in\n"
+              "Acme Editor  2.1                 2024-03-15  report, HKLM\n"
+              "Zeta Tools                                   report\n"
+              "2 programs\n");
+    std::u16string users = kExport;
+    for (const char16_t* root : {u"HKEY_CURRENT_USER\\Software", u"HKEY_USERS\\S-1-5-21-7\\Software",
+                                 u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node"}) {
+        users += u"[";
+        users += root;
+        users += u"\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Mine]\r\n\"DisplayName\"=\"Mine\"\r\n"
+                 u"\"Publisher\"=\"Me\"\r\n\r\n";
+    }
+    Add("users.OVSupport", SupportFile(report.substr(0, report.find("\"Zeta Tools\"")), Utf16(users)));
+    r = Desk({"programs", "users.OVSupport", "--json"});
+    EXPECT_EQ(r.code, kFindings) << "the report's list is cut short";
+    const json j = r.Json();
+    ASSERT_EQ(j["programs"].size(), 2u) << r.out;
+    EXPECT_EQ(j["programs"][1]["sources"], json({"HKCU", "HKU\\S-1-5-21-7", "HKLM\\Wow6432Node"}));
+    EXPECT_EQ(j["programs"][1]["version"], nullptr);
+    EXPECT_FALSE(j["programs"][1]["inReport"].get<bool>());
+    EXPECT_EQ(j["warnings"].size(), 1u);
+
+    r = Desk({"files", "good.OVSupport", "pwwin32"});
+    EXPECT_EQ(r.code, kClean) << r.err;
+    EXPECT_EQ(r.out, "c:\\pwwin32 (Pebblework folder): 1 file, 0 folders\n  pw.exe  64kb  3/15/2024 14:05:09\n");
+    const json listed = Desk({"files", "good.OVSupport", "C:\\windows", "--name", "*.BIN", "--json"}).Json();
+    ASSERT_EQ(listed["listings"].size(), 1u);
+    const json& entries = listed["listings"][0]["entries"];
+    ASSERT_EQ(entries.size(), 5u);
+    EXPECT_EQ(entries[2], json({{"name", "k-and-half.bin"}, {"folder", false}, {"size", "1.5kb"}, {"bytes", 1536},
+                                {"bytesExact", false}, {"created", "3/15/2024 14:05:09"}}));
+    EXPECT_EQ(Desk({"files", "good.OVSupport", "D:\\nowhere"}).code, kUnreadable);
+}
+
+TEST_F(DeskTest, DiffNamesWhatChangedAndNeverCountsWhatOneSideCouldNotHold) {
     std::string changed = report;
     changed.replace(changed.find("\"Zeta Tools\""), 12, "\"Zeta Tools\"\r\n\"Caf\xE9\"");
     changed.replace(changed.find("pw.exe (Created : 3/15/2024 14:05:09 Size : 64kb)"), 49,
@@ -454,7 +404,8 @@ TEST_F(DeskTest, DiffNamesWhatChangedBetweenTwoSupportFilesInTheMachinesCodePage
     changed.erase(changed.find("drivers (Created"), 55);
     std::u16string exported = kExport;
     exported.replace(exported.find(u"Acme Editor"), 11, u"Acme Editor 2");
-    files["new.OVSupport"] = SupportFile(changed, Utf16(exported));
+    exported.replace(exported.find(u"\"Blob\"=hex:01,02,\\\r\n  03,04"), 27, u"\"Blob\"=hex:01,02,03,04");
+    Add("new.OVSupport", SupportFile(changed, Utf16(exported)));
     Result r = Desk({"diff", "good.OVSupport", "new.OVSupport", "--reg", "HKLM\\SOFTWARE\\Microsoft"});
     EXPECT_EQ(r.code, kFindings) << r.err;
     EXPECT_EQ(r.out,
@@ -464,48 +415,91 @@ TEST_F(DeskTest, DiffNamesWhatChangedBetweenTwoSupportFilesInTheMachinesCodePage
               "system folder: removed: drivers\\ (120.56kb, created 3/15/2024 14:05:09)\n"
               "c:\\pwwin32: changed: pw.exe: 64kb, created 3/15/2024 14:05:09 -> 65kb, created 3/15/2024 14:05:09\n"
               "registry: changed: [HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Acme] "
-              "\"DisplayName\": \"Acme Editor\" -> \"Acme Editor 2\"\n"
+              "\"DisplayName\": REG_SZ Acme Editor -> REG_SZ Acme Editor 2\n"
               "5 differences\n");
     r = Desk({"diff", "good.OVSupport", "new.OVSupport", "--codepage", "1252", "--json"});
-    EXPECT_NE(
-        r.out.find("{\"section\":\"program\",\"change\":\"added\",\"name\":\"Caf\xC3\xA9\",\"old\":null,\"new\":\"\"}"),
-        std::string::npos)
-        << r.out;
-    std::string bare = report;
-    files["bare.OVSupport"] = SupportFile(
-        bare.erase(bare.find("Windows Version"), bare.find("Screen") - bare.find("Windows Version")), Utf16(kExport));
-    r = Desk({"diff", "good.OVSupport", "bare.OVSupport"});
-    EXPECT_EQ(r.out.substr(r.out.find('\n', r.out.find("+++")) + 1),
-              "Windows: changed: version: Windows XP 5.1 (Build 2600) -> (none)\nbrowser: changed: version: Internet "
-              "Explorer 6.0.2900 -> (none)\nprocessor: changed: type: Intel Pentium -> (none)\nmemory: changed: total "
-              "KB: 2096576 -> (none)\n4 differences\n");
+    EXPECT_EQ(r.Json()["changes"][1], json({{"section", "program"}, {"change", "added"}, {"name", "Caf\xC3\xA9"},
+                                           {"old", nullptr}, {"new", ""}}));
     r = Desk({"diff", "good.OVSupport", "good.OVSupport", "--reg", "HKCU"});
     EXPECT_EQ(r.code, kClean);
     EXPECT_EQ(r.out, "--- good.OVSupport\n+++ good.OVSupport\nno differences\n");
+
+    // A report cut short lacks what came after the cut: nothing of that is "removed".
+    for (const char* at : {"k-and-half.bin", "\"Zeta Tools\"", "IE Version"}) {
+        Add("cut.OVSupport", SupportFile(report.substr(0, report.find(at)), Utf16(kExport)));
+        r = Desk({"diff", "good.OVSupport", "cut.OVSupport", "--json"});
+        EXPECT_EQ(r.code, kFindings) << at;
+        EXPECT_EQ(r.Json()["changes"], json::array()) << at << r.out;
+        EXPECT_FALSE(r.Json()["notCompared"].empty()) << at;
+        r = Desk({"diff", "cut.OVSupport", "good.OVSupport"});
+        EXPECT_EQ(r.out.find("added"), std::string::npos) << at << r.out;
+    }
+    std::vector<uint8_t> spoilt = files.Bytes("good.OVSupport");
+    spoilt[30 + 13 + 40] ^= 0x55;
+    Add("spoilt.OVSupport", spoilt);
+    r = Desk({"diff", "good.OVSupport", "spoilt.OVSupport", "--reg", "HKCU"});
+    EXPECT_EQ(r.code, kFindings);
+    EXPECT_NE(r.out.find("not compared: report: anything of the reports: the new support file's report cannot be read"),
+              std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("no differences; 1 part not compared\n"), std::string::npos) << r.out;
+
+    // "@" is a name like any other; the key's default value is another value.
+    auto defaults = [&](const char16_t* named) {
+        return SupportFile(report, Utf16(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_USERS\\K]\r\n@=\"same\"\r\n\"@\"=\"" +
+                                         std::u16string(named) + u"\"\r\n"));
+    };
+    Add("at1.OVSupport", defaults(u"one"));
+    Add("at2.OVSupport", defaults(u"two"));
+    r = Desk({"diff", "at1.OVSupport", "at2.OVSupport", "--reg", "HKU"});
+    EXPECT_EQ(r.out.substr(r.out.find('\n', r.out.find("+++")) + 1),
+              "registry: changed: [HKEY_USERS\\K] \"@\": REG_SZ one -> REG_SZ two\n1 difference\n");
 }
 
-TEST_F(DeskTest, AFileThatCannotBeReadIsNamedWithWhatIsWrongAndGivesExitTwo) {
-    std::vector<uint8_t> crc = files["good.OVSupport"];
-    crc[30 + 13 + 40] ^= 0x55;  // inside the report's deflated data, after its local header and name
-    files["crc.OVSupport"] = crc;
-    files["junk.OVSupport"] = Bytes("This is no zip archive, just some text that arrived by mail.");
-    files["other.zip"] = Pack({{"readme.txt", Bytes("hello")}});
-    files["text.OVSupport"] = Pack({{"ovsupport.txt", Bytes("just a note\r\n")}, {"regbackup.reg", Utf16(kExport)}});
-    files["noexport.OVSupport"] = Pack({{"ovsupport.txt", Bytes(report)}});
+TEST_F(DeskTest, ARegedit4ExportIsReadInItsOwnCodePageByEveryCommand) {
+    // Windows 98's export in code page 932, which only its last key names.
+    auto export932 = [](const std::string& value) {
+        return Bytes("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\\x83\x65\x83\x58\x83\x67]\r\n\"\x96\xBC\x91\x4F\"=\"" +
+                     value + "\"\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\J]\r\n"
+                             "\"DisplayName\"=\"\x93\xFA\x96\x7B\"\r\n\r\n"
+                             "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Nls\\CodePage]\r\n\"ACP\"=\"932\"\r\n\r\n");
+    };
+    Add("old.OVSupport", SupportFile(Golden("report_short_form.txt"), export932("\x92\x6C")));
+    Add("older.OVSupport", SupportFile(Golden("report_short_form.txt"), export932("x")));
+    Result r = Desk({"reg", "old.OVSupport", "HKCU\\Software\\テスト"});
+    EXPECT_EQ(r.out, "HKEY_CURRENT_USER\\Software\\テスト\n    名前    REG_SZ    値\n") << r.err;
+    r = Desk({"find", "old.OVSupport", "値", "--data"});
+    EXPECT_EQ(r.code, kClean);
+    r = Desk({"programs", "old.OVSupport"});
+    EXPECT_NE(r.out.find("日本"), std::string::npos) << r.out;
+    r = Desk({"diff", "older.OVSupport", "old.OVSupport", "--reg", "HKCU"});
+    EXPECT_NE(r.out.find("registry: changed: [HKEY_CURRENT_USER\\Software\\テスト] \"名前\": REG_SZ x -> REG_SZ 値"),
+              std::string::npos) << r.out;
+    r = Desk({"show", "old.OVSupport"});
+    EXPECT_NE(r.out.find("Code page:        932 (the registry export's ACP value)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("(REGEDIT4)"), std::string::npos);
+    // A program name of the report with an escape sequence in it reaches no terminal as one.
+    std::string evil = report;
+    evil.replace(evil.find("Zeta Tools"), 10, "Zeta\x1b[2J");
+    Add("evil.OVSupport", SupportFile(evil, Utf16(kExport)));
+    EXPECT_NE(Desk({"programs", "evil.OVSupport"}).out.find("Zeta\\x1b[2J"), std::string::npos);
+}
+
+TEST_F(DeskTest, AFileOrCommandLineThatCannotBeReadIsNamedWithWhatIsWrongAndGivesExitTwo) {
+    Add("junk.OVSupport", Bytes("This is no zip archive, just some text that arrived by mail."));
+    Add("other.zip", Pack({{"readme.txt", Bytes("hello")}}));
+    Add("noexport.OVSupport", Pack({{"ovsupport.txt", Bytes(report)}}));
     const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"show", "missing.OVSupport"}, "ovdesk: cannot open missing.OVSupport for reading: No such file\n"},
+        {{"show", "missing.OVSupport"}, "ovdesk: cannot open missing.OVSupport for reading: not found\n"},
         {{"show", "junk.OVSupport"}, "the archive junk.OVSupport cannot be read"},
-        {{"show", "crc.OVSupport"}, "ovdesk: crc.OVSupport: "},
-        {{"show", "other.zip"}, "ovdesk: other.zip: holds no support report (ovsupport.txt)\n"},
-        {{"show", "text.OVSupport"}, "ovdesk: text.OVSupport: its ovsupport.txt is not a support report\n"},
-        {{"reg", "noexport.OVSupport", "HKLM"},
-         "ovdesk: noexport.OVSupport: holds no registry export (regbackup.reg)\n"},
+        {{"show", "other.zip"}, "ovdesk: other.zip: holds no support report (ovsupport.txt) and no registry export"},
+        {{"reg", "noexport.OVSupport", "HKLM"}, "ovdesk: noexport.OVSupport: holds no registry export (regbackup.reg)\n"},
         {{"diff", "good.OVSupport", "junk.OVSupport"}, "the archive junk.OVSupport cannot be read"},
-        {{"show"}, "ovdesk: show takes one file\n"},
-        {{"frobnicate", "x"}, "ovdesk: unknown command frobnicate\n"},
-        {{"reg", "a", "b", "--depth", "two"}, "ovdesk: --depth needs a whole number, not \"two\"\n"},
+        {{"show"}, "FILE is required"},
+        {{"frobnicate", "x"}, "frobnicate"},
+        {{"reg", "a", "b", "--depth", "two"}, "two"},
         {{"show", "a", "--codepage", "4242"}, "ovdesk: code page 4242 is not known on this system\n"},
-        {{"show", "a", "--reg", "HKLM"}, "ovdesk: --reg goes with diff\n"},
+        {{"show", "a", "--reg", "HKLM"}, "--reg"},
+        {{"reg", "a", "b", "--export", "x.reg", "--json"}, "--export writes a file: it goes with neither --json nor --raw"},
     };
     for (const auto& [args, message] : cases) {
         const Result r = Desk(args);
@@ -513,13 +507,15 @@ TEST_F(DeskTest, AFileThatCannotBeReadIsNamedWithWhatIsWrongAndGivesExitTwo) {
         EXPECT_EQ(r.out, "") << "no half result: " << args[0];
         EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
     }
-    for (const char* command : {"show", "reg", "diff"}) {
+    for (const char* command : {"show", "reg", "find", "programs", "files", "diff"}) {
         const Result help = Desk({command, "--help"});
         EXPECT_EQ(help.code, kClean);
-        EXPECT_TRUE(help.out.starts_with(std::string("usage: ovdesk ") + command)) << help.out;
+        EXPECT_NE(help.out.find(std::string("Usage: ovdesk ") + command), std::string::npos) << help.out;
+        EXPECT_NE(help.out.find("exit status:"), std::string::npos) << help.out;
     }
-    EXPECT_TRUE(Desk({"--help"}).out.starts_with("usage: ovdesk COMMAND"));
+    EXPECT_NE(Desk({"--help"}).out.find("Usage: ovdesk [OPTIONS] SUBCOMMAND"), std::string::npos);
+    EXPECT_EQ(Desk({"--version"}).out, "ovdesk " OST_VERSION "\n");
 }
 
 }  // namespace
-}  // namespace ost::desk
+}  // namespace ost::desk::test

@@ -14,6 +14,7 @@
 #include "platform/win32/text.h"
 #include "robot.h"
 #include "win32_test_util.h"
+#include "ziplib/win32/file_system_win32.h"
 
 namespace ost::robot {
 namespace {
@@ -39,13 +40,10 @@ void ExpectGone(const std::vector<std::string>& paths) {
 
 // ovdesk over the support files a run made, as the desk runs it; the output and the exit code.
 std::pair<std::string, int> Desk(const std::vector<std::string>& args) {
-    std::list<std::string> files;
+    zip::Win32FileSystem files;
     std::string out;
     desk::DeskIo io;
-    io.open = [&](const std::string& path) {
-        const std::string& bytes = files.emplace_back(Read(path));
-        return std::make_unique<zip::MemorySource>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    };
+    io.files = &files;
     io.out = io.err = [&](std::string_view text) { out += text; };
     const int code = desk::RunDesk(args, io);
     return {out, code};
@@ -124,7 +122,7 @@ TEST_F(WorkflowE2eTest, HappyPathMakesACompleteSupportFileAndRestoresTheEarlierF
     const auto [acme, found] =
         Desk({"reg", happy, "hklm\\software\\microsoft\\windows\\currentversion\\uninstall\\ostE2E-acme"});
     EXPECT_EQ(found, desk::kClean) << acme;
-    EXPECT_NE(acme.find("\n\"DisplayName\"=\"Acme E2E Editor\"\n"), std::string::npos) << acme;
+    EXPECT_NE(acme.find("\n    DisplayName    REG_SZ    Acme E2E Editor\n"), std::string::npos) << acme;
 
     // A second run after a program was added, a file changed and a registry value set.
     RunProgram(L"reg add " + kUninstall + L"\\OstE2e-Zeta\" /v DisplayName /d \"Zeta E2E Tools\" /f");
@@ -138,7 +136,7 @@ TEST_F(WorkflowE2eTest, HappyPathMakesACompleteSupportFileAndRestoresTheEarlierF
     EXPECT_EQ(differ, desk::kFindings) << changes;
     for (const char* change :
          {"\nprogram: added: Zeta E2E Tools\n", "\nc:\\pwwin32: changed: pebble.exe: 2.93kb, created ",
-          " -> 3.91kb, created ", "\\OstE2e] \"Setting\": \"one\" -> \"two\"\n"})
+          " -> 3.91kb, created ", "\\OstE2e] \"Setting\": REG_SZ one -> REG_SZ two\n"})
         EXPECT_NE(changes.find(change), std::string::npos) << change << "\n" << changes;
     RunProgram(L"reg delete " + kUninstall + L"\\OstE2e-Zeta\" /f");
     RunProgram(L"reg delete HKLM\\Software\\OstE2e /f");

@@ -1,14 +1,28 @@
 // libFuzzer target over ovdesk's readers: each input is read as a report and as a registry export,
 // each fed in two pieces split where the input's first byte says, and then as a support file by
-// the show, reg and diff commands. Any crash, leak, sanitizer report or hang is a finding.
+// every command, in text and in JSON. Any crash, leak, sanitizer report or hang is a finding, and
+// so is output that is not UTF-8, text output that holds a control character other than a line
+// break, or JSON output that does not parse.
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <cstdlib>
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "desk/commands.h"
 #include "desk/registry_export.h"
 #include "desk/report_reader.h"
+#include "desk/text.h"
+#include "memory_file_system.h"
+
+namespace {
+
+void Check(bool ok) {
+    if (!ok)
+        std::abort();
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace ost::desk;
@@ -18,18 +32,38 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     report.Feed(data + split, size - split);
     const Report r = report.Finish();
     size_t seen = r.programs.size() + r.problems.size();
-    ExportScanner scanner([](const std::string& key) { return key.size() % 2 == 0; },
-                          [&](const std::string& line) { seen += line.size(); });
-    scanner.Feed(data, split);
-    scanner.Feed(data + split, size - split);
-    seen += scanner.Finish().keys;
+    ExportReader reader({[](const std::string& key) { return key.size() % 2 == 0; },
+                         [&](const RegValue& value) { seen += ValueText(value).size() + RegFileLines(value).size(); }});
+    reader.Feed(data, split);
+    reader.Feed(data + split, size - split);
+    seen += reader.Finish().keys;
 
+    ost::zip::test::MemoryFileSystem files;
+    files.AddFile("f", std::vector<uint8_t>(data, data + size));
     DeskIo io;
-    io.open = [&](const std::string&) { return std::make_unique<ost::zip::MemorySource>(data, size); };
-    io.out = [&](std::string_view text) { seen += text.size(); };
-    io.err = io.out;
-    RunDesk({"show", "f"}, io);
-    RunDesk({"reg", "f", "HKLM\\SOFTWARE", "--json"}, io);
-    RunDesk({"diff", "f", "f", "--reg", "HKCU"}, io);
+    io.files = &files;
+    std::string out;
+    io.out = [&](std::string_view text) { out += text; };
+    io.err = [&](std::string_view text) { Check(ValidUtf8(text) == text); };
+    for (const bool json : {false, true}) {
+        for (std::vector<std::string> args : {std::vector<std::string>{"show", "f"},
+                                              {"reg", "f", "HKLM\\SOFTWARE"},
+                                              {"find", "f", "*a*"},
+                                              {"programs", "f"},
+                                              {"files", "f"},
+                                              {"diff", "f", "f", "--reg", "HKCU"}}) {
+            if (json)
+                args.push_back("--json");
+            out.clear();
+            RunDesk(args, io);
+            Check(ValidUtf8(out) == out);
+            if (json && !out.empty())
+                Check(nlohmann::json::accept(out));
+            if (!json)
+                for (const char c : out)
+                    Check(static_cast<unsigned char>(c) >= 0x20 || c == '\n');
+            seen += out.size();
+        }
+    }
     return seen == SIZE_MAX;
 }

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "desk/code_page.h"
+#include "desk/text.h"
 #include "platform/win32/text.h"
 
 namespace ost::desk {

@@ -43,7 +43,7 @@ int wmain(int argc, wchar_t** argv) {
         args.push_back(ost::win::Narrow(argv[i]));
     ost::zip::Win32FileSystem fs;
     ost::desk::DeskIo io;
-    io.open = [&](const std::string& path) { return fs.OpenRead(path); };
+    io.files = &fs;
     io.out = [](std::string_view text) { Write(stdout, STD_OUTPUT_HANDLE, text); };
     io.err = [](std::string_view text) { Write(stderr, STD_ERROR_HANDLE, text); };
     const int code = ost::desk::RunDesk(args, io);

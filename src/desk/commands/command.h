@@ -1,0 +1,76 @@
+// What ovdesk's commands share: the options of a command line, the table entry each command
+// gives, and the help each command needs from the others.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "desk/commands.h"
+#include "desk/support_file.h"
+
+namespace CLI {
+class App;
+}
+
+namespace ost::desk {
+
+// A command line that is wrong; said with a pointer to the help.
+class UsageError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// Every option of every command; each command defines the ones it takes.
+struct Options {
+    std::string file;                // FILE
+    std::vector<std::string> files;  // diff: OLD and NEW
+    std::string key;                 // reg: KEY
+    std::string pattern;             // find: PATTERN
+    std::string folder;              // files: FOLDER
+    bool json = false;
+    std::optional<uint32_t> codePage;
+    std::optional<size_t> depth;       // reg
+    bool raw = false;                  // reg
+    std::string exportPath;            // reg --export
+    bool force = false;                // reg --export over an existing file
+    std::string regKey;                // diff --reg
+    bool keys = false, names = false, data = false;  // find: where to look
+    std::optional<uint64_t> max;       // find
+    std::string nameGlob;              // files --name
+};
+
+// One row of ovdesk's command table.
+struct Command {
+    const char* name;
+    const char* summary;  // one line, for the list of commands
+    const char* details;  // the rest of the command's help: what it shows, and its exit status
+    void (*define)(CLI::App& command, Options& options);  // its operands and options
+    int (*run)(const Options& options, const DeskIo& io);
+};
+
+extern const Command kShowCommand;
+extern const Command kRegCommand;
+extern const Command kFindCommand;
+extern const Command kProgramsCommand;
+extern const Command kFilesCommand;
+extern const Command kDiffCommand;
+
+// Options that several commands take, defined the same way for each.
+void AddFileOperand(CLI::App& command, Options& options, const char* help = "the support file (.OVSupport)");
+void AddJsonOption(CLI::App& command, Options& options);
+void AddCodePageOption(CLI::App& command, Options& options);
+
+// Opens and reads the support file `name`.
+SupportFile ReadFile(const DeskIo& io, const std::string& name, ReadOptions options);
+
+// The support file read for its export alone: raises DeskError when it has none, or one that is
+// damaged or unreadable.
+void RequireExport(const SupportFile& file);
+
+// Why an export's output is incomplete, as warnings: cut short, long lines, unreadable values.
+std::vector<std::string> ExportWarnings(const ExportFacts& facts);
+
+}  // namespace ost::desk

@@ -1,0 +1,316 @@
+// ovdesk show: one screen of facts from a support file, with the warnings a desk looks at first.
+#include <CLI/CLI.hpp>
+#include <charconv>
+#include <cstdio>
+
+#include "app/report_layout.h"
+#include "desk/commands/command.h"
+#include "desk/output.h"
+#include "desk/programs.h"
+#include "desk/text.h"
+
+namespace ost::desk {
+
+namespace {
+
+using nlohmann::json;
+
+std::string Decimal(double value, int places) {
+    char text[64];
+    std::snprintf(text, sizeof(text), "%.*f", places, value);
+    return text;
+}
+
+// The 2 GB at which a 32-bit program's memory figures stop, in KB.
+constexpr uint64_t kMemoryCapKB = 2097152;
+
+bool AtMemoryCap(const std::optional<std::string>& figure) {
+    const auto kb = figure ? WholeNumber(*figure) : std::nullopt;
+    return kb && *kb + 1 >= kMemoryCapKB && *kb <= kMemoryCapKB;
+}
+
+// "5.1 (Build 2600)" as its version and build.
+std::pair<std::string, std::string> VersionAndBuild(const std::string& line) {
+    const size_t at = line.find(" (Build ");
+    if (at == std::string::npos)
+        return {line, ""};
+    return {line.substr(0, at), line.substr(at + 8, line.size() - at - 9)};
+}
+
+bool LowOnSpace(const DriveLine& d) {
+    return d.readable && d.totalMegabytes > 0 && d.type != "CD-ROM" && d.freeMegabytes < d.totalMegabytes / 10;
+}
+
+std::string Percent(const DriveLine& d) {
+    return Decimal(d.totalMegabytes > 0 ? 100 * d.freeMegabytes / d.totalMegabytes : 0, 1) + " %";
+}
+
+// Everything show says, gathered once for either output form.
+struct Shown {
+    const SupportFile& file;
+    const CodePage& cp;
+    std::vector<Program> programs;
+    size_t onlyInExport = 0;
+    bool windows64 = false;
+    std::vector<std::string> notes, warnings;
+};
+
+bool Windows64(const ExportFacts& e) {
+    return e.wow6432Node || e.processorArchitecture == "AMD64" || e.processorArchitecture == "ARM64" ||
+           e.processorArchitecture == "IA64";
+}
+
+void Gather(Shown& s) {
+    const SupportFile& file = s.file;
+    const Report* r = file.report ? &*file.report : nullptr;
+    const ExportFacts* e = file.registry ? &*file.registry : nullptr;
+    if (!file.reportEntry.present)
+        s.warnings.push_back("the support file holds no support report (" + report::kReportEntry + ")");
+    else if (!r)
+        s.warnings.push_back("the report cannot be read: " + file.reportEntry.problem);
+    for (const DriveLine& d : r ? r->drives : std::vector<DriveLine>{})
+        if (LowOnSpace(d))
+            s.warnings.push_back("drive " + s.cp.Decode(d.letter) + ": has " + Percent(d) + " free (" +
+                                 Decimal(d.freeMegabytes, 2) + " of " + Decimal(d.totalMegabytes, 2) + " MB)");
+    // A report cut short says nothing of the folders it did not reach.
+    if (r && !r->pebblework.present && r->complete)
+        s.warnings.push_back("the report lists no " + report::kPebbleworkFolder + ": the folder is not on the machine");
+    if (!file.exportEntry.present)
+        s.warnings.push_back("the support file holds no registry export");
+    else if (!e)
+        s.warnings.push_back("the registry export is damaged: " + file.exportEntry.problem);
+    else if (e->form == ExportFacts::Form::kUnreadable)
+        s.warnings.push_back("the registry export " + e->problem);
+    else if (e->keys == 0)
+        s.warnings.push_back("the registry export holds no keys");
+    else
+        for (std::string& w : ExportWarnings(*e))
+            s.warnings.push_back(std::move(w));
+    if (e && e->ansiCodePage && s.cp.assumed)
+        s.warnings.push_back("the registry export names code page " + std::to_string(*e->ansiCodePage) +
+                             ", which this system cannot read; names are read in code page 1252");
+    for (const std::string& problem : r ? r->problems : std::vector<std::string>{})
+        s.warnings.push_back("the report: " + problem);
+    for (const std::string& problem : file.otherDamage)
+        s.warnings.push_back("an entry of the support file is damaged: " + problem);
+
+    // The tool is a 32-bit program: on 64-bit Windows it sees what WoW64 shows it.
+    s.windows64 = e && Windows64(*e);
+    if (s.windows64) {
+        s.notes.push_back("the report comes from a 32-bit program on 64-bit Windows (the registry export " +
+                          std::string(e->wow6432Node ? "has HKLM\\SOFTWARE\\Wow6432Node" : "names a 64-bit processor") + ")");
+        s.notes.push_back("the system folder's listing is the one a 32-bit program sees there: the files of "
+                          "the 32-bit system folder, SysWOW64");
+        if (r && (AtMemoryCap(r->freeMemory) || AtMemoryCap(r->totalMemory)))
+            s.notes.push_back("memory figures at 2097152 KB are the 2 GB that a 32-bit program is told at most: the "
+                              "machine has at least that much, maybe more");
+    }
+}
+
+json Listing(const desk::Listing& l, const CodePage& cp) {
+    if (!l.present)
+        return nullptr;
+    return {{"path", cp.Decode(l.path)},
+            {"files", l.files},
+            {"folders", l.folders},
+            {"fileBytes", static_cast<uint64_t>(l.fileBytes + 0.5)},
+            {"complete", l.closed}};
+}
+
+json Number(const std::optional<std::string>& text) {
+    const auto n = text ? WholeNumber(*text) : std::nullopt;
+    return n ? json(*n) : json(nullptr);
+}
+
+json ReportJson(const Report& r, const CodePage& cp) {
+    const auto [version, build] = VersionAndBuild(r.winVersion.value_or(""));
+    json drives = json::array();
+    for (const DriveLine& d : r.drives) {
+        int64_t serial = 0;
+        const bool serialRead =
+            std::from_chars(d.serial.data(), d.serial.data() + d.serial.size(), serial).ptr == d.serial.data() + d.serial.size() &&
+            !d.serial.empty();
+        auto when = [&](auto value) { return d.readable ? json(value) : json(nullptr); };
+        drives.push_back({{"letter", cp.Decode(d.letter)},
+                          {"readable", d.readable},
+                          {"name", when(cp.Decode(d.name))},
+                          {"type", when(d.type)},
+                          {"fileSystem", when(cp.Decode(d.fileSystem))},
+                          {"freeMB", when(d.freeMegabytes)},
+                          {"totalMB", when(d.totalMegabytes)},
+                          {"serial", d.readable && serialRead ? json(serial) : json(nullptr)}});
+    }
+    json screen = {{"width", nullptr}, {"height", nullptr}};
+    if (r.resolution) {
+        const size_t by = r.resolution->find(report::kResolutionBy);
+        if (by != std::string::npos) {
+            screen["width"] = Number(r.resolution->substr(0, by));
+            screen["height"] = Number(r.resolution->substr(by + report::kResolutionBy.size()));
+        }
+    }
+    auto text = [&](const std::optional<std::string>& s) { return s ? json(cp.Decode(*s)) : json(nullptr); };
+    return {{"complete", r.complete},
+            {"problems", r.problems},
+            {"windows",
+             {{"name", text(r.winName)},
+              {"version", r.winVersion ? json(version) : json(nullptr)},
+              {"build", r.winVersion ? Number(build) : json(nullptr)}}},
+            {"browser", text(r.browser)},
+            {"processor", text(r.processor)},
+            {"memory", {{"freeKB", Number(r.freeMemory)}, {"totalKB", Number(r.totalMemory)}}},
+            {"screen", screen},
+            {"drives", drives},
+            {"listings",
+             {{"windows", Listing(r.windows, cp)},
+              {"system", Listing(r.system, cp)},
+              {"pebblework", Listing(r.pebblework, cp)}}}};
+}
+
+json ExportJson(const ExportFacts& e) {
+    const bool readable = e.form != ExportFacts::Form::kUnreadable;
+    return {{"readable", readable},
+            {"problem", readable ? json(nullptr) : json(e.problem)},
+            {"form", e.form == ExportFacts::Form::kAnsi ? "REGEDIT4" : "Windows Registry Editor Version 5.00"},
+            {"bytes", e.bytes},
+            {"keys", e.keys},
+            {"complete", readable && e.wholeLines && e.keys > 0 && e.Problems().empty()},
+            {"problems", e.Problems()},
+            {"wow6432Node", e.wow6432Node},
+            {"processorArchitecture", e.processorArchitecture.empty() ? json(nullptr) : json(e.processorArchitecture)}};
+}
+
+std::string EntryProblem(const EntryState& state) {
+    return !state.present ? "missing" : "damaged: " + state.problem;
+}
+
+void ShowJson(const Shown& s, const DeskIo& io) {
+    const SupportFile& file = s.file;
+    json doc = JsonDocument("show");
+    doc["file"] = file.name;
+    doc["entries"] = file.entries;
+    doc["report"] = file.report ? ReportJson(*file.report, s.cp) : json(nullptr);
+    doc["reportProblem"] = file.report ? json(nullptr) : json(EntryProblem(file.reportEntry));
+    const size_t inReport = file.report ? file.report->programs.size() : 0;
+    doc["programs"] = {{"total", inReport + s.onlyInExport},
+                       {"inReport", file.report ? json(inReport) : json(nullptr)},
+                       {"onlyInExport", file.registry ? json(s.onlyInExport) : json(nullptr)}};
+    doc["registryExport"] = file.registry ? ExportJson(*file.registry) : json(nullptr);
+    doc["registryExportProblem"] = file.registry ? json(nullptr) : json(EntryProblem(file.exportEntry));
+    doc["codePage"] = {{"number", s.cp.number}, {"source", s.cp.source}, {"assumed", s.cp.assumed}};
+    doc["windows64"] = file.registry ? json(s.windows64) : json(nullptr);
+    doc["notes"] = s.notes;
+    doc["warnings"] = s.warnings;
+    io.out(JsonText(doc) + "\n");
+}
+
+std::string ListingText(const desk::Listing& l, const CodePage& cp) {
+    if (!l.present)
+        return "not listed\n";
+    auto count = [](uint64_t n, const char* noun) { return std::to_string(n) + " " + noun + (n == 1 ? "" : "s"); };
+    return Printable(cp.Decode(l.path)) + ": " + count(l.files, "file") + " (" + Decimal(l.fileBytes / 1048576, 2) +
+           " MB), " + count(l.folders, "folder") + (l.closed ? "" : " (listing cut short)") + "\n";
+}
+
+void ShowText(const Shown& s, const DeskIo& io) {
+    const SupportFile& file = s.file;
+    const CodePage& cp = s.cp;
+    const size_t damaged = file.otherDamage.size() + (file.reportEntry.Usable() || !file.reportEntry.present ? 0 : 1) +
+                           (file.exportEntry.Usable() || !file.exportEntry.present ? 0 : 1);
+    std::string text = "Support file:     " + Printable(file.name) + " (" + std::to_string(file.entries) + " entries, " +
+                       (damaged == 0 ? std::string("all intact") : std::to_string(damaged) + " damaged") + ")\n";
+    auto field = [&](const std::optional<std::string>& s) { return s ? Printable(cp.Decode(*s)) : "(missing)"; };
+    if (const Report* r = file.report ? &*file.report : nullptr) {
+        const auto [version, build] = VersionAndBuild(r->winVersion.value_or(""));
+        text += "Windows:          " + field(r->winName) +
+                (r->winVersion ? ", version " + Printable(version) + ", build " + Printable(build) : "") + "\n";
+        text += "Browser:          " + field(r->browser) + "\n";
+        text += "Processor:        " + field(r->processor) + "\n";
+        text += "Memory:           " + field(r->freeMemory) + " KB free of " + field(r->totalMemory) + " KB\n";
+        text += "Screen:           " + field(r->resolution) + "\n";
+        text += "Drives:           " + std::to_string(r->drives.size()) + "\n";
+        for (const DriveLine& d : r->drives) {
+            text += "  " + Printable(cp.Decode(d.letter)) + ":  ";
+            text += d.readable ? "\"" + Printable(cp.Decode(d.name)) + "\", " + d.type + ", " +
+                                     Printable(cp.Decode(d.fileSystem)) + ", " + Decimal(d.freeMegabytes, 2) +
+                                     " MB free of " + Decimal(d.totalMegabytes, 2) + " MB (" + Percent(d) + ")\n"
+                               : "not readable (no medium, or not reachable)\n";
+        }
+        text += "Programs:         " + std::to_string(r->programs.size() + s.onlyInExport) + " installed" +
+                (s.onlyInExport > 0 ? " (" + std::to_string(r->programs.size()) + " in the report's list, " +
+                                          std::to_string(s.onlyInExport) + " more in the registry export)"
+                                    : "") +
+                "\n";
+        text += "Windows folder:   " + ListingText(r->windows, cp);
+        text += "System folder:    " + ListingText(r->system, cp);
+        text += "c:\\pwwin32:       " + ListingText(r->pebblework, cp);
+    } else {
+        text += "Report:           " + Printable(EntryProblem(file.reportEntry)) + "\n";
+        if (s.onlyInExport > 0)
+            text += "Programs:         " + std::to_string(s.onlyInExport) + " in the registry export\n";
+    }
+    text += "Registry export:  ";
+    if (const ExportFacts* e = file.registry ? &*file.registry : nullptr) {
+        if (e->form == ExportFacts::Form::kUnreadable)
+            text += std::to_string(e->bytes) + " bytes, unreadable: it " + e->problem + "\n";
+        else
+            text += std::to_string(e->bytes) + " bytes, " + std::to_string(e->keys) + (e->keys == 1 ? " key, " : " keys, ") +
+                    (e->wholeLines && e->keys > 0 && e->Problems().empty() ? "complete" : "incomplete") +
+                    (e->form == ExportFacts::Form::kAnsi ? " (REGEDIT4)" : "") + "\n";
+    } else {
+        text += Printable(EntryProblem(file.exportEntry)) + "\n";
+    }
+    text += "Code page:        " + std::to_string(cp.number) + " (" + cp.source + ")\n";
+    for (const std::string& n : s.notes)
+        text += "note: " + Printable(n) + "\n";
+    for (const std::string& w : s.warnings)
+        text += "warning: " + Printable(w) + "\n";
+    io.out(text);
+}
+
+int Run(const Options& o, const DeskIo& io) {
+    UninstallKeys uninstall;
+    ReadOptions read;
+    read.codePage = o.codePage;
+    read.exportHandler.key = [&](const std::string& key) { return uninstall.Key(key); };
+    read.exportHandler.value = [&](const RegValue& value) { uninstall.Value(value); };
+    const SupportFile file = ReadFile(io, o.file, read);
+    Shown s{file, file.codePage, {}, 0, false, {}, {}};
+    std::vector<std::string> names;
+    for (const std::string& name : file.report ? file.report->programs : std::vector<std::string>{})
+        names.push_back(file.codePage.Decode(name));
+    if (file.registry) {
+        s.programs = MergePrograms(names, uninstall.Keys());
+        s.onlyInExport = static_cast<size_t>(
+            std::count_if(s.programs.begin(), s.programs.end(), [](const Program& p) { return !p.inReport; }));
+    }
+    Gather(s);
+    if (o.json)
+        ShowJson(s, io);
+    else
+        ShowText(s, io);
+    return s.warnings.empty() ? kClean : kFindings;
+}
+
+void Define(CLI::App& command, Options& o) {
+    AddFileOperand(command, o);
+    AddJsonOption(command, o);
+    AddCodePageOption(command, o);
+}
+
+}  // namespace
+
+const Command kShowCommand = {
+    "show",
+    "test every entry and print the machine's facts, with warnings",
+    "Tests every entry of the support file (CRC-32 and sizes), then prints one screen of facts from\n"
+    "its report and registry export: Windows, browser, processor, memory, screen, drives, programs,\n"
+    "the three folder listings and the export. A \"warning:\" line flags what to look at first: a\n"
+    "drive with less than 10 % free (CD-ROMs aside), no c:\\pwwin32, a missing, damaged, unreadable or\n"
+    "cut registry export or report; a \"note:\" line what a 32-bit program sees on 64-bit Windows.\n"
+    "What a damaged entry held is not shown; what the others hold is.\n"
+    "exit status: 0 no warning, 1 warnings, 2 the file cannot be read",
+    Define,
+    Run,
+};
+
+}  // namespace ost::desk
