@@ -63,9 +63,15 @@ std::string Escaped(std::string_view text) {
     return out;
 }
 
-// Comma-separated hex bytes, where a '\' at a line's end and the blanks that begin the next line
-// are a line wrap. Returns false at anything else.
+// The value of a hex digit, or -1.
+int Nibble(char c) {
+    return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+}
+
+// Comma-separated hex bytes of one or two digits, where a '\' at a line's end and the blanks that
+// begin the next line are a line wrap. Returns false at anything else.
 bool HexBytes(std::string_view s, std::vector<uint8_t>& out) {
+    out.reserve(s.size() / 3 + 1);
     size_t i = 0;
     auto skip = [&] {
         for (;;) {
@@ -83,14 +89,12 @@ bool HexBytes(std::string_view s, std::vector<uint8_t>& out) {
     };
     skip();
     while (i < s.size()) {
-        size_t end = i;
-        while (end < s.size() && IsHexDigit(s[end]))
-            ++end;
-        const auto byte = HexNumber(s.substr(i, end - i), 2);
-        if (!byte)
+        const int high = Nibble(s[i]);
+        if (high < 0)
             return false;
-        out.push_back(static_cast<uint8_t>(*byte));
-        i = end;
+        const int low = i + 1 < s.size() ? Nibble(s[i + 1]) : -1;
+        out.push_back(static_cast<uint8_t>(low < 0 ? high : high << 4 | low));
+        i += low < 0 ? 1 : 2;
         skip();
         if (i == s.size())
             break;

@@ -61,9 +61,20 @@ std::string Latin1(std::string_view bytes) {
 }  // namespace
 
 std::string FoldName(std::string_view s) {
-    std::string out;
-    out.reserve(s.size());
-    for (size_t i = 0; i < s.size();) {
+    // ASCII, the most of every export, a byte at a time into a string of the right size.
+    std::string out(s);
+    size_t i = 0;
+    for (; i < out.size(); ++i) {
+        const auto b = static_cast<unsigned char>(out[i]);
+        if (b >= 0x80)
+            break;
+        if (b >= 'a' && b <= 'z')
+            out[i] = static_cast<char>(b - 0x20);
+    }
+    if (i == out.size())
+        return out;
+    out.resize(i);
+    while (i < s.size()) {
         const auto b = static_cast<unsigned char>(s[i]);
         if (b < 0x80) {
             out += static_cast<char>(b >= 'a' && b <= 'z' ? b - 0x20 : b);

@@ -61,12 +61,13 @@ void AppendUtf8(std::string& out, uint32_t c) {
 }
 
 std::string Utf16LeToUtf8(const uint8_t* data, size_t units) {
-    std::string out;
-    out.reserve(units);
+    // At most three bytes a unit: written through a pointer, then cut to size.
+    std::string out(3 * units, '\0');
+    char* o = out.data();
     for (size_t i = 0; i < units; ++i) {
         uint32_t c = data[2 * i] | (data[2 * i + 1] << 8);
         if (c < 0x80) {
-            out += static_cast<char>(c);
+            *o++ = static_cast<char>(c);
             continue;
         }
         if (c >= 0xD800 && c < 0xDC00 && i + 1 < units) {
@@ -76,8 +77,22 @@ std::string Utf16LeToUtf8(const uint8_t* data, size_t units) {
                 ++i;
             }
         }
-        AppendUtf8(out, c >= 0xD800 && c < 0xE000 ? 0xFFFD : c);
+        if (c >= 0xD800 && c < 0xE000)
+            c = 0xFFFD;
+        if (c < 0x800) {
+            *o++ = static_cast<char>(0xC0 | (c >> 6));
+        } else {
+            if (c < 0x10000) {
+                *o++ = static_cast<char>(0xE0 | (c >> 12));
+            } else {
+                *o++ = static_cast<char>(0xF0 | (c >> 18));
+                *o++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            }
+            *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        }
+        *o++ = static_cast<char>(0x80 | (c & 0x3F));
     }
+    out.resize(static_cast<size_t>(o - out.data()));
     return out;
 }
 
