@@ -19,12 +19,17 @@ OST_PACKAGES=(
     nlohmann-json3-dev libcli11-dev dpkg-dev
 )
 
+# What building and packing ovdesk alone needs (the preset ovdesk, the workflow ovdesk-deb).
+OST_DESK_PACKAGES=(cmake ninja-build g++ pkg-config zlib1g-dev nlohmann-json3-dev libcli11-dev dpkg-dev file)
+
 log() { printf '\n== %s\n' "$*" >&2; }
 
-# install_packages: installs whichever of OST_PACKAGES is missing (needs root to install).
+# install_packages [PACKAGE...]: installs whichever of the packages (by default OST_PACKAGES) is
+# missing (needs root to install).
 install_packages() {
-    local missing=() p
-    for p in "${OST_PACKAGES[@]}"; do
+    local missing=() p wanted=("$@")
+    [ ${#wanted[@]} -eq 0 ] && wanted=("${OST_PACKAGES[@]}")
+    for p in "${wanted[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0

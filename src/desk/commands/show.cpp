@@ -170,7 +170,9 @@ json ExportJson(const ExportFacts& e) {
     const bool readable = e.form != ExportFacts::Form::kUnreadable;
     return {{"readable", readable},
             {"problem", readable ? json(nullptr) : json(e.problem)},
-            {"form", e.form == ExportFacts::Form::kAnsi ? "REGEDIT4" : "Windows Registry Editor Version 5.00"},
+            {"form", !readable                          ? json(nullptr)
+                     : e.form == ExportFacts::Form::kAnsi ? json("REGEDIT4")
+                                                          : json("Windows Registry Editor Version 5.00")},
             {"bytes", e.bytes},
             {"keys", e.keys},
             {"complete", readable && e.wholeLines && e.keys > 0 && e.Problems().empty()},
