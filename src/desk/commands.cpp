@@ -6,6 +6,7 @@
 
 #include "desk/code_page.h"
 #include "desk/commands/command.h"
+#include "desk/text.h"
 
 #ifndef OST_VERSION
 #define OST_VERSION "0"
@@ -103,11 +104,11 @@ int RunDesk(const std::vector<std::string>& args, const DeskIo& io) {
                 return command->run(o, io);
         throw UsageError("no command given");
     } catch (const UsageError& e) {
-        io.err(std::string("ovdesk: ") + e.what() + "\n(ovdesk --help tells how to use it)\n");
+        io.err("ovdesk: " + Printable(e.what()) + "\n(ovdesk --help tells how to use it)\n");
     } catch (const std::bad_alloc&) {
         io.err("ovdesk: out of memory\n");
     } catch (const std::exception& e) {
-        io.err(std::string("ovdesk: ") + e.what() + "\n");
+        io.err("ovdesk: " + Printable(e.what()) + "\n");
     }
     return kUnreadable;
 }

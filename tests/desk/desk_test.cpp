@@ -420,6 +420,18 @@ TEST_F(DeskTest, DiffNamesWhatChangedAndNeverCountsWhatOneSideCouldNotHold) {
     r = Desk({"diff", "good.OVSupport", "new.OVSupport", "--codepage", "1252", "--json"});
     EXPECT_EQ(r.Json()["changes"][1], json({{"section", "program"}, {"change", "added"}, {"name", "Caf\xC3\xA9"},
                                            {"old", nullptr}, {"new", ""}}));
+    // Free space moves all the time: a change of 1 % of the drive or more is one.
+    std::string hundred = report;
+    hundred.replace(hundred.find("812.50 FREE/953.86"), 18, "50.00 FREE/100.00");
+    Add("h.OVSupport", SupportFile(hundred, Utf16(kExport)));
+    for (const auto& [free, changed] : {std::pair{"49.00", true}, std::pair{"49.01", false}}) {
+        std::string moved = hundred;
+        Add("m.OVSupport", SupportFile(moved.replace(moved.find("50.00 FREE"), 5, free), Utf16(kExport)));
+        EXPECT_EQ(Desk({"diff", "h.OVSupport", "m.OVSupport"}).out.find("drive: changed: C: free space: 50.00 MB -> ") !=
+                      std::string::npos,
+                  changed)
+            << free;
+    }
     r = Desk({"diff", "good.OVSupport", "good.OVSupport", "--reg", "HKCU"});
     EXPECT_EQ(r.code, kClean);
     EXPECT_EQ(r.out, "--- good.OVSupport\n+++ good.OVSupport\nno differences\n");

@@ -5,6 +5,7 @@
 #include "desk/code_page.h"
 #include "desk/glob.h"
 #include "desk/registry_export.h"
+#include "desk/text.h"
 #include "desk_test_util.h"
 
 namespace ost::desk::test {
@@ -201,7 +202,12 @@ TEST(RegValueTest, EveryTypeMeansWhatWindowsReadsAndIsWrittenBackAsTheSameBytes)
         EXPECT_EQ(ParseValue(bad, {}, ansi), ValueParse::kNotAValue) << bad;
 }
 
-TEST(RegistryNamesTest, ShortRootsCaseDepthAndGlobs) {
+TEST(RegistryNamesTest, ShortRootsCaseDepthGlobsAndTextForATerminal) {
+    using namespace std::string_view_literals;
+    EXPECT_EQ(Printable("a\x1b[2J\x7f\xc2\x85\t\r\n\x00z\xff"sv), "a\\x1b[2J\\x7f\\u0085\\t\\r\\n\\x00z?");
+    EXPECT_EQ(DisplayWidth("日本a\xff"), 6u);
+    EXPECT_EQ(ValidUtf8("\xed\xa0\x80 \xe0\x80\x80 \xf4\x90\x80\x80 \xf0\x9f\x98\x80"), "??? ??? ???? 😀");
+    EXPECT_EQ(Utf8ToUtf16Le("a😀\xff"), std::string("a\0\x3d\xd8\x00\xde\xfd\xff", 8));
     EXPECT_EQ(ExpandKeyPath("hklm\\Software\\Content Type\\text/html\\"), "HKEY_LOCAL_MACHINE\\Software\\Content Type\\text/html");
     EXPECT_EQ(ExpandKeyPath("[HKCC]") + ExpandKeyPath("[]"), "HKEY_CURRENT_CONFIG");
     EXPECT_EQ(ExpandKeyPath("HKU\\.DEFAULT") + ExpandKeyPath("hkcr") + ExpandKeyPath("HKCU"),

@@ -2,7 +2,7 @@
 // each fed in two pieces split where the input's first byte says, and then as a support file by
 // every command, in text and in JSON. Any crash, leak, sanitizer report or hang is a finding, and
 // so is output that is not UTF-8, text output that holds a control character other than a line
-// break, or JSON output that does not parse.
+// break (on either stream), or JSON output that does not parse.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -44,7 +44,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     io.files = &files;
     std::string out;
     io.out = [&](std::string_view text) { out += text; };
-    io.err = [&](std::string_view text) { Check(ValidUtf8(text) == text); };
+    auto printable = [](std::string_view text) {
+        Check(ValidUtf8(text) == text);
+        for (const char c : text)
+            Check(static_cast<unsigned char>(c) >= 0x20 || c == '\n');
+    };
+    io.err = printable;
     for (const bool json : {false, true}) {
         for (std::vector<std::string> args : {std::vector<std::string>{"show", "f"},
                                               {"reg", "f", "HKLM\\SOFTWARE"},
@@ -60,8 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (json && !out.empty())
                 Check(nlohmann::json::accept(out));
             if (!json)
-                for (const char c : out)
-                    Check(static_cast<unsigned char>(c) >= 0x20 || c == '\n');
+                printable(out);
             seen += out.size();
         }
     }

@@ -104,7 +104,7 @@ int Run(const Options& o, const DeskIo& io) {
     }
     out.Flush();
     for (const std::string& w : warnings)
-        io.err("ovdesk: warning: " + Printable(name) + ": " + w + "\n");
+        io.err("ovdesk: warning: " + Printable(name) + ": " + Printable(w) + "\n");
     return hits > 0 && warnings.empty() ? kClean : kFindings;
 }
 

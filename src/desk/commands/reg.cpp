@@ -161,7 +161,7 @@ int Run(const Options& o, const DeskIo& io) {
     }
     out.Flush();
     for (const std::string& w : warnings)
-        io.err("ovdesk: warning: " + Printable(name) + ": " + w + "\n");
+        io.err("ovdesk: warning: " + Printable(name) + ": " + Printable(w) + "\n");
     if (unwritten > 0)
         io.err("ovdesk: warning: " + std::to_string(unwritten) +
                (unwritten == 1 ? " value whose data cannot be read was" : " values whose data cannot be read were") +
