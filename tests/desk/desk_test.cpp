@@ -393,6 +393,10 @@ TEST_F(DeskTest, ProgramsAndFilesListWhatTheReportAndTheExportHold) {
     EXPECT_EQ(entries[2], json({{"name", "k-and-half.bin"}, {"folder", false}, {"size", "1.5kb"}, {"bytes", 1536},
                                 {"bytesExact", false}, {"created", "3/15/2024 14:05:09"}}));
     EXPECT_EQ(Desk({"files", "good.OVSupport", "D:\\nowhere"}).code, kUnreadable);
+    Add("nopw.OVSupport", SupportFile(report.substr(0, report.find("--------------------------\r\nPebblework")), Utf16(kExport)));
+    r = Desk({"files", "nopw.OVSupport", "pwwin32", "--json"});
+    EXPECT_EQ(r.code, kFindings);
+    EXPECT_EQ(r.Json()["listings"], json::array({{{"listing", "pwwin32"}, {"path", nullptr}, {"complete", true}, {"entries", json::array()}}}));
 }
 
 TEST_F(DeskTest, DiffNamesWhatChangedAndNeverCountsWhatOneSideCouldNotHold) {
@@ -479,6 +483,8 @@ TEST_F(DeskTest, ARegedit4ExportIsReadInItsOwnCodePageByEveryCommand) {
     Add("older.OVSupport", SupportFile(Golden("report_short_form.txt"), export932("x")));
     Result r = Desk({"reg", "old.OVSupport", "HKCU\\Software\\テスト"});
     EXPECT_EQ(r.out, "HKEY_CURRENT_USER\\Software\\テスト\n    名前    REG_SZ    値\n") << r.err;
+    EXPECT_EQ(Desk({"reg", "old.OVSupport", "HKCU\\Software\\テスト", "--codepage", "1252"}).code, kFindings)
+        << "read in another code page, the key has another name";
     r = Desk({"find", "old.OVSupport", "値", "--data"});
     EXPECT_EQ(r.code, kClean);
     r = Desk({"programs", "old.OVSupport"});

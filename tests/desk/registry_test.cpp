@@ -68,6 +68,7 @@ TEST(ExportReaderTest, CountsKeysFindsTheCodePageAndHandsOutTheWantedKeysInEvery
         {Utf16(u"REGEDIT4\r\n[HKEY_USERS]\r\n"), "does not begin with a registry export's header"},
         {{'P', 'K', 3, 4}, "does not begin with a registry export's header"},
         {{0xFF, 0xFE}, "holds no header line"},
+        {{'\n', 'R'}, "does not begin with a registry export's header"},
     };
     for (const auto& [bytes, problem] : unreadable) {
         const ExportFacts facts = ScanExport(bytes, 1).facts;
@@ -75,10 +76,12 @@ TEST(ExportReaderTest, CountsKeysFindsTheCodePageAndHandsOutTheWantedKeysInEvery
         EXPECT_EQ(facts.form, ExportFacts::Form::kUnreadable);
         EXPECT_EQ(facts.keys, 0u);
     }
-    // Pairs of surrogates are one character; a lone one is no character.
+    // Pairs of surrogates are one character; a lone one is no character. A 0x0A byte that is half
+    // of a character (U+0A05, U+010A) ends no line.
     const Scan odd = ScanExport(
-        Utf16(u"Windows Registry Editor Version 5.00\r\n[HKEY_USERS\\\xD83D\xDE00\xDC00\xD800\xE000]\r\n"), 3, "HKU");
-    EXPECT_EQ(Join(odd.lines), "[HKEY_USERS\\😀\uFFFD\uFFFD\uE000]");
+        Utf16(u"Windows Registry Editor Version 5.00\r\n[HKEY_USERS\\\xD83D\xDE00\xDC00\xD800\xE000\u0A05\u010A]\r\n"), 3,
+        "HKU");
+    EXPECT_EQ(Join(odd.lines), "[HKEY_USERS\\😀\uFFFD\uFFFD\uE000\u0A05\u010A]");
     // Cut in the middle of a line, at a whole character and in the middle of one.
     for (const size_t cut : {size_t{10}, size_t{11}}) {
         const Scan scan = ScanExport({good.begin(), good.end() - static_cast<ptrdiff_t>(cut)}, 4096);
@@ -206,6 +209,7 @@ TEST(RegistryNamesTest, ShortRootsCaseDepthGlobsAndTextForATerminal) {
     using namespace std::string_view_literals;
     EXPECT_EQ(Printable("a\x1b[2J\x7f\xc2\x85\t\r\n\x00z\xff"sv), "a\\x1b[2J\\x7f\\u0085\\t\\r\\n\\x00z?");
     EXPECT_EQ(DisplayWidth("日本a\xff"), 6u);
+    EXPECT_EQ(DisplayWidth("Ａ￥𠀀ｱ"), 7u) << "full-width forms and signs, a supplementary ideograph; half-width kana";
     EXPECT_EQ(ValidUtf8("\xed\xa0\x80 \xe0\x80\x80 \xf4\x90\x80\x80 \xf0\x9f\x98\x80"), "??? ??? ???? 😀");
     EXPECT_EQ(Utf8ToUtf16Le("a😀\xff"), std::string("a\0\x3d\xd8\x00\xde\xfd\xff", 8));
     EXPECT_EQ(ExpandKeyPath("hklm\\Software\\Content Type\\text/html\\"), "HKEY_LOCAL_MACHINE\\Software\\Content Type\\text/html");
@@ -222,7 +226,7 @@ TEST(RegistryNamesTest, ShortRootsCaseDepthGlobsAndTextForATerminal) {
     const std::pair<const char*, std::vector<std::pair<std::string, bool>>> globs[] = {
         {"zeta*", {{"Zeta Tools", true}, {"zeta", true}, {"A Zeta", false}}},
         {"*ZETA*", {{"the zeta tools", true}, {"zet", false}}},
-        {"a?c", {{"abc", true}, {"aжc", true}, {"ac", false}, {"abbc", false}}},
+        {"a?c", {{"abc", true}, {"aжc", true}, {"aテc", true}, {"a😀c", true}, {"ac", false}, {"abbc", false}}},
         {"[a-c]x[!0-9]", {{"Bxy", true}, {"dxy", false}, {"ax5", false}}},
         {"*.e[x]e", {{"pebble.EXE", true}, {"pebble.exe.bak", false}}},
         {"жёлт*", {{"ЖЁЛТЫЙ", true}}},
