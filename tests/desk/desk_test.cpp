@@ -525,6 +525,18 @@ TEST_F(DeskTest, AFileOrCommandLineThatCannotBeReadIsNamedWithWhatIsWrongAndGive
         EXPECT_EQ(r.out, "") << "no half result: " << args[0];
         EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
     }
+    // Every command takes --json and --codepage, and its JSON says which command made it.
+    for (std::vector<std::string> args : std::vector<std::vector<std::string>>{{"show", "good.OVSupport"},
+                                                                              {"reg", "good.OVSupport", "HKCU"},
+                                                                              {"find", "good.OVSupport", "*"},
+                                                                              {"programs", "good.OVSupport"},
+                                                                              {"files", "good.OVSupport"},
+                                                                              {"diff", "good.OVSupport", "good.OVSupport"}}) {
+        args.insert(args.end(), {"--json", "--codepage", "1250"});
+        const Result r = Desk(args);
+        EXPECT_EQ(r.code, kClean) << args[0] << r.err;
+        EXPECT_EQ(r.Json()["command"], args[0]);
+    }
     for (const char* command : {"show", "reg", "find", "programs", "files", "diff"}) {
         const Result help = Desk({command, "--help"});
         EXPECT_EQ(help.code, kClean);
