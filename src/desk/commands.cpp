@@ -6,6 +6,7 @@
 
 #include "desk/code_page.h"
 #include "desk/commands/command.h"
+#include "desk/output.h"
 #include "desk/text.h"
 
 #ifndef OST_VERSION
@@ -54,6 +55,23 @@ void RequireExport(const SupportFile& file) {
         throw DeskError(file.name + ": its registry export is damaged: " + file.exportEntry.problem);
     if (file.registry->form == ExportFacts::Form::kUnreadable)
         throw DeskError(file.name + ": its registry export " + file.registry->problem);
+}
+
+SupportFile ReadExport(const DeskIo& io, const std::string& name, const ReadOptions& read, const HeldOutput& out) {
+    try {
+        SupportFile file = ReadFile(io, name, read);
+        RequireExport(file);
+        return file;
+    } catch (const DeskError& e) {
+        if (out.Shown())
+            throw DeskError(std::string(e.what()) + "; the output above may be incomplete or wrong");
+        throw;
+    }
+}
+
+std::string ValueLine(const RegValue& v) {
+    return "    " + Printable(v.name.empty() ? "(Default)" : v.name) + "    " + TypeName(v.type) + "    " +
+           Printable(ValueText(v)) + "\n";
 }
 
 std::vector<std::string> ExportWarnings(const ExportFacts& facts) {

@@ -117,23 +117,10 @@ std::string Utf8ToUtf16Le(std::string_view s) {
     return out;
 }
 
-std::string ValidUtf8(std::string_view s) {
-    std::string out;
-    out.reserve(s.size());
-    for (size_t i = 0; i < s.size();) {
-        const size_t n = CharLength(s, i);
-        if (n == 0) {
-            out += '?';
-            ++i;
-        } else {
-            out.append(s.substr(i, n));
-            i += n;
-        }
-    }
-    return out;
-}
-
-std::string Printable(std::string_view s) {
+// `s` with each valid character passed through `character` (its code point and its bytes), and
+// each byte that starts none written as '?'.
+template <typename Character>
+std::string Rewrite(std::string_view s, Character character) {
     std::string out;
     out.reserve(s.size());
     for (size_t i = 0; i < s.size();) {
@@ -143,20 +130,29 @@ std::string Printable(std::string_view s) {
             ++i;
             continue;
         }
-        const uint32_t c = CodePoint(s, i, n);
-        if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
-            char escape[8];
-            if (c == '\t' || c == '\n' || c == '\r')
-                std::snprintf(escape, sizeof(escape), "\\%c", c == '\t' ? 't' : c == '\n' ? 'n' : 'r');
-            else
-                std::snprintf(escape, sizeof(escape), c < 0x80 ? "\\x%02x" : "\\u%04x", static_cast<unsigned>(c));
-            out += escape;
-        } else {
-            out.append(s.substr(i, n));
-        }
+        character(out, CodePoint(s, i, n), s.substr(i, n));
         i += n;
     }
     return out;
+}
+
+std::string ValidUtf8(std::string_view s) {
+    return Rewrite(s, [](std::string& out, uint32_t, std::string_view bytes) { out.append(bytes); });
+}
+
+std::string Printable(std::string_view s) {
+    return Rewrite(s, [](std::string& out, uint32_t c, std::string_view bytes) {
+        if (c >= 0x20 && (c < 0x7F || c >= 0xA0)) {
+            out.append(bytes);
+            return;
+        }
+        char escape[8];
+        if (c == '\t' || c == '\n' || c == '\r')
+            std::snprintf(escape, sizeof(escape), "\\%c", c == '\t' ? 't' : c == '\n' ? 'n' : 'r');
+        else
+            std::snprintf(escape, sizeof(escape), c < 0x80 ? "\\x%02x" : "\\u%04x", static_cast<unsigned>(c));
+        out += escape;
+    });
 }
 
 size_t DisplayWidth(std::string_view s) {

@@ -70,6 +70,13 @@ SupportFile ReadFile(const DeskIo& io, const std::string& name, ReadOptions opti
 // damaged or unreadable.
 void RequireExport(const SupportFile& file);
 
+// Reads the support file `name` for its export, whose values `read` hands to a command that holds
+// its output in `out`: raises as RequireExport does, saying so when some output was shown already.
+SupportFile ReadExport(const DeskIo& io, const std::string& name, const ReadOptions& read, const class HeldOutput& out);
+
+// A value as reg and find print it: "    name    TYPE    meaning", the default value as (Default).
+std::string ValueLine(const RegValue& value);
+
 // Why an export's output is incomplete, as warnings: cut short, long lines, unreadable values.
 std::vector<std::string> ExportWarnings(const ExportFacts& facts);
 

@@ -82,19 +82,10 @@ int Run(const Options& o, const DeskIo& io) {
             out.Add((hits > 1 ? "," : "") + JsonText({{"key", key}, {"in", in}, {"value", ValueJson(v)}}));
         } else {
             showKey();
-            out.Add("    " + Printable(v.name.empty() ? "(Default)" : v.name) + "    " + TypeName(v.type) + "    " +
-                    Printable(ValueText(v)) + "\n");
+            out.Add(ValueLine(v));
         }
     };
-    SupportFile support;
-    try {
-        support = ReadFile(io, name, read);
-        RequireExport(support);
-    } catch (const DeskError& e) {
-        if (out.Shown())
-            throw DeskError(std::string(e.what()) + "; the output above may be incomplete or wrong");
-        throw;
-    }
+    const SupportFile support = ReadExport(io, name, read, out);
     const std::vector<std::string> warnings = ExportWarnings(*support.registry);
     if (o.json) {
         out.Add("],\"stopped\":" + std::string(stopped ? "true" : "false") + ",\"warnings\":" + JsonText(warnings) + "}\n");

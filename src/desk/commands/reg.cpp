@@ -131,19 +131,10 @@ int Run(const Options& o, const DeskIo& io) {
         } else if (o.raw) {
             out.Add(PrintableLines(v.raw));
         } else {
-            out.Add("    " + Printable(v.name.empty() ? "(Default)" : v.name) + "    " + TypeName(v.type) + "    " +
-                    Printable(ValueText(v)) + "\n");
+            out.Add(ValueLine(v));
         }
     };
-    SupportFile support;
-    try {
-        support = ReadFile(io, name, read);
-        RequireExport(support);
-    } catch (const DeskError& e) {
-        if (out.Shown())
-            throw DeskError(std::string(e.what()) + "; the output above may be incomplete or wrong");
-        throw;
-    }
+    const SupportFile support = ReadExport(io, name, read, out);
     endKey();
     const std::vector<std::string> warnings = ExportWarnings(*support.registry);
     if (keys == 0) {
