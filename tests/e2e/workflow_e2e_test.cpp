@@ -175,6 +175,26 @@ TEST_F(WorkflowE2eTest, CancelOverwriteNoAndYesAndAReadOnlyTargetThatIsKept) {
     ::SetFileAttributesW(win::Widen(target).c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+// A folder standing where the export goes: the registry editor cannot write it. The run says so at
+// stage 8 and packs the report alone; stage 9 finds no export to delete, as every run without one.
+TEST_F(WorkflowE2eTest, AnExportTheEditorCouldNotWriteIsReportedAndNotPacked) {
+    ASSERT_TRUE(::CreateDirectoryW(L"c:\\regbackup.reg", nullptr));
+    ::DeleteFileW(L"C:\\ost-e2e\\noexport.OVSupport");
+    PressAndSave("C:\\ost-e2e\\noexport");
+    Expect({{kStart, IDOK},
+            {"Error Creating Support File at Stage 8(Create Zip File) : 53 - The registry editor left no export at "
+             "c:\\regbackup.reg\r\n\r\nDo you wish to continue?",
+             IDYES},
+            {"Error Creating Support File at Stage 9(Closedown) : 53 - File not found\r\n\r\nDo you wish to continue?",
+             IDYES},
+            {kFinal, IDOK}});
+    ::RemoveDirectoryW(L"c:\\regbackup.reg");
+    const std::string archive = HostPath(L"C:\\ost-e2e\\noexport.OVSupport");
+    ASSERT_FALSE(archive.empty());
+    EXPECT_EQ(RunHost("unzip -Z1 '" + archive + "'"), "ovsupport.txt\nexit=0\n");
+    ExpectGone(kTemporaries);
+}
+
 // The tool alone in a folder of its own, without zip32.dll beside it; then, with no uninstall key
 // in the registry, the next run ends the program.
 TEST_F(WorkflowE2eTest, WithoutTheZipLibraryRecoverableErrorsAndWithoutTheUninstallKeyTheEnd) {
