@@ -59,7 +59,7 @@ class WorkflowE2eTest : public ::testing::Test {
     }
     // Starts the tool from `exe` unless it runs already, presses Create and saves to `target`
     // (the save dialog cancelled for an empty one).
-    void PressAndSave(const std::string& target, const std::wstring& exe = WindowsPath(OST_TOOL_EXE)) {
+    void PressAndSave(const std::string& target, const std::wstring& exe = WindowsPath(test::ToolUnderTest(OST_TOOL_EXE))) {
         if (!tool_)
             tool_ = std::make_unique<ToolProcess>(exe);
         ASSERT_NE(tool_->Main(), nullptr) << "the tool's window did not appear";
@@ -123,6 +123,17 @@ TEST_F(WorkflowE2eTest, HappyPathMakesACompleteSupportFileAndRestoresTheEarlierF
         Desk({"reg", happy, "hklm\\software\\microsoft\\windows\\currentversion\\uninstall\\ostE2E-acme"});
     EXPECT_EQ(found, desk::kClean) << acme;
     EXPECT_NE(acme.find("\n    DisplayName    REG_SZ    Acme E2E Editor\n"), std::string::npos) << acme;
+    // The export holds both views of 64-bit Windows whatever the tool's own size: the 64-bit
+    // registry editor made it, with the 32-bit view under Wow6432Node.
+    BOOL wow64 = FALSE;
+    const bool windows64 = sizeof(void*) == 8 || (::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64);
+    const std::string in64 = Desk({"reg", happy, "HKLM\\Software\\OstE2eView"}).first;
+    const std::string in32 = Desk({"reg", happy, "HKLM\\Software\\Wow6432Node\\OstE2eView"}).first;
+    const std::string value64 = "    View64    REG_SZ    set in the 64-bit view\n",
+                      value32 = "    View32    REG_SZ    set in the 32-bit view\n";
+    EXPECT_NE(in64.find(value64), std::string::npos) << in64;
+    EXPECT_NE((windows64 ? in32 : in64).find(value32), std::string::npos) << in64 << in32;
+    EXPECT_EQ(in64.find(value32) == std::string::npos, windows64) << in64;
 
     // A second run after a program was added, a file changed and a registry value set.
     RunProgram(L"reg add " + kUninstall + L"\\OstE2e-Zeta\" /v DisplayName /d \"Zeta E2E Tools\" /f");
@@ -140,6 +151,8 @@ TEST_F(WorkflowE2eTest, HappyPathMakesACompleteSupportFileAndRestoresTheEarlierF
         EXPECT_NE(changes.find(change), std::string::npos) << change << "\n" << changes;
     RunProgram(L"reg delete " + kUninstall + L"\\OstE2e-Zeta\" /f");
     RunProgram(L"reg delete HKLM\\Software\\OstE2e /f");
+    RunProgram(L"reg delete HKLM\\Software\\OstE2eView /f /reg:64");
+    RunProgram(L"reg delete HKLM\\Software\\OstE2eView /f /reg:32");
     RunProgram(L"reg delete " + kUninstall + L"\\OstE2e-Acme\" /f");
     for (const wchar_t* path : {L"c:\\regbackup.reg", L"c:\\ovsupport.txt", L"C:\\pwwin32\\pebble.exe"})
         ::DeleteFileW(path);
