@@ -87,6 +87,9 @@ class WorkflowE2eTest : public ::testing::Test {
 TEST_F(WorkflowE2eTest, HappyPathMakesACompleteSupportFileAndRestoresTheEarlierFiles) {
     RunProgram(L"reg add " + kUninstall + L"\\OstE2e-Acme\" /v DisplayName /d \"Acme E2E Editor\" /f");
     RunProgram(L"reg add HKLM\\Software\\OstE2e /v Setting /d one /f");
+    // One value set in each registry view (one view on 32-bit Windows, which holds both).
+    RunProgram(L"reg add HKLM\\Software\\OstE2eView /v View64 /d \"set in the 64-bit view\" /f /reg:64");
+    RunProgram(L"reg add HKLM\\Software\\OstE2eView /v View32 /d \"set in the 32-bit view\" /f /reg:32");
     ::CreateDirectoryW(L"C:\\pwwin32", nullptr);
     test::WriteBytes(L"C:\\pwwin32\\pebble.exe", std::string(3000, 'p'));
     test::WriteBytes(L"c:\\regbackup1.reg", "saved export");
@@ -213,7 +216,7 @@ TEST_F(WorkflowE2eTest, AnExportTheEditorCouldNotWriteIsReportedAndNotPacked) {
 TEST_F(WorkflowE2eTest, WithoutTheZipLibraryRecoverableErrorsAndWithoutTheUninstallKeyTheEnd) {
     ::CreateDirectoryW(L"C:\\ost-e2e\\nozip", nullptr);
     const std::wstring exe = L"C:\\ost-e2e\\nozip\\OrlaventSupportTool.exe";
-    ASSERT_TRUE(::CopyFileW(WindowsPath(OST_TOOL_EXE).c_str(), exe.c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileW(WindowsPath(test::ToolUnderTest(OST_TOOL_EXE)).c_str(), exe.c_str(), FALSE));
     PressAndSave("C:\\ost-e2e\\nozip-support", exe);
     const std::pair<std::string, int> recoverable{"Recoverable Error.\r\n\r\n53File not found", IDOK};
     Expect({{kStart, IDOK}, recoverable, recoverable, recoverable, {kFinal, IDOK}});
