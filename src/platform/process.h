@@ -12,7 +12,7 @@ class IChildProcess {
   public:
     virtual ~IChildProcess() = default;
     // Waits until the process has ended or `timeoutMs` has passed, calling `pump` whenever window
-    // messages arrive so the window keeps handling them. True when the process has ended, false
+    // messages arrive so the window keeps handling them (without a pump, messages do not matter). True when the process has ended, false
     // when the bound passed first. Raises AppError, whose description is the system's message,
     // when the wait itself fails.
     virtual bool WaitForExit(uint32_t timeoutMs, const std::function<void()>& pump) = 0;

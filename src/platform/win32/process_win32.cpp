@@ -25,6 +25,12 @@ class Win32ChildProcess final : public IChildProcess {
 
     bool WaitForExit(uint32_t timeoutMs, const std::function<void()>& pump) override {
         Followed();
+        if (!pump) {  // the process alone: messages waiting in the queue do not end this wait
+            const DWORD ended = ::WaitForSingleObject(process_.get(), timeoutMs);
+            if (ended == WAIT_FAILED)
+                throw ProcessError(::GetLastError(), "WaitForSingleObject");
+            return ended == WAIT_OBJECT_0;
+        }
         const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
         for (;;) {
             const ULONGLONG now = ::GetTickCount64();
@@ -37,8 +43,7 @@ class Win32ChildProcess final : public IChildProcess {
                 return false;
             if (woke != WAIT_OBJECT_0 + 1)
                 throw ProcessError(::GetLastError(), "MsgWaitForMultipleObjects");
-            if (pump)
-                pump();
+            pump();
         }
     }
 
@@ -155,8 +160,8 @@ std::unique_ptr<IChildProcess> Win32ProcessLauncher::Start(const std::string& co
     startup.wShowWindow = static_cast<WORD>(windowStyle);
     PROCESS_INFORMATION info{};
     std::wstring line = Widen(commandLine);
-    // Off for this one call only: while it is off, the thread loads no library from the system
-    // folder, and the shell's start below loads several.
+    // Off for this one call only: while it is off, a library this thread loads would come from the
+    // 64-bit system folder, and the shell's start below loads several.
     void* previous = nullptr;
     const bool native = redirection_.applies() && redirection_.disable(&previous);
     const BOOL started = createProcess_(line.data(), startup, info);
