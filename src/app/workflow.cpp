@@ -58,12 +58,10 @@ void SupportFileWorkflow::Run() {
         Steps();
     } catch (const RunAborted&) {
         ReleaseStreams();
-        zip_.reset();
         StopRegistryEditor();
         form_.Window().SetMousePointer(kPointerDefault);
         s.ui.SetAppMousePointer(kPointerDefault);
     }
-    ReleaseStreams();
     s.fs.ForgetTreeSizes();
 }
 
@@ -139,7 +137,7 @@ void SupportFileWorkflow::AwaitRegistryExport() {
     }
     if (!ended) {
         const std::string refused = EndRegistryEditor();
-        if (!refused.empty())
+        if (!refused.empty() && failure.Description().find(refused) == std::string::npos)
             throw AppError(failure.Number(), failure.Description() + ", and the registry editor could not be ended: " + refused);
         throw failure;
     }
@@ -280,27 +278,29 @@ void SupportFileWorkflow::Steps() {
 
     Stage(8, "Create Zip File");
     Run([&] { AwaitRegistryExport(); });
-    Run([&] { zip_ = std::make_unique<XWZipFiles>(); });
-    auto zip = [&]() -> XWZipFiles& {
-        if (!zip_)
-            throw MakeError(err::kObjectNotSet, {}, "the zip builder could not be created");
-        return *zip_;
-    };
-    Run([&] { zip().ZipFileName(SupportFileName(target)); });
-    Run([&] { zip().RecurseFolders(false); });
-    Run([&] { zip().UpdatingZip(false); });
-    Run([&] { zip().AddFile(kReport); });
-    if (exportWhole_)  // a failed or cut export is never packed
-        Run([&] { zip().AddFile(kRegistryExport); });
     bool packingFailed = false;
-    if (Test([&] { return zip().MakeZipFile() != 0; })) {
-        packingFailed = true;
-        Run([&] {
-            s.ui.MsgBox("An Error Occured While Creating Support File\r\n" + zip().GetLastMessage(), mb::kOkOnly,
-                        kAppTitle);
-        });
+    {  // the zip builder lives for the rest of this stage
+        std::unique_ptr<XWZipFiles> builder;
+        Run([&] { builder = std::make_unique<XWZipFiles>(); });
+        auto zip = [&]() -> XWZipFiles& {
+            if (!builder)
+                throw MakeError(err::kObjectNotSet, {}, "the zip builder could not be created");
+            return *builder;
+        };
+        Run([&] { zip().ZipFileName(SupportFileName(target)); });
+        Run([&] { zip().RecurseFolders(false); });
+        Run([&] { zip().UpdatingZip(false); });
+        Run([&] { zip().AddFile(kReport); });
+        if (exportWhole_)  // a failed or cut export is never packed
+            Run([&] { zip().AddFile(kRegistryExport); });
+        if (Test([&] { return zip().MakeZipFile() != 0; })) {
+            packingFailed = true;
+            Run([&] {
+                s.ui.MsgBox("An Error Occured While Creating Support File\r\n" + zip().GetLastMessage(), mb::kOkOnly,
+                            kAppTitle);
+            });
+        }
     }
-    zip_.reset();
 
     Stage(9, "Closedown");
     writer_.SetStreams(nullptr, nullptr);

@@ -92,7 +92,6 @@ class SupportFileWorkflow final : private IOperations {
     std::unique_ptr<ITextStream> programs_;
     std::unique_ptr<IChildProcess> registryEditor_;
     bool exportWhole_ = false;  // the editor ended by itself with exit code 0 and left its export
-    std::unique_ptr<XWZipFiles> zip_;
 };
 
 }  // namespace ost

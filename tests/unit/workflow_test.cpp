@@ -321,22 +321,27 @@ TEST(WorkflowTest, AFailedOrLateExportIsDeletedNotPackedAndTheEditorIsEndedFirst
     const std::string late = "The registry export did not finish within 10 minutes";
     const std::string closeIt = CloseEditorText("Permission denied");
     const std::string missing = Prompt(9, "Closedown", 53, "File not found");
+    const std::string unfollowed = Prompt(8, "Create Zip File", 70, "Waiting for the registry editor failed: Permission denied");
     struct Case {
         const char* name;
-        bool endless, refused;
+        bool endless;
+        std::set<std::string> failing;  // what the system refuses
         uint32_t exitCode;
-        bool writes;
-        std::string prompt;  // empty: the user leaves the editor running at the question
+        bool writes, locked;  // the editor writes the export, and holds it open until it is closed
+        std::string prompt;   // empty: the user leaves the editor running at the question
     };
     const Case cases[] = {
-        {"exit code 1", false, false, 1, true,
+        {"exit code 1", false, {}, 1, true, false,
          Prompt(8, "Create Zip File", 75, "The registry editor could not export the registry: it ended with exit code 1")},
-        {"no export left", false, false, 0, false,
+        {"no export left", false, {}, 0, false, false,
          Prompt(8, "Create Zip File", 53, "The registry editor left no export at c:\\regbackup.reg")},
-        {"late", true, false, 0, true, Prompt(8, "Create Zip File", 75, late)},
-        {"late, refused, closed", true, true, 0, true,
+        {"late", true, {}, 0, true, false, Prompt(8, "Create Zip File", 75, late)},
+        {"late, refused, closed", true, {"Terminate"}, 0, true, false,
          Prompt(8, "Create Zip File", 75, late + ", and the registry editor could not be ended: Permission denied")},
-        {"late, refused, left", true, true, 0, true, ""},
+        {"late, refused, left", true, {"Terminate"}, 0, true, false, ""},
+        // Neither followed nor ended (the shell gave no handle): gone once its export can be deleted.
+        {"unfollowed, done", true, {"WaitForExit", "Terminate"}, 0, true, false, unfollowed},
+        {"unfollowed, writing, closed", true, {"WaitForExit", "Terminate"}, 0, true, true, unfollowed},
     };
     for (const Case& c : cases) {
         for (const bool yes : {true, false}) {
@@ -348,19 +353,24 @@ TEST(WorkflowTest, AFailedOrLateExportIsDeletedNotPackedAndTheEditorIsEndedFirst
             w.processes.onStart = [&w, &c] {
                 if (c.writes)
                     w.fs.Put(kRegistryExport, "REGEDIT4 partial");
+                if (c.locked)
+                    w.fs.open.insert(LowerAscii(kRegistryExport));
             };
             w.processes.onExit = nullptr;
-            w.calls.failing = {c.refused ? "Terminate" : ""};
+            w.calls.failing = c.failing;
             const bool leave = c.prompt.empty();
+            const bool asks = c.failing.count("Terminate") != 0 && (c.failing.count("WaitForExit") == 0 || c.locked);
             w.ui.answer = [&](const std::string& text) {
-                if (text == closeIt && !leave)
-                    w.processes.endless = false;  // the user closes it, then answers
+                if (text == closeIt && !leave) {  // the user closes it, then answers
+                    w.processes.endless = false;
+                    w.fs.open.erase(LowerAscii(kRegistryExport));
+                }
                 return text == closeIt ? (leave ? mb::kAnswerNo : mb::kAnswerYes)
                                        : text.starts_with("Error") ? w.promptAnswer : mb::kAnswerYes;
             };
             EXPECT_TRUE(w.Click());
             std::vector<std::string> boxes = {kOverwrite, kStart};
-            if (c.refused)
+            if (asks)
                 boxes.push_back(closeIt);
             if (!leave)
                 boxes.push_back(c.prompt);
@@ -368,7 +378,8 @@ TEST(WorkflowTest, AFailedOrLateExportIsDeletedNotPackedAndTheEditorIsEndedFirst
                 boxes.insert(boxes.end(), {missing, kFinal});
             EXPECT_EQ(w.ui.boxes, boxes);
             EXPECT_EQ(Count(w.calls.log, "Terminate:30000"), c.endless ? 1u : 0u);
-            EXPECT_EQ(w.processes.alive, leave ? 1 : 0);
+            // The fake cannot see an editor it cannot follow end; the user closed it.
+            EXPECT_EQ(w.processes.alive, leave || c.failing.count("WaitForExit") != 0 ? 1 : 0);
             EXPECT_EQ(w.packed.count(kRegistryExport), 0u);
             EXPECT_EQ(w.fs.Content(kRegistryExport),
                       leave ? "REGEDIT4 partial" : yes ? "saved export" : "");  // Yes: the earlier one is restored

@@ -66,7 +66,7 @@ IMPORTS = {
         FindFirstFileExW FindFirstFileW FindNextFileW FindResourceW FlushFileBuffers
         FormatMessageA FormatMessageW FreeLibrary GetACP GetConsoleMode GetCurrentProcess GetCurrentProcessId
         GetCurrentThread GetCurrentThreadId GetDateFormatW GetDiskFreeSpaceExW GetDriveTypeW
-        GetFileAttributesExW GetFileAttributesW GetFileInformationByHandle
+        GetExitCodeProcess GetFileAttributesExW GetFileAttributesW GetFileInformationByHandle
         GetFileInformationByHandleEx GetFileSizeEx GetFullPathNameW
         GetHandleInformation GetLastError GetLocaleInfoW GetLogicalDriveStringsW GetModuleHandleA
         GetModuleHandleW GetOEMCP GetProcAddress GetProcessAffinityMask GetStartupInfoW GetStdHandle
