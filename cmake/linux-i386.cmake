@@ -1,6 +1,6 @@
 # 32-bit Linux with the host's compilers (-m32): the portable code with a 4-byte size_t, as the
-# 32-bit release has it. This machine's kernel runs no 32-bit program, so they run under QEMU's
-# user-mode emulator; CMake runs tests through it because this counts as cross compiling.
+# 32-bit release has it. The tests run directly where the kernel runs 32-bit code; where it does
+# not, under QEMU's user-mode emulator, which CMake uses because this counts as cross compiling.
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER gcc)

@@ -22,16 +22,62 @@ OST_PACKAGES=(
 # What building and packing ovdesk alone needs (the preset ovdesk, the workflow ovdesk-deb).
 OST_DESK_PACKAGES=(cmake ninja-build g++ pkg-config zlib1g-dev nlohmann-json3-dev libcli11-dev dpkg-dev file)
 
+# Installed where the kernel runs 32-bit code: Wine's 32-bit loader, which runs the 32-bit release
+# in a 64-bit prefix (as WoW64 does) and in a 32-bit one. Where the kernel runs none, it is left
+# out: Debian's wine then prefers it to the 64-bit loader, and no Windows program would start.
+OST_I386_PACKAGES=(wine32:i386)
+
 log() { printf '\n== %s\n' "$*" >&2; }
 
-# install_packages [PACKAGE...]: installs whichever of the packages (by default OST_PACKAGES) is
-# missing (needs root to install).
-install_packages() {
-    local missing=() p wanted=("$@")
-    [ ${#wanted[@]} -eq 0 ] && wanted=("${OST_PACKAGES[@]}")
-    for p in "${wanted[@]}"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+OST_I386=
+# runs_i386: true when this machine's kernel runs 32-bit x86 programs (a fresh gcc -m32 program
+# is started once; "Exec format error" means it runs none). Needs g++-multilib.
+runs_i386() {
+    if [ -z "$OST_I386" ]; then
+        local probe
+        probe=$(mktemp -d)
+        OST_I386=no
+        if printf 'int main(void) { return 0; }\n' | gcc -m32 -x c - -o "$probe/probe" 2>/dev/null &&
+            "$probe/probe" 2>/dev/null; then
+            OST_I386=yes
+        fi
+        rm -rf "$probe"
+    fi
+    [ "$OST_I386" = yes ]
+}
+
+# missing_packages NAME...: those of the packages that are not installed.
+missing_packages() {
+    local p
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || echo "$p"
     done
+}
+
+# install_packages [PACKAGE...]: installs whichever of the packages is missing (needs root to
+# install); by default those of OST_PACKAGES, and of OST_I386_PACKAGES where the kernel runs 32-bit
+# code.
+install_packages() {
+    if [ $# -gt 0 ]; then
+        install_listed "$@"
+        return
+    fi
+    install_listed "${OST_PACKAGES[@]}" || return 1
+    runs_i386 || return 0
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        [ "$(id -u)" -eq 0 ] || { echo "the i386 architecture is not enabled (run as root)" >&2; return 1; }
+        dpkg --add-architecture i386 || return 1
+        OST_APT_FRESH=  # the package lists lack the new architecture's until the next update
+    fi
+    install_listed "${OST_I386_PACKAGES[@]}"
+}
+
+OST_APT_FRESH=
+# install_listed NAME...: installs those of the packages that are missing (the package lists are
+# updated once per run).
+install_listed() {
+    local missing
+    mapfile -t missing < <(missing_packages "$@")
     [ ${#missing[@]} -eq 0 ] && return 0
     if [ "$(id -u)" -ne 0 ]; then
         echo "missing Debian packages: ${missing[*]} (run as root, or install them first)" >&2
@@ -39,8 +85,11 @@ install_packages() {
     fi
     log "installing ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq >/dev/null &&
-        apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    if [ -z "$OST_APT_FRESH" ]; then
+        apt-get update -qq >/dev/null || return 1
+        OST_APT_FRESH=yes
+    fi
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
 # build_preset NAME [TARGET...]: configures and builds one preset; warnings are errors under CI.

@@ -1,12 +1,21 @@
 # Wine settings shared by scripts/run, scripts/test and scripts/wine-exec.
 # shellcheck shell=bash
 
-# wine_env PREFIX: selects the prefix and keeps Wine quiet and free of Mono/Gecko installers.
+# wine_env PREFIX [ARCH]: selects the prefix, win64 (the default: a 64-bit Windows, where 32-bit
+# programs run as under WoW64) or win32 (a 32-bit Windows), and keeps Wine quiet and free of
+# Mono/Gecko installers.
 wine_env() {
     export WINEPREFIX=$1
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml="
-    export WINEARCH=win64
+    export WINEARCH=${2:-win64}
+}
+
+# wine_installed: the installed Wine, as a prefix records it: a prefix made by another one may not
+# start (a 64-bit prefix made before wine32 was installed no longer does).
+wine_installed() {
+    printf '%s %s\n' "$(wine --version 2>/dev/null)" \
+        "$(dpkg-query -W -f='${Version}' wine32:i386 2>/dev/null || echo no-wine32)"
 }
 
 # wine_prepare_prefix [PERSIST_SECONDS]: makes sure the prefix exists and its server runs with
@@ -23,7 +32,12 @@ wine_prepare_prefix() {
         # descriptor is closed for everything started here, so no long-lived process keeps it.
         exec 9>"$WINEPREFIX.lock"
         flock 9
-        local fresh=0
+        local fresh=0 installed
+        installed=$(wine_installed)
+        if [ -f "$WINEPREFIX/.ost-ready" ] && [ "$(cat "$WINEPREFIX/.ost-ready")" != "$installed" ]; then
+            wineserver -k </dev/null >/dev/null 2>&1 9>&- || true
+            find "$WINEPREFIX" -mindepth 1 -delete  # made by another Wine: made afresh
+        fi
         if wineserver "-p$persist" </dev/null >/dev/null 2>&1 9>&-; then fresh=1; fi
         if [ ! -f "$WINEPREFIX/.ost-ready" ]; then
             # Windows are left unmanaged: with no window manager on the display (Xvfb), Wine then
@@ -34,7 +48,7 @@ wine_prepare_prefix() {
             wineboot -i </dev/null >/dev/null 2>&1 9>&- &&
                 { cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true; } &&
                 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 9>&- &&
-                touch "$WINEPREFIX/.ost-ready"
+                printf '%s\n' "$installed" >"$WINEPREFIX/.ost-ready"
         elif [ $fresh = 1 ]; then
             wineboot </dev/null >/dev/null 2>&1 9>&-
         fi

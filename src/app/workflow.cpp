@@ -22,6 +22,12 @@ std::string PromptText(int16_t stage, const std::string& stageName, int32_t numb
            std::to_string(number) + " - " + description + "\r\n\r\n" + "Do you wish to continue?";
 }
 
+std::string CloseEditorText(const std::string& refused) {
+    return std::string("The registry editor is still writing ") + kRegistryExport +
+           ", and it cannot be ended: " + refused +
+           "\r\n\r\nClose the registry editor, then answer Yes. No stops the run.";
+}
+
 std::string RegistryExportLateText(uint32_t boundMs) {
     const uint32_t seconds = boundMs / 1000;
     const bool minutes = seconds >= 60 && seconds % 60 == 0;
@@ -52,11 +58,10 @@ void SupportFileWorkflow::Run() {
         Steps();
     } catch (const RunAborted&) {
         ReleaseStreams();
-        zip_.reset();
+        StopRegistryEditor();
         form_.Window().SetMousePointer(kPointerDefault);
         s.ui.SetAppMousePointer(kPointerDefault);
     }
-    ReleaseStreams();
     s.fs.ForgetTreeSizes();
 }
 
@@ -68,6 +73,8 @@ void SupportFileWorkflow::Stage(int16_t number, const char* name) {
 void SupportFileWorkflow::Run(const std::function<void()>& operation) {
     try {
         operation();
+        if (form_.Services().ui.Closing())
+            throw RunAborted{};  // the window was closed while the operation let messages through
     } catch (const RunAborted&) {
         throw;
     } catch (const AppError& e) {
@@ -86,6 +93,8 @@ bool SupportFileWorkflow::Test(const std::function<bool()>& test) {
 }
 
 void SupportFileWorkflow::Prompt(int32_t number, const std::string& description) {
+    if (form_.Services().ui.Closing())
+        throw RunAborted{};
     const int32_t answer = form_.Services().ui.MsgBox(PromptText(stage_, stageName_, number, description),
                                                       mb::kYesNo | mb::kQuestion, kAppTitle);
     if (answer != mb::kAnswerYes)
@@ -108,26 +117,102 @@ AppError Explained(const std::string& what) {
 
 }  // namespace
 
+void SupportFileWorkflow::Yield() {
+    form_.Services().ui.DoEvents();
+    if (form_.Services().ui.Closing())
+        throw RunAborted{};
+}
+
 void SupportFileWorkflow::AwaitRegistryExport() {
-    const std::unique_ptr<IChildProcess> editor = std::move(registryEditor_);
-    if (!editor)
-        return;
-    AppError stopped(err::kPathFileAccess, RegistryExportLateText(registryExportBoundMs_));
+    if (!registryEditor_)
+        return;  // it did not start, and stage 2 said so
+    AppError failure(err::kPathFileAccess, RegistryExportLateText(registryExportBoundMs_));
+    bool ended = false;
     try {
-        if (editor->WaitForExit(registryExportBoundMs_, [this] { form_.Services().ui.DoEvents(); }))
-            return;
+        ended = registryEditor_->WaitForExit(registryExportBoundMs_, [this] { Yield(); });
+    } catch (const RunAborted&) {
+        throw;
     } catch (const std::exception&) {
-        stopped = Explained("Waiting for the registry editor failed: ");
+        failure = Explained("Waiting for the registry editor failed: ");
     }
-    // The editor is ended before the prompt, so that nothing is written once the run has stopped
-    // waiting: Yes packs what the editor wrote and stage 9 deletes it, No leaves no export growing
-    // at the root of drive C.
+    if (!ended) {
+        const std::string refused = EndRegistryEditor();
+        if (!refused.empty() && failure.Description().find(refused) == std::string::npos)
+            throw AppError(failure.Number(), failure.Description() + ", and the registry editor could not be ended: " + refused);
+        throw failure;
+    }
+    const std::unique_ptr<IChildProcess> editor = std::move(registryEditor_);
+    uint32_t code = 0;
+    try {
+        code = editor->ExitCode();
+    } catch (const std::exception&) {
+        const AppError unread = Explained("The registry editor's exit code could not be read: ");
+        DiscardExport();
+        throw unread;
+    }
+    if (code != 0) {
+        DiscardExport();
+        throw AppError(err::kPathFileAccess,
+                       "The registry editor could not export the registry: it ended with exit code " + std::to_string(code));
+    }
+    // Some editors say nothing by their exit code when they cannot write the file.
+    if (!form_.Services().fs.FileExists(kRegistryExport))
+        throw AppError(err::kFileNotFound, std::string("The registry editor left no export at ") + kRegistryExport);
+    exportWhole_ = true;
+}
+
+std::string SupportFileWorkflow::EndRegistryEditor() {
+    const std::unique_ptr<IChildProcess> editor = std::move(registryEditor_);
+    std::string refused;
     try {
         editor->Terminate(kRegistryEditorEndBoundMs);
     } catch (const std::exception&) {
-        throw Explained(stopped.Description() + ", and the registry editor could not be ended: ");
+        refused = CurrentError().Description();
+        // Gone: it has ended, or, when it cannot be followed, the export it wrote can be deleted.
+        auto gone = [&] {
+            try {
+                return editor->WaitForExit(0, {});
+            } catch (const std::exception&) {
+                return DiscardExport();
+            }
+        };
+        while (!gone()) {
+            if (form_.Services().ui.MsgBox(CloseEditorText(refused), mb::kYesNo | mb::kQuestion, kAppTitle) !=
+                mb::kAnswerYes)
+                throw RunAborted{};
+        }
     }
-    throw stopped;
+    DiscardExport();
+    return refused;
+}
+
+bool SupportFileWorkflow::DiscardExport() {
+    IFileSystem& fs = form_.Services().fs;
+    try {
+        if (fs.FileExists(kRegistryExport))
+            fs.DeleteFile(kRegistryExport, true);
+        return true;
+    } catch (const std::exception&) {
+        return false;  // still open, or locked: the caller knows the export stays
+    }
+}
+
+void SupportFileWorkflow::StopRegistryEditor() {
+    if (!registryEditor_)
+        return;
+    bool ended = false;
+    try {
+        ended = registryEditor_->WaitForExit(0, {});
+    } catch (const std::exception&) {
+    }
+    try {
+        if (ended)
+            registryEditor_.reset();  // it finished by itself: what it wrote stays, as every temporary file does
+        else
+            EndRegistryEditor();
+    } catch (const RunAborted&) {
+        // The user chose to leave it running: the run ends all the same.
+    }
 }
 
 void SupportFileWorkflow::Steps() {
@@ -193,26 +278,29 @@ void SupportFileWorkflow::Steps() {
 
     Stage(8, "Create Zip File");
     Run([&] { AwaitRegistryExport(); });
-    Run([&] { zip_ = std::make_unique<XWZipFiles>(); });
-    auto zip = [&]() -> XWZipFiles& {
-        if (!zip_)
-            throw MakeError(err::kObjectNotSet, {}, "the zip builder could not be created");
-        return *zip_;
-    };
-    Run([&] { zip().ZipFileName(SupportFileName(target)); });
-    Run([&] { zip().RecurseFolders(false); });
-    Run([&] { zip().UpdatingZip(false); });
-    Run([&] { zip().AddFile(kReport); });
-    Run([&] { zip().AddFile(kRegistryExport); });
     bool packingFailed = false;
-    if (Test([&] { return zip().MakeZipFile() != 0; })) {
-        packingFailed = true;
-        Run([&] {
-            s.ui.MsgBox("An Error Occured While Creating Support File\r\n" + zip().GetLastMessage(), mb::kOkOnly,
-                        kAppTitle);
-        });
+    {  // the zip builder lives for the rest of this stage
+        std::unique_ptr<XWZipFiles> builder;
+        Run([&] { builder = std::make_unique<XWZipFiles>(); });
+        auto zip = [&]() -> XWZipFiles& {
+            if (!builder)
+                throw MakeError(err::kObjectNotSet, {}, "the zip builder could not be created");
+            return *builder;
+        };
+        Run([&] { zip().ZipFileName(SupportFileName(target)); });
+        Run([&] { zip().RecurseFolders(false); });
+        Run([&] { zip().UpdatingZip(false); });
+        Run([&] { zip().AddFile(kReport); });
+        if (exportWhole_)  // a failed or cut export is never packed
+            Run([&] { zip().AddFile(kRegistryExport); });
+        if (Test([&] { return zip().MakeZipFile() != 0; })) {
+            packingFailed = true;
+            Run([&] {
+                s.ui.MsgBox("An Error Occured While Creating Support File\r\n" + zip().GetLastMessage(), mb::kOkOnly,
+                            kAppTitle);
+            });
+        }
     }
-    zip_.reset();
 
     Stage(9, "Closedown");
     writer_.SetStreams(nullptr, nullptr);

@@ -40,6 +40,9 @@ std::string SupportFileName(const std::string& target);
 // The error description when the registry export is still running after `boundMs`: "The registry
 // export did not finish within 10 minutes" (whole minutes, otherwise seconds).
 std::string RegistryExportLateText(uint32_t boundMs);
+// The question shown while a registry editor that the run cannot end may still write the export;
+// `refused` is the system's reason.
+std::string CloseEditorText(const std::string& refused);
 // The text of the error prompt for a failure in a stage.
 std::string PromptText(int16_t stage, const std::string& stageName, int32_t number, const std::string& description);
 }  // namespace workflow
@@ -57,11 +60,22 @@ class SupportFileWorkflow final : private IOperations {
   private:
     void Steps();
     void Stage(int16_t number, const char* name);
-    // Waits for the registry editor (when it was started) to finish its export. When it does not
-    // finish within the bound, or the wait fails, the editor is ended and waited for, and the
-    // failure is raised: "did not finish", or the wait's error; when the editor cannot be ended,
-    // that error, its description joined to the first.
+    // Waits for the registry editor (when it was started) to finish its export, with the window
+    // handling its messages. Returns when the editor ended by itself with exit code 0 and left its
+    // export: the export is whole. Otherwise nothing of the export stays to be packed, and the failure is raised: the
+    // exit code, or the wait's error or "did not finish", once the editor has been ended (joined
+    // by the reason when the user had to close it). A window closed meanwhile ends the run.
     void AwaitRegistryExport();
+    // Ends the run's registry editor and deletes the export it leaves. When the system does not
+    // let the tool end it, asks the user to close it until it is gone (No ends the run: RunAborted).
+    // Returns the system's reason when the user had to close it, empty otherwise.
+    std::string EndRegistryEditor();
+    // At the end of a run that stops early: a registry editor still running is ended as above.
+    void StopRegistryEditor();
+    // Deletes the export when it is there; false when it is there and cannot be deleted.
+    bool DiscardExport();
+    // One pass of the event loop while the run waits; a window closed meanwhile ends the run.
+    void Yield();
     // IOperations: one step, with its failure going to the error prompt.
     void Run(const std::function<void()>& operation) override;
     bool Test(const std::function<bool()>& test) override;
@@ -77,7 +91,7 @@ class SupportFileWorkflow final : private IOperations {
     std::unique_ptr<ITextStream> report_;
     std::unique_ptr<ITextStream> programs_;
     std::unique_ptr<IChildProcess> registryEditor_;
-    std::unique_ptr<XWZipFiles> zip_;
+    bool exportWhole_ = false;  // the editor ended by itself with exit code 0 and left its export
 };
 
 }  // namespace ost

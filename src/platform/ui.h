@@ -86,6 +86,9 @@ class IUi {
     virtual void SetAppMousePointer(int32_t pointer) = 0;
     // Processes the window messages that are waiting, then returns.
     virtual void DoEvents() = 0;
+    // True once the main window was closed while messages were processed in DoEvents: the code
+    // that runs should end, and the program ends when it is back in its event loop.
+    virtual bool Closing() const { return false; }
     virtual ScreenMetrics Screen() = 0;
     // Ends the program at once: no further code of the caller runs, no prompt is shown.
     [[noreturn]] virtual void EndProgram() = 0;

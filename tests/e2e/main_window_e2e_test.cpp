@@ -13,6 +13,7 @@
 #include "inspect/system_info.h"
 #include "platform/win32/system_info_win32.h"
 #include "robot.h"
+#include "win32_test_util.h"
 
 namespace ost::robot {
 namespace {
@@ -21,7 +22,7 @@ namespace {
 // label, its pictures on the screen, and the program's end when it is closed.
 TEST(MainWindowE2eTest, FixedWindowWithItsControlsSummaryAndPicturesThatEndsTheProgramWhenClosed) {
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    const ToolProcess tool(WindowsPath(OST_TOOL_EXE));
+    const ToolProcess tool(WindowsPath(test::ToolUnderTest(OST_TOOL_EXE)));
     HWND main = tool.Main();
     ASSERT_NE(main, nullptr) << "the tool's window did not appear (is DISPLAY set?)";
     RECT client{};

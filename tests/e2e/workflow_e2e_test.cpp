@@ -59,7 +59,7 @@ class WorkflowE2eTest : public ::testing::Test {
     }
     // Starts the tool from `exe` unless it runs already, presses Create and saves to `target`
     // (the save dialog cancelled for an empty one).
-    void PressAndSave(const std::string& target, const std::wstring& exe = WindowsPath(OST_TOOL_EXE)) {
+    void PressAndSave(const std::string& target, const std::wstring& exe = WindowsPath(test::ToolUnderTest(OST_TOOL_EXE))) {
         if (!tool_)
             tool_ = std::make_unique<ToolProcess>(exe);
         ASSERT_NE(tool_->Main(), nullptr) << "the tool's window did not appear";
@@ -87,6 +87,9 @@ class WorkflowE2eTest : public ::testing::Test {
 TEST_F(WorkflowE2eTest, HappyPathMakesACompleteSupportFileAndRestoresTheEarlierFiles) {
     RunProgram(L"reg add " + kUninstall + L"\\OstE2e-Acme\" /v DisplayName /d \"Acme E2E Editor\" /f");
     RunProgram(L"reg add HKLM\\Software\\OstE2e /v Setting /d one /f");
+    // One value set in each registry view (one view on 32-bit Windows, which holds both).
+    RunProgram(L"reg add HKLM\\Software\\OstE2eView /v View64 /d \"set in the 64-bit view\" /f /reg:64");
+    RunProgram(L"reg add HKLM\\Software\\OstE2eView /v View32 /d \"set in the 32-bit view\" /f /reg:32");
     ::CreateDirectoryW(L"C:\\pwwin32", nullptr);
     test::WriteBytes(L"C:\\pwwin32\\pebble.exe", std::string(3000, 'p'));
     test::WriteBytes(L"c:\\regbackup1.reg", "saved export");
@@ -123,6 +126,17 @@ TEST_F(WorkflowE2eTest, HappyPathMakesACompleteSupportFileAndRestoresTheEarlierF
         Desk({"reg", happy, "hklm\\software\\microsoft\\windows\\currentversion\\uninstall\\ostE2E-acme"});
     EXPECT_EQ(found, desk::kClean) << acme;
     EXPECT_NE(acme.find("\n    DisplayName    REG_SZ    Acme E2E Editor\n"), std::string::npos) << acme;
+    // The export holds both views of 64-bit Windows whatever the tool's own size: the 64-bit
+    // registry editor made it, with the 32-bit view under Wow6432Node.
+    BOOL wow64 = FALSE;
+    const bool windows64 = sizeof(void*) == 8 || (::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64);
+    const std::string in64 = Desk({"reg", happy, "HKLM\\Software\\OstE2eView"}).first;
+    const std::string in32 = Desk({"reg", happy, "HKLM\\Software\\Wow6432Node\\OstE2eView"}).first;
+    const std::string value64 = "    View64    REG_SZ    set in the 64-bit view\n",
+                      value32 = "    View32    REG_SZ    set in the 32-bit view\n";
+    EXPECT_NE(in64.find(value64), std::string::npos) << in64;
+    EXPECT_NE((windows64 ? in32 : in64).find(value32), std::string::npos) << in64 << in32;
+    EXPECT_EQ(in64.find(value32) == std::string::npos, windows64) << in64;
 
     // A second run after a program was added, a file changed and a registry value set.
     RunProgram(L"reg add " + kUninstall + L"\\OstE2e-Zeta\" /v DisplayName /d \"Zeta E2E Tools\" /f");
@@ -140,6 +154,8 @@ TEST_F(WorkflowE2eTest, HappyPathMakesACompleteSupportFileAndRestoresTheEarlierF
         EXPECT_NE(changes.find(change), std::string::npos) << change << "\n" << changes;
     RunProgram(L"reg delete " + kUninstall + L"\\OstE2e-Zeta\" /f");
     RunProgram(L"reg delete HKLM\\Software\\OstE2e /f");
+    RunProgram(L"reg delete HKLM\\Software\\OstE2eView /f /reg:64");
+    RunProgram(L"reg delete HKLM\\Software\\OstE2eView /f /reg:32");
     RunProgram(L"reg delete " + kUninstall + L"\\OstE2e-Acme\" /f");
     for (const wchar_t* path : {L"c:\\regbackup.reg", L"c:\\ovsupport.txt", L"C:\\pwwin32\\pebble.exe"})
         ::DeleteFileW(path);
@@ -175,12 +191,32 @@ TEST_F(WorkflowE2eTest, CancelOverwriteNoAndYesAndAReadOnlyTargetThatIsKept) {
     ::SetFileAttributesW(win::Widen(target).c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+// A folder standing where the export goes: the registry editor cannot write it. The run says so at
+// stage 8 and packs the report alone; stage 9 finds no export to delete, as every run without one.
+TEST_F(WorkflowE2eTest, AnExportTheEditorCouldNotWriteIsReportedAndNotPacked) {
+    ASSERT_TRUE(::CreateDirectoryW(L"c:\\regbackup.reg", nullptr));
+    ::DeleteFileW(L"C:\\ost-e2e\\noexport.OVSupport");
+    PressAndSave("C:\\ost-e2e\\noexport");
+    Expect({{kStart, IDOK},
+            {"Error Creating Support File at Stage 8(Create Zip File) : 53 - The registry editor left no export at "
+             "c:\\regbackup.reg\r\n\r\nDo you wish to continue?",
+             IDYES},
+            {"Error Creating Support File at Stage 9(Closedown) : 53 - File not found\r\n\r\nDo you wish to continue?",
+             IDYES},
+            {kFinal, IDOK}});
+    ::RemoveDirectoryW(L"c:\\regbackup.reg");
+    const std::string archive = HostPath(L"C:\\ost-e2e\\noexport.OVSupport");
+    ASSERT_FALSE(archive.empty());
+    EXPECT_EQ(RunHost("unzip -Z1 '" + archive + "'"), "ovsupport.txt\nexit=0\n");
+    ExpectGone(kTemporaries);
+}
+
 // The tool alone in a folder of its own, without zip32.dll beside it; then, with no uninstall key
 // in the registry, the next run ends the program.
 TEST_F(WorkflowE2eTest, WithoutTheZipLibraryRecoverableErrorsAndWithoutTheUninstallKeyTheEnd) {
     ::CreateDirectoryW(L"C:\\ost-e2e\\nozip", nullptr);
     const std::wstring exe = L"C:\\ost-e2e\\nozip\\OrlaventSupportTool.exe";
-    ASSERT_TRUE(::CopyFileW(WindowsPath(OST_TOOL_EXE).c_str(), exe.c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileW(WindowsPath(test::ToolUnderTest(OST_TOOL_EXE)).c_str(), exe.c_str(), FALSE));
     PressAndSave("C:\\ost-e2e\\nozip-support", exe);
     const std::pair<std::string, int> recoverable{"Recoverable Error.\r\n\r\n53File not found", IDOK};
     Expect({{kStart, IDOK}, recoverable, recoverable, recoverable, {kFinal, IDOK}});

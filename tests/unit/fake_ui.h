@@ -75,6 +75,8 @@ class FakeUi : public IUi, public IMainWindow, public ILabel, public IListBox, p
     std::vector<int32_t> appPointers;
     std::vector<int32_t> pointers;  // the main window's
     int doEvents = 0;               // failed yields included
+    std::function<void()> onDoEvents;  // what the user does while the window handles messages
+    bool closing = false;              // the window has been closed
     std::string caption;
     std::vector<std::string> items;  // the list box's
     std::string saveAs;              // what the user picks in the save dialog; empty for cancel
@@ -91,7 +93,12 @@ class FakeUi : public IUi, public IMainWindow, public ILabel, public IListBox, p
     void SetAppMousePointer(int32_t to) override {
         calls.Check("SetAppMousePointer", std::to_string(to)), appPointers.push_back(to);
     }
-    void DoEvents() override { ++doEvents, calls.Check("DoEvents"); }
+    void DoEvents() override {
+        ++doEvents, calls.Check("DoEvents");
+        if (onDoEvents)
+            onDoEvents();
+    }
+    bool Closing() const override { return closing; }
     ScreenMetrics Screen() override { return calls.Check("Screen"), ScreenMetrics{15360, 11520, 15, 15}; }
     [[noreturn]] void EndProgram() override { throw ProgramEnded{}; }
 

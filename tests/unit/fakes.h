@@ -306,7 +306,8 @@ class FakeLocale : public ILocale, public Logged {
 };
 
 // Child processes that record how they were started. A process has done `onStart`'s work once
-// started, and `onExit`'s once it has ended by itself; an endless one never ends by itself.
+// started, and `onExit`'s once it has ended by itself; an endless one never ends by itself. `alive`
+// counts those that nobody has seen end: a wait that saw it end, or an end that worked.
 class FakeProcessLauncher : public IProcessLauncher, public Logged {
   public:
     using Logged::Logged;
@@ -314,9 +315,12 @@ class FakeProcessLauncher : public IProcessLauncher, public Logged {
     std::vector<uint32_t> waits;       // the bounds waited with
     std::function<void()> onStart, onExit;
     bool endless = false;
+    uint32_t exitCode = 0;
+    int alive = 0;
 
     std::unique_ptr<IChildProcess> Start(const std::string& commandLine, int32_t style) override {
         calls.Check("Start", commandLine), started.push_back(commandLine + "|" + std::to_string(style));
+        ++alive;
         if (onStart)
             onStart();
         return std::make_unique<Child>(*this);
@@ -326,13 +330,29 @@ class FakeProcessLauncher : public IProcessLauncher, public Logged {
     struct Child : IChildProcess {
         explicit Child(FakeProcessLauncher& launcher) : owner(launcher) {}
         bool WaitForExit(uint32_t timeoutMs, const std::function<void()>& pump) override {
-            owner.calls.Check("WaitForExit"), owner.waits.push_back(timeoutMs), pump();
-            if (!owner.endless && owner.onExit)
-                owner.onExit();
-            return !owner.endless;
+            owner.calls.Check("WaitForExit", std::to_string(timeoutMs)), owner.waits.push_back(timeoutMs);
+            if (pump)
+                pump();
+            if (owner.endless)
+                return false;
+            End();
+            return true;
         }
-        void Terminate(uint32_t timeoutMs) override { owner.calls.Check("Terminate", std::to_string(timeoutMs)); }
+        uint32_t ExitCode() override { return owner.calls.Check("ExitCode"), owner.exitCode; }
+        void Terminate(uint32_t timeoutMs) override {
+            owner.calls.Check("Terminate", std::to_string(timeoutMs));
+            owner.endless = false;
+            owner.alive -= ended ? 0 : 1;
+            ended = true;
+        }
+        void End() {
+            if (!ended && owner.onExit)
+                owner.onExit();
+            owner.alive -= ended ? 0 : 1;
+            ended = true;
+        }
         FakeProcessLauncher& owner;
+        bool ended = false;
     };
 };
 

@@ -199,6 +199,7 @@ void CheckFailure(const World& w, bool ran, const Fault& fault, std::vector<std:
     }
     EXPECT_TRUE(ran);
     EXPECT_EQ(Count(log, "Opened:"), Count(log, "Close:")) << "a stream is left open";
+    EXPECT_EQ(w.processes.alive, 0) << "a registry editor outlives the run";
     EXPECT_EQ(log.back(), "ForgetTreeSizes");
     const bool packed = !w.packed.empty();
     for (const auto& [name, content] : w.packed)
@@ -223,23 +224,31 @@ void CheckFailure(const World& w, bool ran, const Fault& fault, std::vector<std:
     // An exception of another kind shows its own text, or the classic one where an archive class
     // wraps it.
     // A wait for the registry editor that fails (itself, or in the window's messages handled
-    // meanwhile) ends the editor before the prompt.
-    const bool waiting = kind == "WaitForExit" || log[w.calls.failed - 1] == "WaitForExit";
+    // meanwhile) ends the editor before the prompt; an exit code that cannot be read tells nothing
+    // of the export. Either way the export is not packed.
+    const bool waiting = kind == "WaitForExit" || log[w.calls.failed - 1].starts_with("WaitForExit");
+    const std::string classic(ClassicDescription(fault.number));
     const std::string expected =
-        waiting ? Prompt(8, "Create Zip File", fault.number,
-                         "Waiting for the registry editor failed: " + std::string(ClassicDescription(fault.number)))
-                : Prompt(step.stage, step.name, fault.number, fault.description);
-    if (waiting) {
-        EXPECT_EQ(log[prompt - 1], "Terminate:30000");
+        waiting            ? Prompt(8, "Create Zip File", fault.number, "Waiting for the registry editor failed: " + classic)
+        : kind == "ExitCode" ? Prompt(8, "Create Zip File", fault.number,
+                                      "The registry editor's exit code could not be read: " + classic)
+                             : Prompt(step.stage, step.name, fault.number, fault.description);
+    if (waiting || kind == "ExitCode") {
+        EXPECT_EQ(std::count(log.begin() + static_cast<std::ptrdiff_t>(w.calls.failed), log.begin() + static_cast<std::ptrdiff_t>(prompt),
+                             "Terminate:30000"),
+                  waiting ? 1 : 0);
+        EXPECT_FALSE(w.fs.Has(kRegistryExport) && w.fs.Content(kRegistryExport) != "saved export");
+        EXPECT_EQ(w.packed.count(kRegistryExport), 0u);
     }
     EXPECT_TRUE(shown == expected ||
                 (fault.number == 5 && shown == Prompt(step.stage, step.name, 5, "Invalid procedure call or argument")))
         << "expected " << expected;
     if (w.promptAnswer == mb::kAnswerNo) {
-        // The run ends at once: the streams are closed and the pointers go back, and nothing else.
+        // The run ends at once: the streams are closed, a registry editor still running is seen
+        // to end, and the pointers go back; nothing else.
         for (size_t i = prompt + 1; i < log.size(); ++i) {
             EXPECT_TRUE(log[i].starts_with("Close:") || log[i] == "SetMousePointer:0" ||
-                        log[i] == "SetAppMousePointer:0" || log[i] == "ForgetTreeSizes")
+                        log[i] == "SetAppMousePointer:0" || log[i] == "ForgetTreeSizes" || log[i] == "WaitForExit:0")
                 << log[i];
         }
         const auto pointer = std::find(log.rbegin(), log.rend(), "SetMousePointer:0").base() - log.begin();
@@ -304,28 +313,113 @@ TEST(WorkflowTest, ADeclinedOverwriteOrAReadOnlyFileEndTheRunAndAPressDuringARun
     EXPECT_FALSE(w.form.Running());
 }
 
-// A registry editor that never finishes is ended and waited for before the bound's prompt; Yes packs
-// what it wrote and stage 9 deletes that, No ends the run. One that cannot be ended (started
-// elevated through the shell by a tool without those rights) is an error of its own.
-TEST(WorkflowTest, AnExportStillRunningAtTheBoundIsEndedBeforeThePromptAndYesPacksWhatWasWritten) {
+// An export that failed, or that was still being written at the bound, is never packed: the editor
+// is ended first (or, when the system refuses, the user is asked to close it until it is gone), what
+// it wrote is deleted, and the prompt says why. No editor outlives the run, except one that the user
+// chose to leave running.
+TEST(WorkflowTest, AFailedOrLateExportIsDeletedNotPackedAndTheEditorIsEndedFirst) {
     const std::string late = "The registry export did not finish within 10 minutes";
-    for (const bool yes : {true, false}) {
-        for (const bool refused : {false, true}) {
-            SCOPED_TRACE(std::string(yes ? "Yes" : "No") + (refused ? ", refused" : ""));
+    const std::string closeIt = CloseEditorText("Permission denied");
+    const std::string missing = Prompt(9, "Closedown", 53, "File not found");
+    const std::string unfollowed = Prompt(8, "Create Zip File", 70, "Waiting for the registry editor failed: Permission denied");
+    struct Case {
+        const char* name;
+        bool endless;
+        std::set<std::string> failing;  // what the system refuses
+        uint32_t exitCode;
+        bool writes, locked;  // the editor writes the export, and holds it open until it is closed
+        std::string prompt;   // empty: the user leaves the editor running at the question
+    };
+    const Case cases[] = {
+        {"exit code 1", false, {}, 1, true, false,
+         Prompt(8, "Create Zip File", 75, "The registry editor could not export the registry: it ended with exit code 1")},
+        {"no export left", false, {}, 0, false, false,
+         Prompt(8, "Create Zip File", 53, "The registry editor left no export at c:\\regbackup.reg")},
+        {"late", true, {}, 0, true, false, Prompt(8, "Create Zip File", 75, late)},
+        {"late, refused, closed", true, {"Terminate"}, 0, true, false,
+         Prompt(8, "Create Zip File", 75, late + ", and the registry editor could not be ended: Permission denied")},
+        {"late, refused, left", true, {"Terminate"}, 0, true, false, ""},
+        // Neither followed nor ended (the shell gave no handle): gone once its export can be deleted.
+        {"unfollowed, done", true, {"WaitForExit", "Terminate"}, 0, true, false, unfollowed},
+        {"unfollowed, writing, closed", true, {"WaitForExit", "Terminate"}, 0, true, true, unfollowed},
+    };
+    for (const Case& c : cases) {
+        for (const bool yes : {true, false}) {
+            SCOPED_TRACE(std::string(c.name) + (yes ? ", Yes" : ", No"));
             World w;
             w.promptAnswer = yes ? mb::kAnswerYes : mb::kAnswerNo;
-            w.processes.endless = true;
-            w.processes.onStart = [&w] { w.fs.Put(kRegistryExport, "REGEDIT4 partial"); };
-            w.calls.failing = {refused ? "Terminate" : ""};
+            w.processes.endless = c.endless;
+            w.processes.exitCode = c.exitCode;
+            w.processes.onStart = [&w, &c] {
+                if (c.writes)
+                    w.fs.Put(kRegistryExport, "REGEDIT4 partial");
+                if (c.locked)
+                    w.fs.open.insert(LowerAscii(kRegistryExport));
+            };
+            w.processes.onExit = nullptr;
+            w.calls.failing = c.failing;
+            const bool leave = c.prompt.empty();
+            const bool asks = c.failing.count("Terminate") != 0 && (c.failing.count("WaitForExit") == 0 || c.locked);
+            w.ui.answer = [&](const std::string& text) {
+                if (text == closeIt && !leave) {  // the user closes it, then answers
+                    w.processes.endless = false;
+                    w.fs.open.erase(LowerAscii(kRegistryExport));
+                }
+                return text == closeIt ? (leave ? mb::kAnswerNo : mb::kAnswerYes)
+                                       : text.starts_with("Error") ? w.promptAnswer : mb::kAnswerYes;
+            };
             EXPECT_TRUE(w.Click());
-            const std::string ended = refused ? ", and the registry editor could not be ended: Permission denied" : "";
-            const std::string prompt = Prompt(8, "Create Zip File", refused ? 70 : 75, late + ended);
-            const auto box = std::find(w.calls.log.begin(), w.calls.log.end(), "MsgBox:" + prompt);
-            ASSERT_NE(box, w.calls.log.end());
-            EXPECT_EQ(box[-3] + "|" + box[-1], "WaitForExit|Terminate:30000");
-            EXPECT_EQ(w.ui.boxes.back() + "|" + w.packed[kRegistryExport] + "|" + w.fs.Content(kRegistryExport),
-                      yes ? std::string(kFinal) + "|REGEDIT4 partial|saved export" : prompt + "||REGEDIT4 partial");
+            std::vector<std::string> boxes = {kOverwrite, kStart};
+            if (asks)
+                boxes.push_back(closeIt);
+            if (!leave)
+                boxes.push_back(c.prompt);
+            if (!leave && yes)
+                boxes.insert(boxes.end(), {missing, kFinal});
+            EXPECT_EQ(w.ui.boxes, boxes);
+            EXPECT_EQ(Count(w.calls.log, "Terminate:30000"), c.endless ? 1u : 0u);
+            // The fake cannot see an editor it cannot follow end; the user closed it.
+            EXPECT_EQ(w.processes.alive, leave || c.failing.count("WaitForExit") != 0 ? 1 : 0);
+            EXPECT_EQ(w.packed.count(kRegistryExport), 0u);
+            EXPECT_EQ(w.fs.Content(kRegistryExport),
+                      leave ? "REGEDIT4 partial" : yes ? "saved export" : "");  // Yes: the earlier one is restored
+            EXPECT_EQ(w.ui.pointers.back() + w.ui.appPointers.back(), 0);
         }
+    }
+}
+
+// An editor still writing when the user answers No at a later stage, or closes the window while the
+// run waits, is ended and its partial export deleted; the run ends there. A window closed at the
+// first yield ends the run before any editor starts.
+TEST(WorkflowTest, NoAtALaterStageOrAClosedWindowEndsTheRunAndTheEditorWithIt) {
+    for (const char* how : {"No in stage 5", "closed while waiting", "closed at the first yield"}) {
+        SCOPED_TRACE(how);
+        const std::string way = how;
+        World w;
+        w.processes.endless = true;
+        w.processes.onStart = [&w] { w.fs.Put(kRegistryExport, "REGEDIT4 partial"); };
+        if (way == "No in stage 5") {
+            w.calls.failing = {"SubFolders:C:\\WINDOWS"};
+        } else {
+            const bool waiting = way == "closed while waiting";
+            w.ui.onDoEvents = [&w, waiting] {
+                const std::vector<std::string>& log = w.calls.log;
+                w.ui.closing = !waiting || log[log.size() - 2].starts_with("WaitForExit");
+            };
+        }
+        EXPECT_TRUE(w.Click());
+        const bool early = way == "closed at the first yield";
+        std::vector<std::string> boxes = {kOverwrite};
+        if (!early)
+            boxes.push_back(kStart);
+        if (way == "No in stage 5")
+            boxes.push_back(Prompt(5, "Support File Windows Folder", 70, "Permission denied"));
+        EXPECT_EQ(w.ui.boxes, boxes);
+        EXPECT_EQ(w.processes.started.size() + Count(w.calls.log, "Terminate:30000"), early ? 0u : 2u);
+        EXPECT_EQ(w.processes.alive, 0);
+        EXPECT_FALSE(w.fs.Has(kRegistryExport) || w.fs.Has(kSupportFile));
+        EXPECT_EQ(w.ui.pointers.back() + w.ui.appPointers.back(), 0);
+        EXPECT_EQ(Count(w.calls.log, "Opened:"), Count(w.calls.log, "Close:"));
     }
 }
 

@@ -113,18 +113,39 @@ TEST(ZipBridgeWin32Test, TheRealLibrariesFoundByNamePackAndExtractTheWorkflowsFi
     EXPECT_TRUE(ui.boxes.empty());
 }
 
+// What the launcher did with the file system redirection, in order, around what it started.
+struct RedirectionLog {
+    bool applies = true;
+    std::vector<std::string> events;
+    Wow64Redirection Fake() {
+        return {[this] { return applies; },
+                [this](void** previous) {
+                    *previous = this;
+                    events.push_back("off");
+                    return true;
+                },
+                [this](void* previous) { events.push_back(previous == this ? "on" : "on, wrongly"); }};
+    }
+};
+
 TEST(Win32ProcessTest, TheRegistryEditorNeedingElevationIsStartedThroughTheShellAndWaitedFor) {
     const std::string regedit = "regedit.exe";  // found in the Windows folder by the system's search
     const std::wstring exported = L"C:\\ost elevated export.reg";
     ::DeleteFileW(exported.c_str());
     // Windows' answer when a program that is not elevated starts one whose manifest asks for more.
-    Win32ProcessLauncher launcher([](wchar_t*, const STARTUPINFOW&, PROCESS_INFORMATION&) {
-        ::SetLastError(ERROR_ELEVATION_REQUIRED);
-        return FALSE;
-    });
+    // The first attempt runs with the redirection off; the shell's, after it is on again.
+    RedirectionLog redirection;
+    Win32ProcessLauncher launcher(
+        [&](wchar_t*, const STARTUPINFOW&, PROCESS_INFORMATION&) {
+            redirection.events.push_back("CreateProcess");
+            ::SetLastError(ERROR_ELEVATION_REQUIRED);
+            return FALSE;
+        },
+        redirection.Fake());
     auto child =
         launcher.Start("\"" + regedit + "\" /e \"" + Narrow(exported) + "\" HKEY_CURRENT_USER\\Software\\Wine", 2);
     ASSERT_TRUE(child);
+    EXPECT_EQ(redirection.events, (std::vector<std::string>{"off", "CreateProcess", "on"}));
     // Messages that arrive meanwhile are handed to the pump.
     ::PostThreadMessageW(::GetCurrentThreadId(), WM_USER, 0, 0);
     int pumped = 0;
@@ -133,17 +154,24 @@ TEST(Win32ProcessTest, TheRegistryEditorNeedingElevationIsStartedThroughTheShell
             ++pumped;
     }));
     EXPECT_GT(pumped, 0);
+    EXPECT_EQ(child->ExitCode(), 0u);
     EXPECT_NE(test::ReadBytes(exported).find(std::string("W\0i\0n\0e", 7)), std::string::npos)
         << "the export holds the key";
     ::DeleteFileW(exported.c_str());
     // Any other failure is the error it is: nothing is started another way.
-    Win32ProcessLauncher missing([](wchar_t*, const STARTUPINFOW&, PROCESS_INFORMATION&) {
-        ::SetLastError(ERROR_FILE_NOT_FOUND);
-        return FALSE;
-    });
+    redirection.applies = false;  // as on 32-bit Windows, and for a 64-bit program
+    redirection.events.clear();
+    Win32ProcessLauncher missing(
+        [&](wchar_t*, const STARTUPINFOW&, PROCESS_INFORMATION&) {
+            redirection.events.push_back("CreateProcess");
+            ::SetLastError(ERROR_FILE_NOT_FOUND);
+            return FALSE;
+        },
+        redirection.Fake());
     EXPECT_EQ(RaisedBy([&] { missing.Start(regedit + " /e \"" + Narrow(exported) + "\"", 2); }).Number(),
               err::kFileNotFound);
     EXPECT_EQ(test::ReadBytes(exported), "<unreadable>");
+    EXPECT_EQ(redirection.events, std::vector<std::string>{"CreateProcess"});
     // The shell gets the program and its arguments as CreateProcess would read them from the line.
     const std::string rows[][3] = {
         {"C:\\Windows\\Regedit.exe /e c:\\regbackup.reg", "C:\\Windows\\Regedit.exe", "/e c:\\regbackup.reg"},
@@ -176,10 +204,24 @@ TEST(Win32ProcessTest, AChildIsEndedUnlessTheSystemRefusesAndAFailedWaitIsAnErro
     EXPECT_EQ(test::Described(RaisedBy([&] { waitOnly->Terminate(10000); })), denied);
     EXPECT_FALSE(waitOnly->WaitForExit(0, {})) << "the child runs on, and a bound that has passed ends the wait";
     EXPECT_EQ(test::Described(RaisedBy([&] { withRights(0)->WaitForExit(1000, {}); })), denied);
+    EXPECT_EQ(test::Described(RaisedBy([&] { waitOnly->ExitCode(); })), denied);
     const auto child = AdoptChildProcess(info.hProcess);
     child->Terminate(10000);
     EXPECT_TRUE(waitOnly->WaitForExit(0, {})) << "ended once Terminate returns";
+    EXPECT_EQ(child->ExitCode(), 1u) << "the code of a child that was ended";
     child->Terminate(10000);  // a child that has ended already is no error
+    // A child that the shell started without a handle can be neither followed nor ended.
+    const auto unfollowed = AdoptChildProcess(nullptr);
+    const std::string none = "75||the system started it without a handle to follow it by";
+    EXPECT_EQ(test::Described(RaisedBy([&] { unfollowed->WaitForExit(0, {}); })), none);
+    EXPECT_EQ(test::Described(RaisedBy([&] { unfollowed->ExitCode(); })), none);
+    EXPECT_EQ(test::Described(RaisedBy([&] { unfollowed->Terminate(0); })), none);
+    // A program's own exit code, from a start with the system's redirection, which applies to a
+    // 32-bit program on 64-bit Windows alone.
+    Win32ProcessLauncher system;
+    const auto cmd = system.Start("cmd.exe /c exit 7", 0);
+    ASSERT_TRUE(cmd->WaitForExit(30000, {}));
+    EXPECT_EQ(cmd->ExitCode(), 7u);
 }
 
 // The manifest and the icon, read from the program file as Windows reads them.

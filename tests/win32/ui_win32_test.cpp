@@ -147,17 +147,22 @@ TEST_F(Win32UiTest, InputBoxGivesTheTypedTextOnOkAndNothingOnCancel) {
     EXPECT_EQ(seen.texts, "OrlaventSupportTool|Another question||OK|Cancel");
 }
 
-TEST_F(Win32UiTest, DoEventsHandsWaitingKeysOnAndLeavesTheQuitForTheMainLoop) {
+// The quit message that closing the window leaves is taken and kept: left in the queue, it would
+// wake every wait for messages at once, and a run waiting for the registry editor would spin.
+TEST_F(Win32UiTest, DoEventsHandsWaitingKeysOnAndTakesTheQuitSoThatNoWaitSpins) {
     HWND edit = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD, 0, 0, 100, 20, window.Hwnd(), nullptr, nullptr, nullptr);
     ::PostMessageW(edit, WM_KEYDOWN, 'A', 1 | (::MapVirtualKeyW('A', MAPVK_VK_TO_VSC) << 16));
     ui.DoEvents();
     EXPECT_EQ(robot::Text(edit), "a") << "a key becomes a character";
+    EXPECT_FALSE(ui.Closing());
     ::PostQuitMessage(3);
     ::PostMessageW(edit, WM_CHAR, 'b', 1);
     ui.DoEvents();
     EXPECT_EQ(robot::Text(edit), "ab");
+    EXPECT_TRUE(ui.Closing());
     MSG quit{};
-    EXPECT_TRUE(::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && quit.wParam == 3);
+    EXPECT_FALSE(::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
+    EXPECT_EQ(::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT), static_cast<DWORD>(WAIT_TIMEOUT));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -12,6 +13,14 @@
 #include "platform/win32/unique_handle.h"
 
 namespace ost::test {
+
+// The tool to test: the release package's own OrlaventSupportTool.exe, stripped and prepared as it
+// ships, when OST_RELEASE_DIR names the unpacked package (as scripts/test gives it), and `built`
+// otherwise. A Unix path, as robot::WindowsPath takes it.
+inline std::string ToolUnderTest(const std::string& built) {
+    const char* release = std::getenv("OST_RELEASE_DIR");
+    return release != nullptr && *release != '\0' ? std::string(release) + "/OrlaventSupportTool.exe" : built;
+}
 
 // Writes `bytes` as the whole of a new or emptied file; false when it cannot be written.
 inline bool WriteBytes(const std::wstring& path, const std::string& bytes) {

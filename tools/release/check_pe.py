@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Static checks of the 32-bit release, which this machine builds but cannot run.
+"""Static checks of the 32-bit release: what Wine cannot show of the binaries.
 
     check_pe.py BIN_DIR     checks the binaries of the package in BIN_DIR
     check_pe.py --names     prints their names, one a line, in the package's order
@@ -66,7 +66,7 @@ IMPORTS = {
         FindFirstFileExW FindFirstFileW FindNextFileW FindResourceW FlushFileBuffers
         FormatMessageA FormatMessageW FreeLibrary GetACP GetConsoleMode GetCurrentProcess GetCurrentProcessId
         GetCurrentThread GetCurrentThreadId GetDateFormatW GetDiskFreeSpaceExW GetDriveTypeW
-        GetFileAttributesExW GetFileAttributesW GetFileInformationByHandle
+        GetExitCodeProcess GetFileAttributesExW GetFileAttributesW GetFileInformationByHandle
         GetFileInformationByHandleEx GetFileSizeEx GetFullPathNameW
         GetHandleInformation GetLastError GetLocaleInfoW GetLogicalDriveStringsW GetModuleHandleA
         GetModuleHandleW GetOEMCP GetProcAddress GetProcessAffinityMask GetStartupInfoW GetStdHandle

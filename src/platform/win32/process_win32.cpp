@@ -20,9 +20,17 @@ AppError ProcessError(DWORD code, std::string_view call) {
 
 class Win32ChildProcess final : public IChildProcess {
   public:
+    // `process` may be null: the shell started the program without handing over a handle.
     explicit Win32ChildProcess(HANDLE process) : process_(process) {}
 
     bool WaitForExit(uint32_t timeoutMs, const std::function<void()>& pump) override {
+        Followed();
+        if (!pump) {  // the process alone: messages waiting in the queue do not end this wait
+            const DWORD ended = ::WaitForSingleObject(process_.get(), timeoutMs);
+            if (ended == WAIT_FAILED)
+                throw ProcessError(::GetLastError(), "WaitForSingleObject");
+            return ended == WAIT_OBJECT_0;
+        }
         const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
         for (;;) {
             const ULONGLONG now = ::GetTickCount64();
@@ -35,12 +43,20 @@ class Win32ChildProcess final : public IChildProcess {
                 return false;
             if (woke != WAIT_OBJECT_0 + 1)
                 throw ProcessError(::GetLastError(), "MsgWaitForMultipleObjects");
-            if (pump)
-                pump();
+            pump();
         }
     }
 
+    uint32_t ExitCode() override {
+        Followed();
+        DWORD code = 0;
+        if (!::GetExitCodeProcess(process_.get(), &code))
+            throw ProcessError(::GetLastError(), "GetExitCodeProcess");
+        return code;
+    }
+
     void Terminate(uint32_t timeoutMs) override {
+        Followed();
         if (!::TerminateProcess(process_.get(), kTerminatedExitCode)) {
             const DWORD code = ::GetLastError();
             // A process that has ended already cannot be ended: the system refuses that too.
@@ -60,6 +76,12 @@ class Win32ChildProcess final : public IChildProcess {
   private:
     // The exit code of a process that this one has ended.
     static constexpr UINT kTerminatedExitCode = 1;
+
+    void Followed() const {
+        if (!process_)
+            throw AppError(err::kPathFileAccess, "the system started it without a handle to follow it by");
+    }
+
     UniqueHandle process_;
 };
 
@@ -79,8 +101,7 @@ std::unique_ptr<IChildProcess> StartElevated(const std::string& commandLine, int
             throw Win32ErrorAs(err::kPermissionDenied, code, "ShellExecuteExW", commandLine);
         throw Win32Error(code, "ShellExecuteExW", commandLine);
     }
-    if (!info.hProcess)  // only a document handed to another program has none; a program always has one
-        throw MakeError(err::kInvalidCall, {}, "ShellExecuteExW '" + commandLine + "': no process to wait for");
+    // A program started through DDE or an instance that was running already comes without one.
     return AdoptChildProcess(info.hProcess);
 }
 
@@ -107,8 +128,27 @@ std::pair<std::string, std::string> SplitCommandLine(const std::string& commandL
     return {program, pos == std::string::npos ? std::string() : commandLine.substr(pos)};
 }
 
+Wow64Redirection Wow64Redirection::System() {
+    // Looked up rather than imported: the release's imports stay those that every supported Windows has.
+    HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+    auto entry = [kernel](const char* name) {
+        return kernel ? reinterpret_cast<void*>(::GetProcAddress(kernel, name)) : nullptr;
+    };
+    const auto isWow64 = reinterpret_cast<BOOL(WINAPI*)(HANDLE, PBOOL)>(entry("IsWow64Process"));
+    const auto disable = reinterpret_cast<BOOL(WINAPI*)(PVOID*)>(entry("Wow64DisableWow64FsRedirection"));
+    const auto revert = reinterpret_cast<BOOL(WINAPI*)(PVOID)>(entry("Wow64RevertWow64FsRedirection"));
+    Wow64Redirection system;
+    system.applies = [=] {
+        BOOL wow64 = FALSE;
+        return isWow64 && disable && revert && isWow64(::GetCurrentProcess(), &wow64) && wow64;
+    };
+    system.disable = [=](void** previous) { return disable(previous) != FALSE; };
+    system.revert = [=](void* previous) { revert(previous); };
+    return system;
+}
+
 Win32ProcessLauncher::Win32ProcessLauncher()
-    : createProcess_([](wchar_t* line, const STARTUPINFOW& startup, PROCESS_INFORMATION& info) {
+    : Win32ProcessLauncher([](wchar_t* line, const STARTUPINFOW& startup, PROCESS_INFORMATION& info) {
           STARTUPINFOW copy = startup;
           return ::CreateProcessW(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &copy, &info);
       }) {}
@@ -120,8 +160,15 @@ std::unique_ptr<IChildProcess> Win32ProcessLauncher::Start(const std::string& co
     startup.wShowWindow = static_cast<WORD>(windowStyle);
     PROCESS_INFORMATION info{};
     std::wstring line = Widen(commandLine);
-    if (!createProcess_(line.data(), startup, info)) {
-        const DWORD code = ::GetLastError();
+    // Off for this one call only: while it is off, a library this thread loads would come from the
+    // 64-bit system folder, and the shell's start below loads several.
+    void* previous = nullptr;
+    const bool native = redirection_.applies() && redirection_.disable(&previous);
+    const BOOL started = createProcess_(line.data(), startup, info);
+    const DWORD code = started ? ERROR_SUCCESS : ::GetLastError();
+    if (native)
+        redirection_.revert(previous);
+    if (!started) {
         if (code == ERROR_ELEVATION_REQUIRED)
             return StartElevated(commandLine, windowStyle);
         throw Win32Error(code, "CreateProcessW", commandLine);

@@ -145,7 +145,7 @@ void Win32Ui::DoEvents() {
     MSG msg;
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
-            ::PostQuitMessage(static_cast<int>(msg.wParam));  // leave it for the main loop
+            closing_ = true;
             return;
         }
         ::TranslateMessage(&msg);

@@ -20,12 +20,16 @@ class Win32Ui final : public IUi {
     // edit box below with its text selected. Raises AppError when the dialog cannot be created.
     std::string InputBox(const std::string& prompt, const std::string& title, const std::string& defaultText) override;
     void SetAppMousePointer(int32_t pointer) override;
+    // Takes the quit message that closing the window leaves, and keeps it for Closing: a quit
+    // message left in the queue would wake every wait for messages at once, again and again.
     void DoEvents() override;
+    bool Closing() const override { return closing_; }
     ScreenMetrics Screen() override;
     [[noreturn]] void EndProgram() override;
 
   private:
     MainWindow& window_;
+    bool closing_ = false;
 };
 
 }  // namespace ost::win

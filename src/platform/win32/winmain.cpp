@@ -38,7 +38,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         window.OnCreateClick([&form] { form.cmdCreate_Click(); });
         window.Show(showCommand);
         MSG msg;
-        while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        // A window closed during a run ends the program once the run has returned here.
+        while (!ui.Closing() && ::GetMessageW(&msg, nullptr, 0, 0) > 0) {
             ::TranslateMessage(&msg);
             ::DispatchMessageW(&msg);
         }
