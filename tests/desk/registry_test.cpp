@@ -79,9 +79,9 @@ TEST(ExportReaderTest, CountsKeysFindsTheCodePageAndHandsOutTheWantedKeysInEvery
     // Pairs of surrogates are one character; a lone one is no character. A 0x0A byte that is half
     // of a character (U+0A05, U+010A) ends no line.
     const Scan odd = ScanExport(
-        Utf16(u"Windows Registry Editor Version 5.00\r\n[HKEY_USERS\\\xD83D\xDE00\xDC00\xD800\xE000\u0A05\u010A]\r\n"), 3,
+        Utf16(u"Windows Registry Editor Version 5.00\r\n[HKEY_USERS\\\xD83D\xDE00\xDC00\xD800\xE000\u0A05\u010A\u00E9\xDC01\uE000\xDC02]\r\n"), 3,
         "HKU");
-    EXPECT_EQ(Join(odd.lines), "[HKEY_USERS\\😀\uFFFD\uFFFD\uE000\u0A05\u010A]");
+    EXPECT_EQ(Join(odd.lines), "[HKEY_USERS\\😀\uFFFD\uFFFD\uE000\u0A05\u010Aé\uFFFD\uE000\uFFFD]");
     // Cut in the middle of a line, at a whole character and in the middle of one.
     for (const size_t cut : {size_t{10}, size_t{11}}) {
         const Scan scan = ScanExport({good.begin(), good.end() - static_cast<ptrdiff_t>(cut)}, 4096);
