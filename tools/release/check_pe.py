@@ -51,6 +51,7 @@ SUBSYSTEMS = {"gui": 2, "console": 3}
 # Every function the binaries import, by DLL. Each one exists in Windows 7 SP1, the oldest Windows
 # the release runs on. An import that is not here fails the check: a new one, from our code or from
 # a newer mingw-w64 runtime, is looked up in the documentation of Windows 7 SP1 and added on purpose.
+# ovdesk's C++ streams and locales bring the C runtime's stdio, ctype and collation functions.
 IMPORTS = {
     "advapi32.dll": "RegCloseKey RegEnumKeyExA RegOpenKeyA RegOpenKeyExA RegQueryValueExA",
     "comdlg32.dll": "CommDlgExtendedError GetSaveFileNameW",
@@ -92,6 +93,9 @@ IMPORTS = {
         calloc exit fflush fprintf fputc fputs free fwrite isalpha localeconv longjmp malloc memchr
         memcmp memcpy memmove memset printf realloc setlocale signal strchr strcmp strerror strlen
         strncmp tolower vfprintf wcscpy_s wcslen
+        _fdopen _filelengthi64 _fileno _fstat64 _lseeki64 _stat _wfopen _write fclose fgetpos fopen
+        fread fsetpos getc getenv getwc islower isspace isupper iswctype putc putwc setvbuf strcoll
+        strftime strtoul strxfrm towlower towupper ungetc ungetwc wcscoll wcsftime wcsxfrm
     """,
     "ole32.dll": "CoCreateInstance CoInitializeEx CoUninitialize",
     "shell32.dll": "ShellExecuteExW",
