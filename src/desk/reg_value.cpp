@@ -299,9 +299,14 @@ std::string ValueText(const RegValue& v) {
         case Meaning::Kind::kText:
             return m.text;
         case Meaning::Kind::kList: {
+            // Paths read as they are: only a quote inside an item is escaped. JSON has them exact.
             std::string out = "[";
-            for (size_t i = 0; i < m.items.size(); ++i)
-                out += (i == 0 ? "\"" : ", \"") + Escaped(m.items[i]) + "\"";
+            for (size_t i = 0; i < m.items.size(); ++i) {
+                out += i == 0 ? "\"" : ", \"";
+                for (const char c : m.items[i])
+                    out += c == '"' ? std::string("\\\"") : std::string(1, c);
+                out += "\"";
+            }
             return out + "]";
         }
         case Meaning::Kind::kNumber:

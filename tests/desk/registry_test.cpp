@@ -146,8 +146,8 @@ TEST(RegValueTest, EveryTypeMeansWhatWindowsReadsAndIsWrittenBackAsTheSameBytes)
     const Case cases[] = {
         {"\"s\"=\"Acme \\\"Editor\\\" \\\\ 2\"", "REG_SZ", "Acme \"Editor\" \\ 2", "Acme \"Editor\" \\ 2"},
         {"\"e\"=hex(2):25,00,53,00,52,00,25,00,5c,00,78,00,00,00", "REG_EXPAND_SZ", "%SR%\\x", "%SR%\\x"},
-        {"\"m\"=hex(7):61,00,00,00,00,00,62,00,00,00,00,00", "REG_MULTI_SZ", "[\"a\", \"\", \"b\"]",
-         nlohmann::json::array({"a", "", "b"})},
+        {"\"m\"=hex(7):43,00,3a,00,5c,00,61,00,00,00,00,00,22,00,62,00,00,00,00,00", "REG_MULTI_SZ",
+         "[\"C:\\a\", \"\", \"\\\"b\"]", nlohmann::json::array({"C:\\a", "", "\"b"})},
         {"\"m0\"=hex(7):00,00", "REG_MULTI_SZ", "[]", nlohmann::json::array()},
         {"\"d\"=dword:ffffffff", "REG_DWORD", "4294967295 (0xffffffff)", 4294967295u},
         {"\"be\"=hex(5):00,00,01,00", "REG_DWORD_BIG_ENDIAN", "256 (0x00000100)", 256},
