@@ -129,6 +129,15 @@ TEST(ReportReaderTest, ACutOrGappedReportIsReadAsFarAsItGoesAndSaysWhatIsMissing
     EXPECT_TRUE(inPrograms.summaryWhole && inPrograms.drivesWhole);
     EXPECT_FALSE(inPrograms.programsWhole);
     EXPECT_TRUE(Read(cutAfter("Windows Dir Listing (C:\\WINDOWS)\r\n")).programsWhole);
+    // The drive listing is whole at its closing empty line, not at its last drive.
+    const Report inDrives = Read(cutAfter("(NTFS Fixed) '777'\r\n"));
+    EXPECT_TRUE(inDrives.summaryWhole && inDrives.drivesListed);
+    EXPECT_FALSE(inDrives.drivesWhole);
+    EXPECT_TRUE(Read(cutAfter("(CDFS CD-ROM) '-5'\r\n\r\n")).drivesWhole);
+    EXPECT_FALSE(Read(cutAfter("(CDFS CD-ROM) '-5'\r\n")).drivesWhole);
+    // ... or at the next section's heading, when the empty line is missing.
+    std::string unclosed = golden.substr(0, golden.find("\"Acme Editor\"\r\n"));
+    EXPECT_TRUE(Read(unclosed.erase(unclosed.find("'-5'\r\n") + 6, 2)).drivesWhole);
     const Report inSummary = Read(cutAfter("IE Version : Internet Explorer 6.0.2900\r\n"));
     EXPECT_FALSE(inSummary.summaryWhole || inSummary.drivesListed);
     // A line longer than any report has is passed over, and the lines after it are read.
@@ -237,6 +246,25 @@ TEST_F(DeskTest, ShowGivesTheMachinesFactsAndWhatCouldNotBeReadInTextAndJson) {
     EXPECT_NE(r.out.find("note: the system folder's listing is the one a 32-bit program sees there"), std::string::npos);
     EXPECT_NE(r.out.find("note: memory figures at 2097152 KB are the 2 GB"), std::string::npos);
     EXPECT_EQ(Desk({"show", "good.OVSupport"}).out.find("note:"), std::string::npos);
+    // Without a Wow6432Node, the current control set's PROCESSOR_ARCHITECTURE tells 64-bit Windows.
+    const std::u16string environment = u"\\Control\\Session Manager\\Environment]\r\n";
+    Add("amd64.OVSupport",
+        SupportFile(report, Utf16(kExport + u"[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet" + environment +
+                                  u"\"PROCESSOR_ARCHITECTURE\"=\"AMD64\"\r\n\"TEMP\"=\"x\"\r\n\r\n" +
+                                  u"[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet002" + environment +
+                                  u"\"PROCESSOR_ARCHITECTURE\"=\"x86\"\r\n\r\n")));
+    j = Desk({"show", "amd64.OVSupport", "--json"}).Json();
+    EXPECT_EQ(j["registryExport"]["processorArchitecture"], "AMD64");
+    EXPECT_FALSE(j["registryExport"]["wow6432Node"].get<bool>());
+    EXPECT_NE(Desk({"show", "amd64.OVSupport"}).out.find("note: the report comes from a 32-bit program"),
+              std::string::npos);
+    // Without the current control set, a numbered one; x86 is 32-bit Windows.
+    Add("x86.OVSupport", SupportFile(report, Utf16(kExport + u"[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001" +
+                                                   environment + u"\"PROCESSOR_ARCHITECTURE\"=\"x86\"\r\n\r\n")));
+    r = Desk({"show", "x86.OVSupport", "--json"});
+    EXPECT_EQ(r.Json()["registryExport"]["processorArchitecture"], "x86");
+    EXPECT_EQ(r.out.find("32-bit program"), std::string::npos);
+    EXPECT_TRUE(Desk({"show", "good.OVSupport", "--json"}).Json()["registryExport"]["processorArchitecture"].is_null());
 
     std::string low = report;
     low.replace(low.find("812.50"), 6, "95.38");

@@ -161,6 +161,8 @@ TEST(RegValueTest, EveryTypeMeansWhatWindowsReadsAndIsWrittenBackAsTheSameBytes)
         {"\"short\"=hex(4):01,02,03", "REG_DWORD", "(it holds 3 bytes, not 4) 01 02 03", nullptr},
         {"\"junk\"=hex:0g", "REG_BINARY", "(unreadable: its hex data is not bytes of two hex digits between commas) hex:0g",
          nullptr},
+        {"\"bs\"=hex:01,\\ 02", "REG_BINARY",
+         "(unreadable: its hex data is not bytes of two hex digits between commas) hex:01,\\ 02", nullptr},
     };
     for (const Case& c : cases) {
         RegValue v;
