@@ -41,9 +41,7 @@ std::string Columns(const std::vector<std::vector<std::string>>& rows) {
         std::string line;
         for (size_t i = 0; i < row.size(); ++i) {
             const std::string cell = Printable(row[i]);
-            line += cell;
-            if (i + 1 < row.size())
-                line += std::string(widths[i] - DisplayWidth(cell) + 2, ' ');
+            line += cell + std::string(widths[i] - DisplayWidth(cell) + 2, ' ');
         }
         while (line.ends_with(' '))
             line.pop_back();

@@ -57,6 +57,8 @@ struct ExportFacts {
 
     // What in the export could not be read, as phrases; empty when all could.
     std::vector<std::string> Problems() const;
+    // Read whole: in a readable form, with keys, ending with a whole line, and nothing passed over.
+    bool Complete() const { return form != Form::kUnreadable && wholeLines && keys > 0 && Problems().empty(); }
 };
 
 // What a reader of the export wants of it.

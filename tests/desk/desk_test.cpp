@@ -286,6 +286,13 @@ TEST_F(DeskTest, ShowGivesTheMachinesFactsAndWhatCouldNotBeReadInTextAndJson) {
         {"none.OVSupport", "warning: the support file holds no registry export\n"},
         {"text.OVSupport", "warning: the report cannot be read: its ovsupport.txt is not a support report\n"},
     };
+    // Whole lines with a value that cannot be read in a key that show reads: an incomplete export.
+    Add("badvalue.OVSupport", SupportFile(report, Utf16(kExport + u"[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet003" +
+                                                        environment + u"not a value\r\n\r\n")));
+    r = Desk({"show", "badvalue.OVSupport"});
+    EXPECT_NE(r.out.find(" bytes, 9 keys, incomplete\n"), std::string::npos) << r.out;
+    EXPECT_FALSE(Desk({"show", "badvalue.OVSupport", "--json"}).Json()["registryExport"]["complete"].get<bool>());
+    EXPECT_TRUE(Desk({"show", "good.OVSupport", "--json"}).Json()["registryExport"]["complete"].get<bool>());
     for (const auto& [name, warnings] : cases) {
         r = Desk({"show", name});
         EXPECT_EQ(r.code, kFindings) << name;

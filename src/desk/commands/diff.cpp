@@ -269,7 +269,7 @@ void Differ::Registry(const std::string& top) {
             gaps.push_back({"registry", side->label, "the keys under " + top + ": the " + side->label + " support file " + why});
             return;
         }
-        whole[at++] = e->wholeLines && e->Problems().empty();
+        whole[at++] = e->Complete();
     }
     for (const auto& [side, ok] : {std::pair{&a_, whole[0]}, std::pair{&b_, whole[1]}})
         if (!ok)

@@ -175,7 +175,7 @@ json ExportJson(const ExportFacts& e) {
                                                           : json("Windows Registry Editor Version 5.00")},
             {"bytes", e.bytes},
             {"keys", e.keys},
-            {"complete", readable && e.wholeLines && e.keys > 0 && e.Problems().empty()},
+            {"complete", e.Complete()},
             {"problems", e.Problems()},
             {"wow6432Node", e.wow6432Node},
             {"processorArchitecture", e.processorArchitecture.empty() ? json(nullptr) : json(e.processorArchitecture)}};
@@ -256,7 +256,7 @@ void ShowText(const Shown& s, const DeskIo& io) {
             text += std::to_string(e->bytes) + " bytes, unreadable: it " + e->problem + "\n";
         else
             text += std::to_string(e->bytes) + " bytes, " + std::to_string(e->keys) + (e->keys == 1 ? " key, " : " keys, ") +
-                    (e->wholeLines && e->keys > 0 && e->Problems().empty() ? "complete" : "incomplete") +
+                    (e->Complete() ? "complete" : "incomplete") +
                     (e->form == ExportFacts::Form::kAnsi ? " (REGEDIT4)" : "") + "\n";
     } else {
         text += Printable(EntryProblem(file.exportEntry)) + "\n";
