@@ -173,11 +173,12 @@ Report ReportReader::Finish() {
     Report& r = report_;
     const bool ended = section_ == Section::kNone && lastLineEmpty_ && r.system.closed &&
                        (!r.pebblework.present || r.pebblework.closed);
+    const bool summary = r.winName || r.winVersion || r.browser || r.processor || r.freeMemory || r.totalMemory;
     // The sections in the report's order. In a report that is cut short, those after the last one
     // it reached are not missing but cut off.
     const std::pair<bool, const char*> sections[] = {
         {r.title, "the report's title"},
-        {r.winName || r.winVersion || r.browser || r.processor || r.totalMemory, "the system summary"},
+        {summary, "the system summary"},
         {r.resolution.has_value(), "the screen resolution"},
         {r.drivesListed, "the drive listing"},
         {r.programsListed, "the list of programs"},
@@ -197,7 +198,6 @@ Report ReportReader::Finish() {
     }
     r.complete = wholeLines && ended;
     // A section was read to its end when a later one began, or when the report ended whole.
-    const bool summary = r.winName || r.winVersion || r.browser || r.processor || r.freeMemory || r.totalMemory;
     r.summaryWhole = summary && (r.complete || reached_ > 1);
     r.drivesWhole = r.drivesListed && (r.complete || reached_ > 3 || drivesEnded_);
     r.programsWhole = r.programsListed && (r.complete || reached_ > 4);

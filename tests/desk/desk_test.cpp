@@ -140,6 +140,17 @@ TEST(ReportReaderTest, ACutOrGappedReportIsReadAsFarAsItGoesAndSaysWhatIsMissing
     EXPECT_TRUE(Read(unclosed.erase(unclosed.find("'-5'\r\n") + 6, 2)).drivesWhole);
     const Report inSummary = Read(cutAfter("IE Version : Internet Explorer 6.0.2900\r\n"));
     EXPECT_FALSE(inSummary.summaryWhole || inSummary.drivesListed);
+    // Any one line of the summary is a summary.
+    const std::string summaryLines = "Windows Version : Windows XP\r\n5.1 (Build 2600)\r\nIE Version : Internet "
+                                     "Explorer 6.0.2900\r\nCPU : Intel Pentium\r\nFree Memory : 1523412\r\n";
+    for (const char* kept : {"Windows Version", "IE Version", "Free Memory"}) {
+        std::string one = golden;
+        one.erase(one.find(summaryLines), summaryLines.size()).erase(one.find("Total Memory"), 24);
+        const size_t at = summaryLines.find(kept);
+        one.insert(one.find("Screen Resolution"), summaryLines.substr(at, summaryLines.find("\r\n", at) + 2 - at));
+        const Report r = Read(one);
+        EXPECT_TRUE(r.complete && r.problems.empty() && r.summaryWhole) << kept << ": " << Join(r.problems);
+    }
     // A line longer than any report has is passed over, and the lines after it are read.
     std::string longLine = golden;
     longLine.insert(longLine.find("\"Zeta Tools\""), std::string(kMaxReportLine + 5, 'x') + "\r\n");
@@ -158,7 +169,8 @@ TEST(ReportReaderTest, DriveLinesGiveEachFieldWhateverTheNameTypeOrSeparator) {
         "Drive Listings\r\n--------------------------\r\n"
         "R -  : 1,13 FREE/2,38 TOTAL MB (NTFS RAM Disk) '777'\r\n"
         "N - \\\\srv\\a : b : 0.00 FREE/100.00 TOTAL MB (FAT32 Network) '-559038737'\r\n"
-        "X - old : 0.50 FREE/1.00 TOTAL MB (UDF ) '0'\r\nA - \r\nQ - 5 FREE/6 TOTAL MB (NTFS Fixed) '1'\r\n\r\n");
+        "X - old : 0.50 FREE/1.00 TOTAL MB (UDF ) '0'\r\nA - \r\nQ - 5 FREE/6 TOTAL MB (NTFS Fixed) '1'\r\n"
+        "F - f : x FREE/1.00 TOTAL MB (NTFS Fixed) '2'\r\nT - t : 1.00 FREE/y TOTAL MB (NTFS Fixed) '3'\r\n\r\n");
     std::string fields;
     for (const DriveLine& d : r.drives)
         fields += d.letter + (d.readable ? "" : "?") + "|" + d.name + "|" + d.fileSystem + "|" + d.type + "|" +
@@ -167,7 +179,7 @@ TEST(ReportReaderTest, DriveLinesGiveEachFieldWhateverTheNameTypeOrSeparator) {
     EXPECT_EQ(fields,
               "R||NTFS|RAM Disk|1.13|2.380|777\nN|\\\\srv\\a : b|FAT32|Network|0.00|100.0|-559038737\n"
               "X|old|UDF||0.50|1.000|0\nA?||||0.00|0.000|\n");
-    EXPECT_EQ(r.unreadableLines, 1u) << "Q lacks its name's separator";
+    EXPECT_EQ(r.unreadableLines, 3u) << "Q lacks its name's separator, F and T a number";
 }
 
 // The byte just before the archive's central directory: inside the last entry's data.
@@ -363,6 +375,15 @@ TEST_F(DeskTest, RegExportWritesAFileTheRegistryEditorImportsOnlyFromASoundExpor
                                                          u"[HKEY_CURRENT_USER\\Software\\Кириллица]\r\n"
                                                          u"\"Имя\"=\"значение\"\r\n\r\n")
                                                        .size());
+    // A value whose data cannot be read is left out, and said to be.
+    Add("junk.OVSupport", SupportFile(report, Utf16(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\J]\r\n"
+                                                    u"\"ok\"=\"1\"\r\n\"junk\"=hex:0g\r\n\r\n")));
+    r = Desk({"reg", "junk.OVSupport", "HKCU\\J", "--export", "/out/junk.reg"});
+    EXPECT_EQ(r.code, kFindings);
+    EXPECT_EQ(r.out, "1 key and 1 value written to /out/junk.reg\n");
+    EXPECT_EQ(r.err, "ovdesk: warning: 1 value whose data cannot be read was left out of /out/junk.reg\n");
+    EXPECT_EQ(files.Bytes("/out/junk.reg"), Utf16(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\J]\r\n"
+                                                  u"\"ok\"=\"1\"\r\n\r\n"));
     // A damaged export, or a key that is not there, leaves no file behind.
     std::vector<uint8_t> spoilt = files.Bytes("good.OVSupport");
     Spoil(spoilt, 8);
@@ -370,7 +391,7 @@ TEST_F(DeskTest, RegExportWritesAFileTheRegistryEditorImportsOnlyFromASoundExpor
     for (const auto& [name, key] : {std::pair<std::string, std::string>{"spoilt.OVSupport", "HKLM"}, {"good.OVSupport", "HKLM\\Nowhere"}}) {
         r = Desk({"reg", name, key, "--export", "/out/new.reg"});
         EXPECT_NE(r.code, kClean) << name;
-        EXPECT_EQ(files.List("/out"), std::vector<std::string>{"acme.reg"}) << name;
+        EXPECT_EQ(files.List("/out"), (std::vector<std::string>{"acme.reg", "junk.reg"})) << name;
     }
 }
 
