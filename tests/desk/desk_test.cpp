@@ -402,6 +402,7 @@ TEST_F(DeskTest, FindGivesTheKeysNamesAndDataThatMatchAPattern) {
     EXPECT_EQ(r.out, acme + "\n    DisplayName    REG_SZ    Acme Editor\n\n2 matches\n");
     r = Desk({"find", "good.OVSupport", "display*", "--names", "--max", "1"});
     EXPECT_EQ(r.out, acme + "\n    DisplayName    REG_SZ    Acme Editor\n\n1 match (stopped at --max 1)\n");
+    EXPECT_EQ(Desk({"find", "good.OVSupport", "acme*", "--names"}).out, "no match\n");  // only a key and data match
     r = Desk({"find", "good.OVSupport", "0x2", "--data"});
     EXPECT_EQ(r.out, acme + "\\Deep\n    Level    REG_DWORD    2 (0x00000002)\n\n1 match\n");
     r = Desk({"find", "good.OVSupport", "HKLM\\*\\Uninstall\\*", "--keys", "--json"});
