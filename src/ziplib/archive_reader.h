@@ -11,7 +11,8 @@
 // first entry's local header is where its stated offset says and not where the shifted one does:
 // then the shortfall is data between the last entry and the directory, and the offsets stand. An
 // end record without a ZIP64 record may count more than 65,535 entries modulo 65,536, as old
-// writers did: the directory's entries are read as long as central headers follow.
+// writers did: the directory's entries are read as long as central headers follow, and a count of
+// 65,535 is a count, not the mark of a ZIP64 one.
 #pragma once
 
 #include <cstdint>
@@ -56,7 +57,9 @@ class NotAnArchive : public ZipError {
 // cannot be read: truncated, inconsistent (counts, sizes, overlapping entries, entries running
 // into the directory), split over several disks, ambiguous (two end records that describe
 // different archives, end records that disagree), or a directory that with its entries would take
-// 2 GiB of memory or more, on every build alike; NotAnArchive when it holds no archive at all.
+// 2 GiB of memory or more, on every build alike, before anything is allocated (without a ZIP64
+// record, with as many entries as the directory has room for: one per 46 bytes); NotAnArchive when
+// it holds no archive at all.
 // An entry whose name is empty or holds a zero byte, whose central or local extra field has a
 // block that runs past its end, or whose local header or data descriptor disagrees with its
 // central header in the name, method, encryption, CRC-32 or sizes, gets a fault and leaves the

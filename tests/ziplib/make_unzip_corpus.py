@@ -137,7 +137,7 @@ def raw_zip(entries, comment=b""):
     cut (bytes cut off the end of the compressed data), extra and local_extra (the extra fields), mode (the
     Unix file mode), offset (where the central header says the local one is), local_crc and local_size
     (what the local header alone claims), local_zip64 (its ZIP64 field, which holds both sizes, for its
-    compressed size alone), descriptor (general purpose bit 3, zeros in the local header, these bytes
+    compressed size alone; "marked only" holds the compressed size alone), descriptor (general purpose bit 3, zeros in the local header, these bytes
     after the data), dos (made by MS-DOS), body and crc (given for data too large to pass), password
     (traditional encryption under it). More than
     65,535 entries are counted modulo 65,536, as old writers did."""
@@ -157,7 +157,8 @@ def raw_zip(entries, comment=b""):
         extra = c.get("extra", b"") + (struct.pack("<HHQ", 1, 8, size) if size32 != size else b"")
         if size32 != size or c.get("local_zip64"):
             local[1:] = [0xFFFFFFFF if c.get("local_zip64") else len(body), size32]
-            local_extra += struct.pack("<HHQQ", 1, 16, size, len(body))
+            local_extra += struct.pack("<HHQ", 1, 8, len(body)) if c.get("local_zip64") == "marked only" else \
+                struct.pack("<HHQQ", 1, 16, size, len(body))
         central += struct.pack("<IH", 0x02014B50, made_by) + shared + struct.pack("<III", crc, len(body), size32)
         central += struct.pack("<HHHHHII", len(name), len(extra), 0, 0, 0, attributes, c.get("offset", len(out)))
         central += name + extra
@@ -224,15 +225,19 @@ write("unicode-path-unusable.zip", raw_zip([(name, b"kept\n", {"extra": path(nam
                                             for name, raw in [(b"bad.txt", b"\xff.txt"), (b"zero.txt", b"a\0b.txt"), (b"none.txt", b"")]]))
 for name in ("bad.txt", "zero.txt", "none.txt"):
     write(f"unicode-path-unusable.zip.expected/{name}", b"kept\n")
-# An old writer counts 65,537 entries as 1.
-many = [(b"first.txt", b"first\n", {})] + [(b"f/%05d" % i, b"", {}) for i in range(65535)] + [(b"last.txt", b"last\n", {})]
-write("wrapped-count.zip", raw_zip(many))
-for file, data, _ in many[:: len(many) - 1]:
-    write(f"wrapped-count.zip.expected/{file.decode()}", data)
+# An old writer counts 65,537 entries as 1; 65,535 entries without ZIP64 are counted as 65,535, the
+# all-ones that marks a ZIP64 count.
+for name, count in [("wrapped-count.zip", 65537), ("count-65535.zip", 65535)]:
+    many = [(b"first.txt", b"first\n", {})] + [(b"f/%05d" % i, b"", {}) for i in range(count - 2)] + [(b"last.txt", b"last\n", {})]
+    write(name, raw_zip(many))
+    for file, data, _ in many[:: len(many) - 1]:
+        write(f"{name}.expected/{file.decode()}", data)
 # A local header may mark one size alone for its ZIP64 field, which holds both (unzip misreads it).
 write("local-zip64.zip", raw_zip([(*hello, {"deflate": True, "local_zip64": True}), other]))
 for file, data, _ in [(*hello, {}), other]:
     write(f"local-zip64.zip.expected/{file.decode()}", data)
+# Stream writers put the marked size alone in the local ZIP64 field, as the central header does.
+write("local-zip64-marked-only.zip", raw_zip([(*hello, {"deflate": True, "local_zip64": "marked only"}), other]))
 # zip to a pipe makes the password check from the local header's time; the central headers say an hour later.
 with open(os.path.join(out, "zip-streamed-password.zip"), "wb") as f:
     subprocess.run(["zip", "-q", "-r", "-P", "secret", "-", "."], cwd=src, env=env, check=True, stdout=f)
@@ -352,6 +357,11 @@ if "--small" not in sys.argv[2:]:
             f.seek(size)
             f.write(struct.pack("<IQHHIIQQQQIIQIIHHHHIIH", 0x06064B50, 44, 45, 45, 0, 0, count, count, size, 0,  # ZIP64 end record,
                                 0x07064B50, 0, size, 1, 0x06054B50, 0, 0, 0xFFFF, 0xFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0))  # locator, end record
+    # Without ZIP64 the count of 1 may be an old writer's, wrapped: the directory has room for 23 million entries.
+    with open(os.path.join(out, "wrapped-directory-1g.zip"), "wb") as f:
+        f.write(struct.pack("<I", 0x02014B50))
+        f.seek(1 << 30)
+        f.write(struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 1, 1, 1 << 30, 0, 0))
     # Wine takes its OEM code page from the Unix locale, which must exist for Unix file names.
     os.makedirs(os.path.join(out, "locale"))
     run(["localedef", "-i", "ja_JP", "-f", "UTF-8", os.path.join(out, "locale", "ja_JP.UTF-8")], cwd=out)

@@ -217,12 +217,13 @@ TEST_F(UnzipLibraryTest, EveryKindOfArchiveIsReadOrRefusedAlikeInListTestAndExtr
         "stub-adjusted.zip", "zip64-end-unneeded.zip", "zip64-end-odd-disks.zip", "zip64-end-short-size.zip",
         "descriptor-unsigned.zip",
         "plain-names.zip", "local-zip64.zip", "zip-streamed-password.zip", "cp437-name.zip",
-        "unicode-path-unusable.zip"};
+        "unicode-path-unusable.zip", "local-zip64-marked-only.zip"};
     const std::string same = "  (an earlier entry of the archive names the same file";
     std::vector<Kind> kinds = {
         {"stub-prefixed.zip", kUnzipWarning, "holds 512 bytes before the archive"},
         {"gap.zip", kUnzipWarning, "holds 40 bytes between its entries and its central directory"},
         {"wrapped-count.zip", kUnzipWarning, "holds 65537 entries, which its end record counts modulo", 0, {"*.txt"}},
+        {"count-65535.zip", kUnzipOk, "", 0, {"*.txt"}},
         {"trailing-bytes.zip", kUnzipOk, "holds 117 bytes after the end of the archive"},
         {"zip64-empty.zip", kUnzipWarning, "holds no entries"},
         {"nested-trailing.zip", kUnzipOk, "holds 11 bytes after the end of the archive"},
@@ -309,11 +310,15 @@ TEST_F(UnzipLibraryTest, HostileArchivesAreRefusedAndNothingIsWritten) {
         {"folder-data.zip", "dir\\  (it is a folder entry that holds data)", 2, 2, 2, "dir\\  (it is a folder"},
         {"zip64-directory-offset-4g.zip", "its central directory lies outside the file"},
         {"zip64-offset-2g.zip", "far.txt lies outside the archive"}, {"zip64-offset-4g.zip", "far.txt lies outside"},
-        {"zip64-directory-2g.zip", "of 2147483648 bytes and 1 entries is too large to hold in memory"},
-        {"zip64-directory-4g.zip", "of 4294967342 bytes"}, {"zip64-entries.zip", "and 23342213 entries is too"}};
+        {"zip64-directory-2g.zip", "of 2147483648 bytes and up to 1 entries is too large to hold in memory"},
+        {"zip64-directory-4g.zip", "of 4294967342 bytes"}, {"zip64-entries.zip", "and up to 23342213 entries is too"},
+        {"wrapped-directory-1g.zip", "of 1073741824 bytes and up to 23342213 entries is too large"}};
     // clang-format on
     for (const char* field : {"disk", "directory-disk", "disk-count", "count", "size", "offset"}) {
-        hostile.push_back({"zip64-" + std::string(field) + "-marked.zip", "its ZIP64 locator is missing"});
+        // A count of 65,535 is a count, which here the count of entries on this disk does not match.
+        const bool count = std::string(field).ends_with("count");
+        hostile.push_back({"zip64-" + std::string(field) + "-marked.zip",
+                           count ? "it is split over several disks" : "its ZIP64 locator is missing"});
         if (std::string(field).find("disk") != std::string::npos)
             hostile.push_back({"split-" + std::string(field) + ".zip", "it is split over several disks"});
     }
