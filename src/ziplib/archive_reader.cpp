@@ -199,7 +199,7 @@ ArchiveDirectory DirectoryReader::Read() {
     result.prefix = gap ? 0 : end->shift;
     for (ArchiveEntry& entry : result.entries) {
         if (entry.header.localOffset > end->directoryStart - result.prefix)
-            Fail("the entry " + entry.header.name + " lies outside the archive");
+            Fail("the entry " + Printable(entry.header.name) + " lies outside the archive");
         entry.header.localOffset += result.prefix;
     }
     for (ArchiveEntry& entry : result.entries)
@@ -322,7 +322,7 @@ void DirectoryReader::ParseCentral(const std::vector<uint8_t>& directory, size_t
     e.comment.assign(name + nameLength + extraLength, name + nameLength + extraLength + commentLength);
     pos += kCentralHeaderSize + nameLength + extraLength + commentLength;
     if (!TakeZip64Values(extra, {&e.size, &e.compressedSize, &e.localOffset}, false))
-        Fail("the ZIP64 field of " + e.name + " is missing or damaged");
+        Fail("the ZIP64 field of " + Printable(e.name) + " is missing or damaged");
     if (entry.fault.empty() && !ExtraFieldFits(extra))
         entry.fault = "a block of its extra field runs past the field's end";
     e.centralExtra = WithoutExtraField(extra, kExtraZip64);
@@ -331,14 +331,14 @@ void DirectoryReader::ParseCentral(const std::vector<uint8_t>& directory, size_t
 void DirectoryReader::ReadLocal(ArchiveEntry& entry, uint64_t directoryStart) {
     EntryHeader& e = entry.header;
     if (directoryStart - e.localOffset < kLocalHeaderSize)
-        Fail("the entry " + e.name + " lies outside the archive");
+        Fail("the entry " + Printable(e.name) + " lies outside the archive");
     const std::vector<uint8_t> h = ReadAt(e.localOffset, kLocalHeaderSize);
     if (GetU32(&h[0]) != kLocalHeaderSignature)
-        Fail("the local header of " + e.name + " is missing");
+        Fail("the local header of " + Printable(e.name) + " is missing");
     const uint64_t nameLength = GetU16(&h[26]), extraLength = GetU16(&h[28]);
     const uint64_t headerEnd = e.localOffset + kLocalHeaderSize + nameLength + extraLength;
     if (headerEnd > directoryStart || e.compressedSize > directoryStart - headerEnd)
-        Fail("the entry " + e.name + " runs into the central directory");
+        Fail("the entry " + Printable(e.name) + " runs into the central directory");
     const std::vector<uint8_t> rest = ReadAt(e.localOffset + kLocalHeaderSize, nameLength + extraLength);
     e.localExtra = WithoutExtraField(
         std::vector<uint8_t>(rest.begin() + static_cast<ptrdiff_t>(nameLength), rest.end()), kExtraZip64);
@@ -398,6 +398,24 @@ std::string DirectoryReader::CompareLocal(const ArchiveEntry& entry,
 
 }  // namespace
 
+std::string Printable(std::string_view text) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        auto c = static_cast<unsigned char>(text[i]);
+        // U+0080 to U+009F, the C1 controls, are C2 80 to C2 9F in UTF-8.
+        const bool c1 = c == 0xC2 && i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80;
+        if (c1)
+            c = static_cast<unsigned char>(text[++i]);
+        if (c < 0x20 || c == 0x7F || c1)
+            out += std::string("\\x") + kHex[c >> 4] + kHex[c & 15];
+        else
+            out += static_cast<char>(c);
+    }
+    return out;
+}
+
 ArchiveDirectory ReadArchiveDirectory(ByteSource& source, const std::string& what) {
     return DirectoryReader(source, what).Read();
 }
@@ -415,9 +433,9 @@ void RequireWholeArchive(const ArchiveDirectory& directory, const std::string& w
     std::unordered_set<std::string_view> names;
     for (const ArchiveEntry& entry : directory.entries) {
         if (!entry.fault.empty())
-            fail("its entry " + entry.header.name + " cannot be read: " + entry.fault);
+            fail("its entry " + Printable(entry.header.name) + " cannot be read: " + entry.fault);
         if (!names.insert(entry.header.name).second)
-            fail("the name " + entry.header.name + " appears twice");
+            fail("the name " + Printable(entry.header.name) + " appears twice");
     }
 }
 

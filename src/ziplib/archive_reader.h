@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ziplib/streams.h"
@@ -65,6 +66,11 @@ class NotAnArchive : public ZipError {
 // central header in the name, method, encryption, CRC-32 or sizes, gets a fault and leaves the
 // others readable.
 ArchiveDirectory ReadArchiveDirectory(ByteSource& source, const std::string& what);
+
+// `text` (UTF-8, or a name's bytes as stored) with every control character written as \xNN (its
+// code: C0, DEL and, in UTF-8, C1), so that a name in a message or a listing cannot end a line,
+// forge one, or steer the terminal. The messages of this reader and of ReadEntryData show names so.
+std::string Printable(std::string_view text);
 
 // Raises ZipError(kBadArchive) naming `what` and the first reason `directory` cannot be carried
 // whole into a new archive: data before or after the archive (which the new archive would lose),

@@ -4,11 +4,11 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstdio>
 #include <memory>
 #include <new>
 #include <set>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "ziplib/deflate_pipeline.h"
@@ -52,10 +52,13 @@ bool IsUtf8(std::string_view s) {
     return true;
 }
 
+// ASCII letters alone, whatever locale the program that loaded the library has set: a byte of a
+// UTF-8 name is no letter of a single-byte code page.
 std::string ToLower(std::string_view s) {
     std::string out(s);
     for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
     return out;
 }
 
@@ -257,8 +260,9 @@ class UnzipRun {
         if (cb_.print && level >= o_.quiet)
             cb_.print(text);
     }
+    // A message is one line; the names in it are shown as Printable shows them.
     void Problem(int32_t code, const std::string& message) {
-        Print(message + "\n", 2);
+        Print(Printable(message) + "\n", 2);
         Failed(code);
     }
     void Failed(int32_t code) {
@@ -266,7 +270,7 @@ class UnzipRun {
             result_ = code;
     }
     void Warn(const std::string& message) {
-        Print(message + "\n", 2);
+        Print(Printable(message) + "\n", 2);
         if (result_ == kUnzipOk)
             result_ = kUnzipWarning;
     }
@@ -406,18 +410,21 @@ int32_t UnzipRun::Run(UnzipTotals* totals) {
     }
     const bool listing = o_.action == UnzipOptions::Action::kList;
     std::vector<const ArchiveEntry*> selected;
-    std::vector<std::string> names, notes;  // notes: why an extraction would refuse a listed entry
-    std::unordered_set<std::string> seen;   // the files the entries come to
-    uint64_t needed = 0;                    // their sizes added up, at most UINT64_MAX
+    std::vector<std::string> names, notes;       // notes: why an extraction would refuse a listed entry
+    std::unordered_map<std::string, bool> seen;  // the files the entries come to: whether a folder
+    uint64_t needed = 0;                         // their sizes added up, at most UINT64_MAX
     for (size_t i = 0; i < directory.entries.size(); ++i) {
         const ArchiveEntry& entry = directory.entries[i];
         std::string name = DecodeEntryName(entry.header, o_.codePage);
-        // The first entry of a file is the one read; readers differ on which of several wins.
-        const bool repeated = !seen.insert(FileKey(name)).second;
+        // The first entry of a file is the one read; readers differ on which of several wins. A
+        // folder given twice is no conflict (jar files repeat META-INF/); a file and a folder are.
+        const bool folder = IsFolderName(name);
+        const auto [first, added] = seen.try_emplace(FileKey(name), folder);
+        const bool repeated = !added && !(folder && first->second);
         if (!Selected(name))
             continue;
         std::string fault = !entry.fault.empty() ? entry.fault : repeated ? kDuplicate : "";
-        if (fault.empty() && entry.header.size != 0 && IsFolderName(name))
+        if (fault.empty() && entry.header.size != 0 && folder)
             fault = "it is a folder entry that holds data";
         if (name.empty() || name.find('\0') != std::string::npos)
             name = "entry " + std::to_string(i + 1) + " of the directory";
@@ -440,14 +447,14 @@ int32_t UnzipRun::Run(UnzipTotals* totals) {
             unmatched = true;
         }
     }
-    const std::string folder = o_.extractFolder.empty() ? "." : o_.extractFolder;
+    const std::string where = o_.extractFolder.empty() ? "." : o_.extractFolder;
     const std::optional<uint64_t> free =
-        o_.action == UnzipOptions::Action::kExtract && !o_.toOutput ? fs_.FreeSpace(folder) : std::nullopt;
+        o_.action == UnzipOptions::Action::kExtract && !o_.toOutput ? fs_.FreeSpace(where) : std::nullopt;
     if (listing) {
         List(selected, names, notes);
     } else if (free && needed > *free) {
         Problem(kUnzipDiskFailure, "unzip error: the files to extract take " + std::to_string(needed) +
-                                       " bytes, and the disk of " + folder + " has " + std::to_string(*free) +
+                                       " bytes, and the disk of " + where + " has " + std::to_string(*free) +
                                        " bytes free; nothing was extracted");
     } else {
         if (!o_.toOutput)
@@ -514,7 +521,7 @@ void UnzipRun::List(const std::vector<const ArchiveEntry*>& entries,
             std::snprintf(line, sizeof(line), "%9llu  %04d-%02d-%02d %02d:%02d   ",
                           static_cast<unsigned long long>(e.size), t.year, t.month, t.day, t.hour, t.minute);
         }
-        text += line + names[i] + (notes[i].empty() ? "" : "  (" + notes[i] + "; not extracted)") + "\n";
+        text += line + Printable(names[i]) + (notes[i].empty() ? "" : "  (" + notes[i] + "; not extracted)") + "\n";
         if (text.size() > 16 * 1024) {
             if (cb_.print)
                 cb_.print(text);
@@ -569,7 +576,7 @@ void UnzipRun::Test(const ArchiveEntry& entry, const std::string& name) {
     }
     CountEntry(entry);
     if (!folder)
-        Print("    testing: " + name + "   OK\n", 0);
+        Print("    testing: " + Printable(name) + "   OK\n", 0);
 }
 
 std::string UnzipRun::MakeFolders(const std::vector<std::string>& parts, size_t count) {
@@ -685,7 +692,7 @@ void UnzipRun::Extract(const ArchiveEntry& entry, const std::string& name) {
     fs_.Replace(std::move(out), target);
     written_.push_back(target);
     CountEntry(entry);
-    Print(std::string(e.method == kMethodStored ? " extracting: " : "  inflating: ") + target + "\n", 0);
+    Print(std::string(e.method == kMethodStored ? " extracting: " : "  inflating: ") + Printable(target) + "\n", 0);
 }
 
 }  // namespace
@@ -787,18 +794,18 @@ void ReadEntryData(ByteSource& archive,
                    const std::function<void(const uint8_t* data, size_t size)>& sink) {
     const EntryHeader& e = entry.header;
     if (!entry.fault.empty())
-        throw ZipError(kBadArchive, e.name + " cannot be read: " + entry.fault);
+        throw ZipError(kBadArchive, Printable(e.name) + " cannot be read: " + entry.fault);
     if (e.flags & (kFlagEncrypted | kFlagStrongEncryption))
-        throw ZipError(kBadArchive, e.name + " is encrypted");
+        throw ZipError(kBadArchive, Printable(e.name) + " is encrypted");
     if (e.method != kMethodStored && e.method != kMethodDeflated)
-        throw ZipError(kBadArchive, e.name + " uses compression method " + std::to_string(e.method) +
+        throw ZipError(kBadArchive, Printable(e.name) + " uses compression method " + std::to_string(e.method) +
                                         ", which this reader does not have");
     if (e.method == kMethodStored && e.compressedSize != e.size)
-        throw ZipError(kBadArchive, "the sizes of the stored entry " + e.name + " disagree");
+        throw ZipError(kBadArchive, "the sizes of the stored entry " + Printable(e.name) + " disagree");
     try {
         EntryDecoder(archive, entry).Run(sink);
     } catch (const EntryFailure& f) {
-        throw ZipError(kBadArchive, f.message);
+        throw ZipError(kBadArchive, Printable(f.message));
     }
 }
 

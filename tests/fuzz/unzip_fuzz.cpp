@@ -1,5 +1,7 @@
 // libFuzzer target over the unzip engine: each input is an archive that is listed, tested and
-// extracted into an in-memory file system. Any crash, leak, sanitizer report or hang is a finding.
+// extracted into an in-memory file system. Any crash, leak, sanitizer report or hang is a finding,
+// and so is a file outside the extraction folder, a temporary file left behind, or a control
+// character of a name printed raw.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -9,11 +11,30 @@
 #include "memory_file_system.h"
 #include "ziplib/unzip_engine.h"
 
+namespace {
+
+// A control character other than the line feeds that end printed lines: C0, DEL, or C1 in UTF-8.
+bool HoldsRawControl(std::string_view text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if ((c < 0x20 && c != '\n') || c == 0x7F ||
+            (c == 0xC2 && i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace ost::zip;
     UnzipCallbacks callbacks;
     size_t printed = 0;
-    callbacks.print = [&](std::string_view text) { printed += text.size(); };
+    callbacks.print = [&](std::string_view text) {
+        printed += text.size();
+        if (HoldsRawControl(text))
+            __builtin_trap();
+    };
     callbacks.message = [&](const UnzipEntryInfo& e) { printed += e.name.size(); };
     callbacks.output = [&](const uint8_t*, size_t n) { printed += n; };
     callbacks.password = [](const std::string&) -> std::optional<std::string> { return std::string("secret"); };

@@ -211,6 +211,7 @@ lying = {
     "duplicate-backslash-name.zip": [(b"sub/x.txt", b"x\n", {}), (b"sub\\x.txt", b"second\n", {})],
     "extra-damaged.zip": [(*hello, {"extra": struct.pack("<HH", 0x5455, 9) + b"x"})],
     "local-extra-damaged.zip": [(*hello, {"local_extra": struct.pack("<HH", 0x5455, 9) + b"x"})],
+    "file-and-folder.zip": [(b"dir", b"a file\n", {}), (b"dir/", b"", {})],  # a file and a folder of one name
 }
 for name, entries in lying.items():
     write(name, raw_zip(entries + [other]))
@@ -238,6 +239,9 @@ for file, data, _ in [(*hello, {}), other]:
     write(f"local-zip64.zip.expected/{file.decode()}", data)
 # Stream writers put the marked size alone in the local ZIP64 field, as the central header does.
 write("local-zip64-marked-only.zip", raw_zip([(*hello, {"deflate": True, "local_zip64": "marked only"}), other]))
+# Jar files repeat a folder's entry.
+write("repeated-folder.zip", raw_zip([(b"META-INF/", b"", {}), (b"META-INF/MANIFEST.MF", b"Manifest-Version: 1.0\n", {}),
+                                      (b"META-INF/", b"", {})]))
 # zip to a pipe makes the password check from the local header's time; the central headers say an hour later.
 with open(os.path.join(out, "zip-streamed-password.zip"), "wb") as f:
     subprocess.run(["zip", "-q", "-r", "-P", "secret", "-", "."], cwd=src, env=env, check=True, stdout=f)
@@ -260,7 +264,8 @@ write("plain-names.zip", raw_zip([
     (b"com0.txt", b"0", {}), (b"lpt10.log", b"10", {}), (b"console.txt", b"c", {}), (b"com\xc2\xb9\xc2\xb9.txt", b"11", {}),
     (b"zeros.bin", bytes((16 << 20) + 1), {"deflate": True}),
     (b"u.txt", b"u", {"extra": unicode_path(b"u.txt", "\u00fcbung.txt")}),
-    (b"plain.txt", b"p", {"extra": unicode_path(b"plain.txt", "other.txt", crc_xor=1)}), (b"last-empty.txt", b"", {})]))
+    (b"plain.txt", b"p", {"extra": unicode_path(b"plain.txt", "other.txt", crc_xor=1)}), (b"last-empty.txt", b"", {}),
+    ("next\u0085line.txt".encode(), b"a C1 control, which listings show escaped", {})]))
 # Windows writes names in the OEM code page without the UTF-8 flag: "ソフト.txt" in code page 932,
 # whose first character ends in the byte of a backslash.
 write("cp932-name.zip", raw_zip([("\u30bd\u30d5\u30c8.txt".encode("cp932"), b"Japanese name\n", {"dos": True})]))
@@ -293,10 +298,13 @@ write("empty.zip", raw_zip([]))
 unsafe = ["../evil.txt", "a/../../evil.txt", "a\\..\\..\\evil.txt", "/abs.txt", "\\abs.txt", "C:/evil.txt", "C:evil.txt",
           "\\\\server\\share\\x.txt", "file.txt:stream", "CON", "nul.txt", "COM1.log", "lpt9 .txt", "sub/AUX", "trailing.",
           "trailing ", "ctl\x01.txt", "..", "a/b/../../../evil.txt", "a<b", "a>b", 'a"b', "a|b", "a?b", "a*b",
-          "COM\u00b2", "lpt\u00b9.txt", "LPT\u00b3 .log"]
+          "forged\nArchive:  line.txt"]
 for i, name in enumerate(unsafe):
     write(f"unsafe-{i:02}.zip", raw_zip([(name.encode(), b"payload", {})]))
-write("unsafe-dos.zip", raw_zip([(b"COM\xfd.txt", b"payload", {"dos": True})]))  # COM² in code page 437
+# Device names with a superscript digit, whose UTF-8 bytes a single-byte locale takes for letters.
+for i, name in enumerate(["COM\u00b2", "lpt\u00b9.txt", "LPT\u00b3 .log"]):
+    write(f"unsafe-superscript-{i}.zip", raw_zip([(name.encode(), b"payload", {})]))
+write("unsafe-superscript-dos.zip", raw_zip([(b"COM\xfd.txt", b"payload", {"dos": True})]))  # COM² in code page 437
 # a.txt's data is b.txt's local header and data, where b.txt's central header points.
 write("overlap.zip", raw_zip([(b"a.txt", raw_zip([(b"b.txt", b"shared", {})])[:41], {}),
                              (b"b.txt", b"shared", {"offset": 35})]))
@@ -365,5 +373,7 @@ if "--small" not in sys.argv[2:]:
     # Wine takes its OEM code page from the Unix locale, which must exist for Unix file names.
     os.makedirs(os.path.join(out, "locale"))
     run(["localedef", "-i", "ja_JP", "-f", "UTF-8", os.path.join(out, "locale", "ja_JP.UTF-8")], cwd=out)
+    # A single-byte locale, in which the C library takes the bytes of UTF-8 text for letters.
+    run(["localedef", "-i", "en_US", "-f", "ISO-8859-1", os.path.join(out, "locale", "en_US.ISO-8859-1")], cwd=out)
 shutil.rmtree(src)
 print("made", len([a for a in os.listdir(out) if a.endswith(".zip")]), "archives in", out)

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -145,6 +146,17 @@ DCL Defaults() {
     return d;
 }
 
+// Whether printed text holds a control character (C0 or DEL, or C1 in UTF-8) other than the line
+// feeds that end its lines: a name's must be shown escaped.
+bool HoldsRawControl(const std::string& text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if ((c < 0x20 && c != '\n') || c == 0x7F || (c == 0xC2 && i + 1 < text.size() && (text[i + 1] & 0xE0) == 0x80))
+            return true;
+    }
+    return false;
+}
+
 // The files (with their bytes) and folders (ending in '/') under `folder`.
 Files Tree(const std::string& folder) {
     Files files;
@@ -217,13 +229,13 @@ TEST_F(UnzipLibraryTest, EveryKindOfArchiveIsReadOrRefusedAlikeInListTestAndExtr
         "stub-adjusted.zip", "zip64-end-unneeded.zip", "zip64-end-odd-disks.zip", "zip64-end-short-size.zip",
         "descriptor-unsigned.zip",
         "plain-names.zip", "local-zip64.zip", "zip-streamed-password.zip", "cp437-name.zip",
-        "unicode-path-unusable.zip", "local-zip64-marked-only.zip"};
+        "unicode-path-unusable.zip", "local-zip64-marked-only.zip", "repeated-folder.zip"};
     const std::string same = "  (an earlier entry of the archive names the same file";
     std::vector<Kind> kinds = {
         {"stub-prefixed.zip", kUnzipWarning, "holds 512 bytes before the archive"},
         {"gap.zip", kUnzipWarning, "holds 40 bytes between its entries and its central directory"},
         {"wrapped-count.zip", kUnzipWarning, "holds 65537 entries, which its end record counts modulo", 0, {"*.txt"}},
-        {"count-65535.zip", kUnzipOk, "", 0, {"*.txt"}},
+        {"count-65535.zip", kUnzipOk, "", 0, {"*.txt"}}, {"file-and-folder.zip", 2, "dir/" + same, 0},
         {"trailing-bytes.zip", kUnzipOk, "holds 117 bytes after the end of the archive"},
         {"zip64-empty.zip", kUnzipWarning, "holds no entries"},
         {"nested-trailing.zip", kUnzipOk, "holds 11 bytes after the end of the archive"},
@@ -256,6 +268,7 @@ TEST_F(UnzipLibraryTest, EveryKindOfArchiveIsReadOrRefusedAlikeInListTestAndExtr
             Seen::password = fs::exists(archive + ".password") ? "secret" : "";
             EXPECT_EQ(Run(archive, options, kind.include), kind.result) << Seen::printed;
             EXPECT_THAT(Seen::printed, HasSubstr(kind.printed));
+            EXPECT_FALSE(HoldsRawControl(Seen::printed)) << Seen::printed;
             if (options.ExtractList) {
                 const auto files =
                     std::count_if(Seen::names.begin(), Seen::names.end(), [](auto& n) { return n.back() != '/'; });
@@ -340,10 +353,32 @@ TEST_F(UnzipLibraryTest, HostileArchivesAreRefusedAndNothingIsWritten) {
         EXPECT_EQ(Run(kCorpus + h.archive, test), h.test);
         EXPECT_EQ(Run(kCorpus + h.archive, list), h.list);
         EXPECT_THAT(Seen::printed, HasSubstr(h.note));
+        EXPECT_FALSE(HoldsRawControl(Seen::printed)) << Seen::printed;
     }
 #ifndef _WIN32
     EXPECT_EQ(OpenFiles(), openBefore);  // every archive and temporary file opened was closed
 #endif
+}
+
+// Device names are compared in ASCII alone: the C library of a program in a single-byte locale
+// takes the UTF-8 bytes of COM² for letters, and would let it pass.
+TEST_F(UnzipLibraryTest, DeviceNamesAreRefusedInASingleByteLocaleToo) {
+#ifdef _WIN32
+    ASSERT_TRUE(std::setlocale(LC_CTYPE, ".1252"));
+#else
+    ::setenv("LOCPATH", (kCorpus + "locale").c_str(), 1);
+    ASSERT_TRUE(std::setlocale(LC_CTYPE, "en_US.ISO-8859-1"));
+#endif
+    volatile int lead = 0xC2;  // not folded by the compiler, which assumes the C locale
+    EXPECT_EQ(std::tolower(lead), 0xE2);  // the locale folds a lead byte of UTF-8
+    for (const auto& e : fs::directory_iterator(kCorpus)) {
+        if (!e.path().filename().string().starts_with("unsafe-superscript-"))
+            continue;
+        EXPECT_EQ(Run(e.path().string(), Defaults()), kUnzipUnsafeEntry) << e.path();
+        ExpectNothingWritten();
+    }
+    EXPECT_THAT(Seen::printed, HasSubstr("(a device name)"));
+    std::setlocale(LC_CTYPE, "C");
 }
 
 TEST_F(UnzipLibraryTest, LinksAreNeitherCreatedNorFollowed) {
