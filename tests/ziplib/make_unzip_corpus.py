@@ -305,6 +305,9 @@ for i, name in enumerate(unsafe):
 for i, name in enumerate(["COM\u00b2", "lpt\u00b9.txt", "LPT\u00b3 .log"]):
     write(f"unsafe-superscript-{i}.zip", raw_zip([(name.encode(), b"payload", {})]))
 write("unsafe-superscript-dos.zip", raw_zip([(b"COM\xfd.txt", b"payload", {"dos": True})]))  # COM² in code page 437
+# Chains of folders: 8 files and folders under a new extraction folder.
+write("folder-chains.zip", raw_zip([(b"a/b/c/d/e/", b"", {}), (b"a/b/x/y.txt", b"y", {}), (b"a/b/x/z.txt", b"z", {}),
+                                    (b"a/b/c/", b"", {})]))
 # a.txt's data is b.txt's local header and data, where b.txt's central header points.
 write("overlap.zip", raw_zip([(b"a.txt", raw_zip([(b"b.txt", b"shared", {})])[:41], {}),
                              (b"b.txt", b"shared", {"offset": 35})]))

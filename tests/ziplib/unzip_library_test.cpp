@@ -50,6 +50,8 @@ const auto Version =
     reinterpret_cast<UzpVersion2Fn>(reinterpret_cast<void*>(::GetProcAddress(Library(), "UzpVersion2")));
 const auto Unzip = reinterpret_cast<Wiz_SingleEntryUnzipFn>(
     reinterpret_cast<void*>(::GetProcAddress(Library(), "Wiz_SingleEntryUnzip")));
+const auto SetCreateLimit =
+    reinterpret_cast<UzpSetCreateLimitFn>(reinterpret_cast<void*>(::GetProcAddress(Library(), "UzpSetCreateLimit")));
 // The library's OEM code page: the system's, which must be OST_OEM_CODE_PAGE when that is set.
 uint32_t OemCodePage() {
     if (const char* wanted = std::getenv("OST_OEM_CODE_PAGE")) {
@@ -84,16 +86,19 @@ std::optional<std::string> FromCp932(std::string_view bytes) {
     out.resize(out.size() - toLeft);
     return done ? std::optional<std::string>(out) : std::nullopt;
 }
-Unzip32Library& Native() {
+// The library the entries below call: one over the native file system, unless a test gives another.
+Unzip32Library*& Current() {
     static PosixFileSystem fileSystem;
     static FoldingCodec codec;
     static Unzip32Library library(fileSystem, codec, true, NameCodePage{932, &FromCp932});
-    return library;
+    static Unzip32Library* current = &library;
+    return current;
 }
-const UzpVersion2Fn Version = [](UnzipVersionInfo* v) { return Native().Version(v); };
+const UzpVersion2Fn Version = [](UnzipVersionInfo* v) { return Current()->Version(v); };
 const Wiz_SingleEntryUnzipFn Unzip = [](int32_t ic, char** in, int32_t ec, char** ex, DCL* o, USERFUNCTION* f) {
-    return Native().SingleEntryUnzip(ic, in, ec, ex, o, f);
+    return Current()->SingleEntryUnzip(ic, in, ec, ex, o, f);
 };
+const UzpSetCreateLimitFn SetCreateLimit = [](uint32_t limit) { return Current()->SetCreateLimit(limit); };
 uint32_t OemCodePage() {
     return 932;
 }
@@ -176,7 +181,7 @@ Files Tree(const std::string& folder) {
 class UnzipLibraryTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(Version && Unzip) << "an entry is not exported under its plain name";
+        ASSERT_TRUE(Version && Unzip && SetCreateLimit) << "an entry is not exported under its plain name";
         Seen::Reset();
         scratch_ = ScratchFolder("run");
         dest_ = scratch_ + "/dest";
@@ -311,7 +316,7 @@ TEST_F(UnzipLibraryTest, HostileArchivesAreRefusedAndNothingIsWritten) {
     const std::string refused = "; not extracted)";
     // clang-format off
     std::vector<Hostile> hostile = {
-        {"too-big.zip", "take 4611686018427387904 bytes", kUnzipDiskFailure, 2, 0},  // the first: no folder yet
+        {"too-big.zip", "bytes in clusters of", kUnzipDiskFailure, 2, 0},
         {"overlap.zip", "two of its entries overlap"}, {"liar.zip", "inflates beyond its declared size", 2, 2, 0},
         {"truncated.zip", "it has no end of central directory record", 9, 9, 9}, {"bad-count.zip", "cannot be read"},
         {"bad-offset.zip", "cannot be read"}, {"flipped.zip", "a.txt", 2, 2, 0}, {"bad-crc.zip", "bad CRC", 2, 2, 0},
@@ -369,7 +374,7 @@ TEST_F(UnzipLibraryTest, DeviceNamesAreRefusedInASingleByteLocaleToo) {
     ::setenv("LOCPATH", (kCorpus + "locale").c_str(), 1);
     ASSERT_TRUE(std::setlocale(LC_CTYPE, "en_US.ISO-8859-1"));
 #endif
-    volatile int lead = 0xC2;  // not folded by the compiler, which assumes the C locale
+    volatile int lead = 0xC2;             // not folded by the compiler, which assumes the C locale
     EXPECT_EQ(std::tolower(lead), 0xE2);  // the locale folds a lead byte of UTF-8
     for (const auto& e : fs::directory_iterator(kCorpus)) {
         if (!e.path().filename().string().starts_with("unsafe-superscript-"))
@@ -380,6 +385,75 @@ TEST_F(UnzipLibraryTest, DeviceNamesAreRefusedInASingleByteLocaleToo) {
     EXPECT_THAT(Seen::printed, HasSubstr("(a device name)"));
     std::setlocale(LC_CTYPE, "C");
 }
+
+// --- What an extraction may take ----------------------------------------------------------------
+
+// One run creates at most as many files and folders as the caller allows (a file replaced is not
+// created); past that nothing is written. folder-chains.zip makes 9 with its extraction folder.
+TEST_F(UnzipLibraryTest, ARunCreatesNoMoreFilesAndFoldersThanAllowed) {
+    const std::string chains = kCorpus + "folder-chains.zip";
+    EXPECT_EQ(SetCreateLimit(8), kUnzipDefaultCreateLimit);
+    EXPECT_EQ(Run(chains, Defaults()), kUnzipDiskFailure);
+    EXPECT_THAT(Seen::printed, HasSubstr("extracting would create 9 files and folders, and one run may create 8;"));
+    ExpectNothingWritten();
+    EXPECT_EQ(SetCreateLimit(9), 8u);
+    EXPECT_EQ(Run(chains, Defaults()), kUnzipOk) << Seen::printed;
+    // clang-format off
+    const Files made = {{"a/", {}}, {"a/b/", {}}, {"a/b/c/", {}}, {"a/b/c/d/", {}}, {"a/b/c/d/e/", {}}, {"a/b/x/", {}},
+                        {"a/b/x/y.txt", Bytes("y")}, {"a/b/x/z.txt", Bytes("z")}};
+    // clang-format on
+    EXPECT_EQ(Tree(dest_), made);
+    SetCreateLimit(0);
+    EXPECT_EQ(Run(chains, Defaults()), kUnzipOk) << Seen::printed;  // over the same: nothing created
+    EXPECT_EQ(SetCreateLimit(kUnzipDefaultCreateLimit), 0u);
+}
+
+#ifndef _WIN32
+// What extracting writes must fit the disk's free space: a cluster at least for every file and
+// folder it creates, twice the size of text it may convert to CR LF, nothing for entries it will not
+// write (files kept). A byte short, nothing is written.
+TEST_F(UnzipLibraryTest, TheFreeSpaceMustHoldWhatIsWrittenInWholeClusters) {
+    struct TightDisk : PosixFileSystem {
+        std::optional<VolumeSpace> FreeSpace(const std::string&) override { return space; }
+        VolumeSpace space{0, 1000};
+    } disk;
+    FoldingCodec codec;
+    Unzip32Library tight(disk, codec, true);
+    Unzip32Library* const before = std::exchange(Current(), &tight);
+    uint64_t text = 0;  // long.txt's size
+    for (int i = 0; i < 150000; ++i)
+        text += 6 + std::to_string(i).size();
+    DCL crlf = Defaults(), keep = Defaults();
+    crlf.ConvertCRtoCRLF = 1;
+    keep.OverWriteFiles = 0;
+    // clang-format off
+    const std::tuple<std::string, DCL, uint64_t> cases[] = {
+        {"folder-chains.zip", Defaults(), 9}, {"existing.zip", Defaults(), 3}, {"existing.zip", keep, 1},
+        {"long-text.zip", Defaults(), 1 + (text + 999) / 1000}, {"long-text.zip", crlf, 1 + (2 * text + 999) / 1000}};
+    // clang-format on
+    for (const auto& [archive, options, clusters] : cases) {
+        SCOPED_TRACE(archive + " " + std::to_string(clusters));
+        for (const uint64_t free : {clusters * 1000 - 1, clusters * 1000}) {
+            fs::remove_all(dest_);
+            if (archive == "existing.zip") {  // all but absent.txt are there, the extraction folder too
+                WriteFile(dest_ + "/old.txt", Bytes("disk"));
+                WriteFile(dest_ + "/new.txt", Bytes("disk"));
+            }
+            const Files there = Tree(dest_);
+            Seen::Reset();
+            disk.space.free = free;
+            const int32_t result = Run(kCorpus + archive, options);
+            EXPECT_EQ(result == kUnzipDiskFailure, free < clusters * 1000) << Seen::printed;
+            if (result == kUnzipDiskFailure) {
+                const std::string take = "take " + std::to_string(clusters * 1000) + " bytes in clusters of 1000 ";
+                EXPECT_THAT(Seen::printed, HasSubstr(take));
+                EXPECT_EQ(Tree(dest_), there);
+            }
+        }
+    }
+    Current() = before;
+}
+#endif
 
 TEST_F(UnzipLibraryTest, LinksAreNeitherCreatedNorFollowed) {
     EXPECT_EQ(Run(kCorpus + "symlink.zip", Defaults()), kUnzipUnsafeEntry) << Seen::printed;
