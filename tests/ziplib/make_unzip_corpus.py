@@ -308,6 +308,8 @@ write("unsafe-superscript-dos.zip", raw_zip([(b"COM\xfd.txt", b"payload", {"dos"
 # Chains of folders: 8 files and folders under a new extraction folder.
 write("folder-chains.zip", raw_zip([(b"a/b/c/d/e/", b"", {}), (b"a/b/x/y.txt", b"y", {}), (b"a/b/x/z.txt", b"z", {}),
                                     (b"a/b/c/", b"", {})]))
+# Printed pieces at the callback buffer's size (32,800 bytes and a zero byte), one byte less and one more.
+write("buffer.zip", raw_zip([(b"%d.txt" % n, b"x" * n, {}) for n in (32799, 32800, 32801)]))
 # a.txt's data is b.txt's local header and data, where b.txt's central header points.
 write("overlap.zip", raw_zip([(b"a.txt", raw_zip([(b"b.txt", b"shared", {})])[:41], {}),
                              (b"b.txt", b"shared", {"offset": 35})]))

@@ -114,10 +114,13 @@ struct Seen {
     static inline std::string signs;                // of each listed entry's ratio: '-' when it grew
     static inline std::vector<std::string> names, replaceAsked;
     static inline int32_t replaceAnswer = kUnzipReplaceNo, serviceAnswer = 0;
-    static inline int passwordAsked = 0;
+    static inline int passwordAsked = 0, prints = 0;
+    static inline bool terminated = true;           // every printed piece had a zero byte after it
     static inline std::function<void()> onMessage;  // run as each entry is listed
     static int32_t ZIP32_API Print(char* buffer, int32_t length) {
         printed.append(buffer, static_cast<size_t>(length));
+        terminated = terminated && length < kUnzipCallbackBufferSize && buffer[length] == '\0';
+        ++prints;
         return 0;
     }
     static int32_t ZIP32_API Replace(char* name) {
@@ -140,7 +143,8 @@ struct Seen {
     static int32_t ZIP32_API Service(char*, int32_t) { return serviceAnswer; }
     static void Reset() {
         printed.clear(), password.clear(), signs.clear(), names.clear(), replaceAsked.clear();
-        replaceAnswer = kUnzipReplaceNo, serviceAnswer = 0, passwordAsked = 0, onMessage = nullptr;
+        replaceAnswer = kUnzipReplaceNo, serviceAnswer = 0, passwordAsked = 0, prints = 0, onMessage = nullptr;
+        terminated = true;
     }
 };
 
@@ -406,6 +410,20 @@ TEST_F(UnzipLibraryTest, ARunCreatesNoMoreFilesAndFoldersThanAllowed) {
     SetCreateLimit(0);
     EXPECT_EQ(Run(chains, Defaults()), kUnzipOk) << Seen::printed;  // over the same: nothing created
     EXPECT_EQ(SetCreateLimit(kUnzipDefaultCreateLimit), 0u);
+}
+
+// Printed text reaches the callback whole up to the buffer's size (32,800 bytes and a zero byte), and
+// longer text in pieces, each with its zero byte inside the buffer.
+TEST_F(UnzipLibraryTest, PrintedTextFillsTheCallbackBufferToItsLastByteAndNoFurther) {
+    DCL output = Defaults();
+    output.WriteToStdOut = 1;
+    for (const auto& [size, pieces] : {std::pair{32799, 1}, {32800, 1}, {32801, 2}}) {
+        Seen::Reset();
+        EXPECT_EQ(Run(kCorpus + "buffer.zip", output, {std::to_string(size) + ".txt"}), kUnzipOk);
+        EXPECT_EQ(Seen::printed, std::string(static_cast<size_t>(size), 'x'));
+        EXPECT_EQ(Seen::prints, pieces);
+        EXPECT_TRUE(Seen::terminated) << size;
+    }
 }
 
 #ifndef _WIN32
