@@ -352,6 +352,8 @@ write("stored-sizes.zip", raw_zip([(b"stored.txt", b"data", {"size": 3})]))
 write("bad-crc.zip", raw_zip([(b"crc.txt", b"data", {"crc_xor": 1})]))
 write("stub-bad-crc.zip", stub + raw_zip([(b"crc.txt", b"data", {"crc_xor": 1})]))  # a warning, then an error
 write("cut.zip", raw_zip([(b"cut.txt", rnd.randbytes(3000).hex().encode(), {"deflate": True, "cut": 3})]))
+packer = zlib.compressobj(6, zlib.DEFLATED, -15)  # bytes after the end of the deflate stream, within the entry's size
+write("padded.zip", raw_zip([(b"padded.txt", b"padded\n", {"deflate": True, "body": packer.compress(b"padded\n") + packer.flush() + b"pad"})]))
 write("no-descriptor.zip", raw_zip([(b"late.txt", b"data", {"descriptor": b""})]))
 write("symlink.zip", raw_zip([(b"link", b"/etc/passwd", {"mode": 0o120777}), (b"ok.txt", b"fine", {})]))
 write("through-links.zip", raw_zip([(b"link/evil.txt", b"x", {}), (b"file.txt", b"y", {})]))

@@ -323,6 +323,7 @@ TEST_F(UnzipLibraryTest, HostileArchivesAreRefusedAndNothingIsWritten) {
         {"truncated.zip", "it has no end of central directory record", 9, 9, 9}, {"bad-count.zip", "cannot be read"},
         {"bad-offset.zip", "cannot be read"}, {"flipped.zip", "a.txt", 2, 2, 0}, {"bad-crc.zip", "bad CRC", 2, 2, 0},
         {"no-descriptor.zip", "descriptor disagrees", 2, 2, 2, refused}, {"cut.zip", "cut.txt is truncated", 2, 2, 0},
+        {"padded.zip", "the compressed data of padded.txt ends before its size", 2, 2, 0},
         {"long-name.zip", "cannot create a temporary file", kUnzipDiskFailure, 0, 0}, {"count-short.zip", "holds more"},
         {"bad-central-signature.zip", "its central directory is damaged"},
         {"zip64-record-missing.zip", "its ZIP64 end record is missing"},
@@ -718,6 +719,12 @@ TEST_F(UnzipLibraryTest, TheOptionsShapeWhatIsExtractedListedAndPrinted) {
         lines += "line " + std::to_string(i) + "\r\n";
     EXPECT_TRUE(Tree(dest_) == (Files{{"long.txt", Bytes(lines)}}));  // not printed: 1.9 MB
     fs::remove_all(dest_);
+    // A listing that fills many pieces loses none: its title, its two heads and feet, and a line each.
+    DCL listing = Defaults();
+    listing.ExtractList = 1;
+    Seen::Reset();
+    EXPECT_EQ(Run(kCorpus + "count-65535.zip", listing), kUnzipOk);
+    EXPECT_EQ(std::count(Seen::printed.begin(), Seen::printed.end(), '\n'), 5 + 65535);
     // Name lists that do not fit their counts.
     std::string name = archive;
     DCL options = Defaults();
