@@ -297,10 +297,12 @@ write("existing.zip", raw_zip([(name, b"entry", {}) for name in (b"old.txt", b"n
 write("empty.zip", raw_zip([]))
 unsafe = ["../evil.txt", "a/../../evil.txt", "a\\..\\..\\evil.txt", "/abs.txt", "\\abs.txt", "C:/evil.txt", "C:evil.txt",
           "\\\\server\\share\\x.txt", "file.txt:stream", "CON", "nul.txt", "COM1.log", "lpt9 .txt", "sub/AUX", "trailing.",
-          "trailing ", "ctl\x01.txt", "..", "a/b/../../../evil.txt", "a<b", "a>b", 'a"b', "a|b", "a?b", "a*b",
-          "forged\nArchive:  line.txt"]
+          "trailing ", "..", "a/b/../../../evil.txt", "a<b", "a>b", 'a"b', "a|b", "a?b", "a*b"]
 for i, name in enumerate(unsafe):
     write(f"unsafe-{i:02}.zip", raw_zip([(name.encode(), b"payload", {})]))
+# Control characters in names, which messages and listings show as \xNN: one that would forge a line.
+for i, name in enumerate(["ctl\x01.txt", "forged\nArchive:  line.txt"]):
+    write(f"unsafe-control-{i}.zip", raw_zip([(name.encode(), b"payload", {})]))
 # Device names with a superscript digit, whose UTF-8 bytes a single-byte locale takes for letters.
 for i, name in enumerate(["COM\u00b2", "lpt\u00b9.txt", "LPT\u00b3 .log"]):
     write(f"unsafe-superscript-{i}.zip", raw_zip([(name.encode(), b"payload", {})]))
