@@ -108,7 +108,8 @@ const std::string kCorpus = kHost + OST_UNZIP_CORPUS "/";
 
 // What the callbacks saw during one run.
 struct Seen {
-    static inline std::string printed, password;  // the password is given when not empty
+    static inline std::string printed, password;  // the password is given unless declined
+    static inline bool declined = false;
     static inline std::string signs;                // of each listed entry's ratio: '-' when it grew
     static inline std::vector<std::string> names, replaceAsked;
     static inline int32_t replaceAnswer = kUnzipReplaceNo, serviceAnswer = 0;
@@ -128,7 +129,7 @@ struct Seen {
     static int32_t ZIP32_API Password(char* buffer, int32_t size, const char*, const char*) {
         ++passwordAsked;
         std::snprintf(buffer, static_cast<size_t>(size), "%s", password.c_str());
-        return password.empty() ? kUnzipPasswordNone : kUnzipPasswordGiven;
+        return declined ? kUnzipPasswordNone : kUnzipPasswordGiven;
     }
     using U = uint32_t;
     using S = int16_t;
@@ -142,7 +143,7 @@ struct Seen {
     static void Reset() {
         printed.clear(), password.clear(), signs.clear(), names.clear(), replaceAsked.clear();
         replaceAnswer = kUnzipReplaceNo, serviceAnswer = 0, passwordAsked = 0, prints = 0, onMessage = nullptr;
-        terminated = true;
+        terminated = true, declined = false;
     }
 };
 
@@ -503,9 +504,13 @@ TEST_F(UnzipLibraryTest, LinksAreNeitherCreatedNorFollowed) {
 
 TEST_F(UnzipLibraryTest, EncryptedEntriesNeedTheRightPassword) {
     const std::string archive = kCorpus + "secret.zip";
-    for (const auto& [password, asked] : {std::pair{std::string("wrong"), 6}, {std::string(1000, 'w'), 6}, {"", 1}}) {
-        Seen::Reset();  // three tries for each entry; none given counts for the whole run
+    // Three tries for each entry; none given, or an empty one, counts for the whole run.
+    const std::tuple<std::string, int, bool> tries[] = {{"wrong", 6, false}, {std::string(1000, 'w'), 6, false},
+                                                        {"", 1, false}, {"", 1, true}};
+    for (const auto& [password, asked, declined] : tries) {
+        Seen::Reset();
         Seen::password = password;
+        Seen::declined = declined;
         EXPECT_EQ(Run(archive, Defaults()), kUnzipBadPassword) << Seen::printed;
         EXPECT_THAT(Seen::printed, HasSubstr(password.empty() ? "no password given" : "incorrect password"));
         EXPECT_EQ(Seen::passwordAsked, asked);
@@ -753,6 +758,15 @@ TEST_F(UnzipLibraryTest, TheOptionsShapeWhatIsExtractedListedAndPrinted) {
     std::string dir = dest_;
     options.ExtractDir = dir.data();
     EXPECT_EQ(Unzip(1, list, 1, list, &options, &functions_), kUnzipOk) << Seen::printed;
+    EXPECT_EQ(Tree(dest_), all);
+    // Without an extraction folder the entries go to the current folder.
+    fs::remove_all(dest_);
+    fs::create_directories(dest_);
+    const fs::path current = fs::current_path();
+    fs::current_path(dest_);
+    options.ExtractDir = nullptr;
+    EXPECT_EQ(Unzip(0, list, 0, list, &options, &functions_), kUnzipOk) << Seen::printed;
+    fs::current_path(current);
     EXPECT_EQ(Tree(dest_), all);
 }
 
