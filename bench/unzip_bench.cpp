@@ -1,11 +1,14 @@
 // ovunzip (native) and unzip32_bench.exe (Wine): one run of the unzip library through its two
 // entries and records, for the benchmarks.
-//   ovunzip [-t] [-v] ARCHIVE [FOLDER]       natively, through the library linked in
-//   unzip32_bench [-t] [-v] ARCHIVE [FOLDER] under Wine, through the build's unzip32.dll (Windows paths)
-// -t tests instead of extracting; -v prints the library's messages on standard error. Extraction
+//   ovunzip [-t] [-v] [-l LIMIT] ARCHIVE [FOLDER]       natively, through the library linked in
+//   unzip32_bench [-t] [-v] [-l LIMIT] ARCHIVE [FOLDER] under Wine, through the build's unzip32.dll
+//                                                       (Windows paths)
+// -t tests instead of extracting; -v prints the library's messages on standard error; -l sets how
+// many files and folders the run may create (UzpSetCreateLimit). Extraction
 // overwrites existing files. The Wine build prints the process's peak working set in MB on
 // standard output. Exits with the library's result.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -64,16 +67,19 @@ int main(int argc, char** argv) {
     options.OverWriteFiles = 1;
     options.CaseSensitive = 1;
     int arg = 1;
+    long limit = -1;
     for (; arg < argc && argv[arg][0] == '-'; ++arg) {
         if (std::strcmp(argv[arg], "-t") == 0)
             options.TestZip = 1;
         else if (std::strcmp(argv[arg], "-v") == 0)
             verbose = true, options.MessageLevel = 0;
+        else if (std::strcmp(argv[arg], "-l") == 0 && arg + 1 < argc)
+            limit = std::strtol(argv[++arg], nullptr, 10);
         else
             arg = argc;
     }
     if (argc - arg < 1 || argc - arg > 2) {
-        std::fprintf(stderr, "usage: ovunzip [-t] [-v] ARCHIVE [FOLDER]\n");
+        std::fprintf(stderr, "usage: ovunzip [-t] [-v] [-l LIMIT] ARCHIVE [FOLDER]\n");
         return 2;
     }
 #ifdef _WIN32
@@ -85,7 +91,10 @@ int main(int argc, char** argv) {
     auto unzip = library ? reinterpret_cast<Wiz_SingleEntryUnzipFn>(
                                reinterpret_cast<void*>(::GetProcAddress(library, "Wiz_SingleEntryUnzip")))
                          : nullptr;
-    if (!version || !unzip) {
+    auto setLimit = library ? reinterpret_cast<UzpSetCreateLimitFn>(
+                                  reinterpret_cast<void*>(::GetProcAddress(library, "UzpSetCreateLimit")))
+                            : nullptr;
+    if (!version || !unzip || !setLimit) {
         std::fprintf(stderr, "cannot load unzip32.dll\n");
         return 2;
     }
@@ -97,7 +106,10 @@ int main(int argc, char** argv) {
     auto unzip = [&](int32_t ic, char** in, int32_t ec, char** ex, DCL* o, USERFUNCTION* f) {
         return lib.SingleEntryUnzip(ic, in, ec, ex, o, f);
     };
+    auto setLimit = [&](uint32_t n) { return lib.SetCreateLimit(n); };
 #endif
+    if (limit >= 0)
+        setLimit(static_cast<uint32_t>(limit));
     UnzipVersionInfo info{};
     info.length = sizeof(info);
     version(&info);

@@ -44,34 +44,43 @@ bool ExtraFieldFits(const std::vector<uint8_t>& extra) {
 
 // Replaces each of `fields` that holds the all-ones marker by its value in the ZIP64 extra field
 // of `extra`. That field holds the marked ones in the order the fields are given (a central header)
-// or, with `holdsAll`, every one of them whenever one is marked (a local header's two sizes).
-// Returns false when a value is needed and the extra fields are damaged or the ZIP64 field is
-// missing or short.
+// or, with `holdsAll`, every one of them whenever one is marked (a local header's two sizes); a
+// local field too short for both holds the marked one alone, as stream writers write it. Returns
+// false when a value is needed and the extra fields are damaged or the ZIP64 field is missing or
+// short.
 bool TakeZip64Values(const std::vector<uint8_t>& extra, std::initializer_list<uint64_t*> fields, bool holdsAll) {
-    std::vector<uint64_t*> held;
-    bool marked = false;
-    for (uint64_t* field : fields) {
-        marked = marked || *field == kMarker32;
-        if (holdsAll || *field == kMarker32)
-            held.push_back(field);
-    }
-    if (!marked)
+    if (std::none_of(fields.begin(), fields.end(), [](const uint64_t* f) { return *f == kMarker32; }))
         return true;
     for (size_t p = 0; p + 4 <= extra.size();) {
         const size_t length = GetU16(&extra[p + 2]);
         if (p + 4 + length > extra.size())
             return false;
         if (GetU16(&extra[p]) == kExtraZip64) {
-            if (length < 8 * held.size())
-                return false;
-            for (size_t i = 0; i < held.size(); ++i)
-                if (*held[i] == kMarker32)
-                    *held[i] = GetU64(&extra[p + 4 + 8 * i]);
+            const bool all = holdsAll && length >= 8 * fields.size();
+            size_t at = p + 4;
+            for (uint64_t* field : fields) {
+                if (!all && *field != kMarker32)
+                    continue;
+                if (at + 8 > p + 4 + length)
+                    return false;
+                if (*field == kMarker32)
+                    *field = GetU64(&extra[at]);
+                at += 8;
+            }
             return true;
         }
         p += 4 + length;
     }
     return false;
+}
+
+// How many central headers follow one another from the directory's start.
+uint64_t CountCentralHeaders(const std::vector<uint8_t>& directory) {
+    uint64_t count = 0;
+    for (uint64_t p = 0; p + kCentralHeaderSize <= directory.size() && GetU32(&directory[p]) == kCentralHeaderSignature;
+         ++count)
+        p += kCentralHeaderSize + GetU16(&directory[p + 28]) + GetU16(&directory[p + 30]) + GetU16(&directory[p + 32]);
+    return count;
 }
 
 class DirectoryReader {
@@ -163,17 +172,20 @@ ArchiveDirectory DirectoryReader::Read() {
     const auto comment = tail.begin() + static_cast<ptrdiff_t>(end->tailIndex + kEndSize);
     result.comment.assign(comment, comment + GetU16(&tail[end->tailIndex + 20]));
     result.trailing = fileSize_ - end->archiveEnd;
+    // Without a ZIP64 record the count may be an old writer's, wrapped modulo 65,536: the directory
+    // may hold as many entries as fit in it. Memory is checked for the most there can be before the
+    // directory is read, and the entries are allocated once, for those that are there.
+    const uint64_t most = end->zip64 ? end->count : end->directorySize / kCentralHeaderSize;
     if (end->directorySize > kDirectoryMemoryLimit ||
-        end->count > (kDirectoryMemoryLimit - end->directorySize) / sizeof(ArchiveEntry))
-        Fail("its central directory of " + std::to_string(end->directorySize) + " bytes and " +
-             std::to_string(end->count) + " entries is too large to hold in memory");
+        most > (kDirectoryMemoryLimit - end->directorySize) / sizeof(ArchiveEntry))
+        Fail("its central directory of " + std::to_string(end->directorySize) + " bytes and up to " +
+             std::to_string(most) + " entries is too large to hold in memory");
     const std::vector<uint8_t> directory = ReadAt(end->directoryStart, end->directorySize);
-    result.entries.resize(static_cast<size_t>(end->count));
+    result.entries.resize(
+        static_cast<size_t>(end->zip64 ? end->count : std::max(end->count, CountCentralHeaders(directory))));
     size_t pos = 0;
     for (ArchiveEntry& entry : result.entries)
         ParseCentral(directory, pos, entry);
-    while (!end->zip64 && directory.size() - pos >= 4 && GetU32(&directory[pos]) == kCentralHeaderSignature)
-        ParseCentral(directory, pos, result.entries.emplace_back());
     if (pos != directory.size() || result.entries.size() % 0x10000 != end->count % 0x10000)
         Fail("its central directory holds more than its entry count says");
     result.countWrapped = result.entries.size() != end->count;
@@ -187,7 +199,7 @@ ArchiveDirectory DirectoryReader::Read() {
     result.prefix = gap ? 0 : end->shift;
     for (ArchiveEntry& entry : result.entries) {
         if (entry.header.localOffset > end->directoryStart - result.prefix)
-            Fail("the entry " + entry.header.name + " lies outside the archive");
+            Fail("the entry " + Printable(entry.header.name) + " lies outside the archive");
         entry.header.localOffset += result.prefix;
     }
     for (ArchiveEntry& entry : result.entries)
@@ -220,8 +232,10 @@ std::optional<EndRecord> DirectoryReader::Resolve(const std::vector<uint8_t>& ta
     r.count = GetU16(e + 10);
     r.directorySize = GetU32(e + 12);
     uint64_t directoryOffset = GetU32(e + 16);
-    const bool marked = disk == kMarker16 || directoryDisk == kMarker16 || diskCount == kMarker16 ||
-                        r.count == kMarker16 || r.directorySize == kMarker32 || directoryOffset == kMarker32;
+    // A count of 65,535 is a count unless a ZIP64 record says otherwise, as the usual reader takes it:
+    // an archive may hold exactly that many entries, or an old writer's count may wrap to it.
+    const bool marked =
+        disk == kMarker16 || directoryDisk == kMarker16 || r.directorySize == kMarker32 || directoryOffset == kMarker32;
 
     // A ZIP64 end record is where its locator says or, in an archive behind data its offsets do not
     // count, right before the locator. With it, the central directory ends where it starts.
@@ -308,7 +322,7 @@ void DirectoryReader::ParseCentral(const std::vector<uint8_t>& directory, size_t
     e.comment.assign(name + nameLength + extraLength, name + nameLength + extraLength + commentLength);
     pos += kCentralHeaderSize + nameLength + extraLength + commentLength;
     if (!TakeZip64Values(extra, {&e.size, &e.compressedSize, &e.localOffset}, false))
-        Fail("the ZIP64 field of " + e.name + " is missing or damaged");
+        Fail("the ZIP64 field of " + Printable(e.name) + " is missing or damaged");
     if (entry.fault.empty() && !ExtraFieldFits(extra))
         entry.fault = "a block of its extra field runs past the field's end";
     e.centralExtra = WithoutExtraField(extra, kExtraZip64);
@@ -317,14 +331,14 @@ void DirectoryReader::ParseCentral(const std::vector<uint8_t>& directory, size_t
 void DirectoryReader::ReadLocal(ArchiveEntry& entry, uint64_t directoryStart) {
     EntryHeader& e = entry.header;
     if (directoryStart - e.localOffset < kLocalHeaderSize)
-        Fail("the entry " + e.name + " lies outside the archive");
+        Fail("the entry " + Printable(e.name) + " lies outside the archive");
     const std::vector<uint8_t> h = ReadAt(e.localOffset, kLocalHeaderSize);
     if (GetU32(&h[0]) != kLocalHeaderSignature)
-        Fail("the local header of " + e.name + " is missing");
+        Fail("the local header of " + Printable(e.name) + " is missing");
     const uint64_t nameLength = GetU16(&h[26]), extraLength = GetU16(&h[28]);
     const uint64_t headerEnd = e.localOffset + kLocalHeaderSize + nameLength + extraLength;
     if (headerEnd > directoryStart || e.compressedSize > directoryStart - headerEnd)
-        Fail("the entry " + e.name + " runs into the central directory");
+        Fail("the entry " + Printable(e.name) + " runs into the central directory");
     const std::vector<uint8_t> rest = ReadAt(e.localOffset + kLocalHeaderSize, nameLength + extraLength);
     e.localExtra = WithoutExtraField(
         std::vector<uint8_t>(rest.begin() + static_cast<ptrdiff_t>(nameLength), rest.end()), kExtraZip64);
@@ -384,6 +398,24 @@ std::string DirectoryReader::CompareLocal(const ArchiveEntry& entry,
 
 }  // namespace
 
+std::string Printable(std::string_view text) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        auto c = static_cast<unsigned char>(text[i]);
+        // U+0080 to U+009F, the C1 controls, are C2 80 to C2 9F in UTF-8.
+        const bool c1 = c == 0xC2 && i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80;
+        if (c1)
+            c = static_cast<unsigned char>(text[++i]);
+        if (c < 0x20 || c == 0x7F || c1)
+            out += std::string("\\x") + kHex[c >> 4] + kHex[c & 15];
+        else
+            out += static_cast<char>(c);
+    }
+    return out;
+}
+
 ArchiveDirectory ReadArchiveDirectory(ByteSource& source, const std::string& what) {
     return DirectoryReader(source, what).Read();
 }
@@ -401,9 +433,9 @@ void RequireWholeArchive(const ArchiveDirectory& directory, const std::string& w
     std::unordered_set<std::string_view> names;
     for (const ArchiveEntry& entry : directory.entries) {
         if (!entry.fault.empty())
-            fail("its entry " + entry.header.name + " cannot be read: " + entry.fault);
+            fail("its entry " + Printable(entry.header.name) + " cannot be read: " + entry.fault);
         if (!names.insert(entry.header.name).second)
-            fail("the name " + entry.header.name + " appears twice");
+            fail("the name " + Printable(entry.header.name) + " appears twice");
     }
 }
 

@@ -11,11 +11,13 @@
 // first entry's local header is where its stated offset says and not where the shifted one does:
 // then the shortfall is data between the last entry and the directory, and the offsets stand. An
 // end record without a ZIP64 record may count more than 65,535 entries modulo 65,536, as old
-// writers did: the directory's entries are read as long as central headers follow.
+// writers did: the directory's entries are read as long as central headers follow, and a count of
+// 65,535 is a count, not the mark of a ZIP64 one.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ziplib/streams.h"
@@ -56,12 +58,19 @@ class NotAnArchive : public ZipError {
 // cannot be read: truncated, inconsistent (counts, sizes, overlapping entries, entries running
 // into the directory), split over several disks, ambiguous (two end records that describe
 // different archives, end records that disagree), or a directory that with its entries would take
-// 2 GiB of memory or more, on every build alike; NotAnArchive when it holds no archive at all.
+// 2 GiB of memory or more, on every build alike, before anything is allocated (without a ZIP64
+// record, with as many entries as the directory has room for: one per 46 bytes); NotAnArchive when
+// it holds no archive at all.
 // An entry whose name is empty or holds a zero byte, whose central or local extra field has a
 // block that runs past its end, or whose local header or data descriptor disagrees with its
 // central header in the name, method, encryption, CRC-32 or sizes, gets a fault and leaves the
 // others readable.
 ArchiveDirectory ReadArchiveDirectory(ByteSource& source, const std::string& what);
+
+// `text` (UTF-8, or a name's bytes as stored) with every control character written as \xNN (its
+// code: C0, DEL and, in UTF-8, C1), so that a name in a message or a listing cannot end a line,
+// forge one, or steer the terminal. The messages of this reader and of ReadEntryData show names so.
+std::string Printable(std::string_view text);
 
 // Raises ZipError(kBadArchive) naming `what` and the first reason `directory` cannot be carried
 // whole into a new archive: data before or after the archive (which the new archive would lose),

@@ -56,6 +56,12 @@ class OutputFile : public ByteSink {
     bool writeThrough_ = true;
 };
 
+// What a volume has room for. Every file and folder takes whole clusters, at least one.
+struct VolumeSpace {
+    uint64_t free = 0;
+    uint64_t cluster = 4096;  // never 0
+};
+
 class IFileSystem {
   public:
     virtual ~IFileSystem() = default;
@@ -87,10 +93,10 @@ class IFileSystem {
     // The identity of the file or folder at `path`; nothing when there is none, or when the file
     // system gives its files no lasting number (some network shares).
     virtual std::optional<FileIdentity> Identity(const std::string& path) = 0;
-    // The bytes the current user may still write on the volume that holds `folder` (or, while it
-    // does not exist yet, its nearest existing parent), quotas counted; nothing when the system
-    // cannot say.
-    virtual std::optional<uint64_t> FreeSpace(const std::string& folder) = 0;
+    // The volume that holds `folder` (or, while it does not exist yet, its nearest existing parent):
+    // the bytes the current user may still write on it, quotas counted, and its cluster size;
+    // nothing when the system cannot say.
+    virtual std::optional<VolumeSpace> FreeSpace(const std::string& folder) = 0;
 };
 
 }  // namespace ost::zip

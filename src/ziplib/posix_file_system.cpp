@@ -6,6 +6,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -250,7 +251,7 @@ std::optional<FileIdentity> PosixFileSystem::Identity(const std::string& path) {
     return FileIdentity{static_cast<uint64_t>(st.st_dev), 0, static_cast<uint64_t>(st.st_ino)};
 }
 
-std::optional<uint64_t> PosixFileSystem::FreeSpace(const std::string& folder) {
+std::optional<VolumeSpace> PosixFileSystem::FreeSpace(const std::string& folder) {
     std::string path = folder.empty() ? "." : folder;
     struct statvfs volume {};
     while (::statvfs(path.c_str(), &volume) != 0) {
@@ -258,7 +259,8 @@ std::optional<uint64_t> PosixFileSystem::FreeSpace(const std::string& folder) {
             return std::nullopt;
         path = FolderOf(path);
     }
-    return static_cast<uint64_t>(volume.f_bavail) * volume.f_frsize;
+    return VolumeSpace{static_cast<uint64_t>(volume.f_bavail) * volume.f_frsize,
+                       std::max<uint64_t>(volume.f_frsize, 1)};
 }
 
 }  // namespace ost::zip

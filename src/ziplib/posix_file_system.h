@@ -18,7 +18,7 @@ class PosixFileSystem : public IFileSystem {
     std::string Remove(const std::string& path) override;
     std::string Absolute(const std::string& path) override;
     std::optional<FileIdentity> Identity(const std::string& path) override;  // st_dev and st_ino
-    std::optional<uint64_t> FreeSpace(const std::string& folder) override;
+    std::optional<VolumeSpace> FreeSpace(const std::string& folder) override;
 };
 
 }  // namespace ost::zip

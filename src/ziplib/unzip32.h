@@ -1,4 +1,4 @@
-// The unzip library's interface: the two entries of unzip32.dll, the records they take and the
+// The unzip library's interface: the entries of unzip32.dll, the records they take and the
 // callbacks they call. The bridge loads the library by name and calls it through these
 // declarations; unzip32.dll exports them with undecorated names and the calling convention of
 // zip32.dll. Any library with this interface can stand in its place.
@@ -22,6 +22,11 @@ inline constexpr int kUnzipCallbackBufferSize = 32801;
 inline constexpr int kUnzipNameBufferSize = 257;
 // The number of entries of each name list the program hands over.
 inline constexpr int kUnzipNameListSize = 100;
+
+// How many files and folders one run may create when it extracts, unless UzpSetCreateLimit says
+// otherwise: more than real archives need. With a cluster counted for each in the free-space check,
+// it bounds what an archive of empty folders can take of a disk and of its table of files.
+inline constexpr uint32_t kUnzipDefaultCreateLimit = 1000000;
 
 // The answers of UnzipReplace.
 inline constexpr int32_t kUnzipReplaceNo = 100;    // keep the existing file; the entry is skipped
@@ -95,8 +100,9 @@ inline constexpr int32_t kUnzipBadOptions = 10;   // a null record, a name list 
                                                   // count, or a DCL field with a value this library does
                                                   // not know
 inline constexpr int32_t kUnzipNoMatch = 11;      // a name of the include list matches no entry
-inline constexpr int32_t kUnzipDiskFailure = 50;  // the files do not fit the disk's free space, or a file
-                                                  // or folder could not be created, written or put in place
+inline constexpr int32_t kUnzipDiskFailure = 50;  // the files do not fit the disk's free space or the
+                                                  // run's limit of files and folders created, or a file or
+                                                  // folder could not be created, written or put in place
                                                   // (disk full, access denied)
 inline constexpr int32_t kUnzipEndOfFile = 51;    // the archive ended while an entry's data was read
 inline constexpr int32_t kUnzipCancelled = 80;    // UnzipService asked the run to stop
@@ -190,6 +196,13 @@ struct UnzipVersionInfo {
 
 // Fills the version record and returns 0; nothing reads the result.
 typedef int32_t(ZIP32_API* UzpVersion2Fn)(UnzipVersionInfo* version);
+// Sets how many files and folders each later run of Wiz_SingleEntryUnzip in this process may
+// create when it extracts (a file it replaces is not created), and returns the limit it replaces.
+// A run that would create more is refused before it writes anything, with kUnzipDiskFailure and a
+// line that gives both numbers. This entry is this library's own: a caller that wants another limit
+// looks it up with GetProcAddress, and one that does not know it keeps the default; the records
+// stay as they are.
+typedef uint32_t(ZIP32_API* UzpSetCreateLimitFn)(uint32_t limit);
 // Runs once over the archive that `options` names: lists, tests or extracts the entries whose
 // names match one of the `includeCount` names of `include` (every entry when the count is 0) and
 // none of the `excludeCount` names of `exclude`; each list is an array of at least that many

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 #include <optional>
+#include <utility>
 
 namespace ost::zip {
 
@@ -109,6 +110,11 @@ int32_t Unzip32Library::Version(UnzipVersionInfo* version) noexcept {
     return 0;
 }
 
+uint32_t Unzip32Library::SetCreateLimit(uint32_t limit) noexcept {
+    std::lock_guard lock(mutex_);
+    return std::exchange(createLimit_, limit);
+}
+
 void Unzip32Library::Print(const USERFUNCTION& f, std::string_view ansi) {
     if (!f.print)
         return;
@@ -164,6 +170,7 @@ int32_t Unzip32Library::SingleEntryUnzip(int32_t includeCount,
         o.foldCase = foldCase_;
         o.upperCase = codec_.UpperCase();
         o.codePage = names_;
+        o.createLimit = createLimit_;
         if (options->ExtractDir)
             o.extractFolder = codec_.ToUtf8(options->ExtractDir);
         const std::string archive = codec_.ToUtf8(options->ZipFileName);

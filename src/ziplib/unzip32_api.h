@@ -1,4 +1,4 @@
-// The two entries of unzip32.dll over the unzip engine, with no Windows in them: the DLL's edge
+// The entries of unzip32.dll over the unzip engine, with no Windows in them: the DLL's edge
 // gives them the Win32 file system, the ANSI code page and the OEM code page that names without
 // the UTF-8 flag are read in; tests give them the native file system.
 #pragma once
@@ -34,6 +34,8 @@ class Unzip32Library {
     // Fills the version record (whose `length` must be at least its size) and returns 0; 1 for a
     // null or short record.
     int32_t Version(UnzipVersionInfo* version) noexcept;
+    // As UzpSetCreateLimit describes it in unzip32.h.
+    uint32_t SetCreateLimit(uint32_t limit) noexcept;
     // One run, as Wiz_SingleEntryUnzip describes it in unzip32.h.
     int32_t SingleEntryUnzip(int32_t includeCount,
                              char** include,
@@ -49,7 +51,8 @@ class Unzip32Library {
     ITextCodec& codec_;
     bool foldCase_;
     NameCodePage names_;
-    std::mutex mutex_;
+    uint32_t createLimit_ = kUnzipDefaultCreateLimit;
+    std::mutex mutex_;  // one run at a time; guards createLimit_
 };
 
 }  // namespace ost::zip

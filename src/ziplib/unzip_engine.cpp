@@ -4,11 +4,12 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstdio>
 #include <memory>
 #include <new>
 #include <set>
+#include <tuple>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "ziplib/deflate_pipeline.h"
@@ -52,11 +53,19 @@ bool IsUtf8(std::string_view s) {
     return true;
 }
 
+// ASCII letters alone, whatever locale the program that loaded the library has set: a byte of a
+// UTF-8 name is no letter of a single-byte code page.
 std::string ToLower(std::string_view s) {
     std::string out(s);
     for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
     return out;
+}
+
+// `a` + `b`, or UINT64_MAX when that does not fit.
+uint64_t Add(uint64_t a, uint64_t b) {
+    return a + std::min(b, UINT64_MAX - a);
 }
 
 bool IsDeviceName(std::string_view part) {
@@ -257,8 +266,9 @@ class UnzipRun {
         if (cb_.print && level >= o_.quiet)
             cb_.print(text);
     }
+    // A message is one line; the names in it are shown as Printable shows them.
     void Problem(int32_t code, const std::string& message) {
-        Print(message + "\n", 2);
+        Print(Printable(message) + "\n", 2);
         Failed(code);
     }
     void Failed(int32_t code) {
@@ -266,7 +276,7 @@ class UnzipRun {
             result_ = code;
     }
     void Warn(const std::string& message) {
-        Print(message + "\n", 2);
+        Print(Printable(message) + "\n", 2);
         if (result_ == kUnzipOk)
             result_ = kUnzipWarning;
     }
@@ -306,11 +316,55 @@ class UnzipRun {
               const std::vector<std::string>& notes);
     void Test(const ArchiveEntry& entry, const std::string& name);
     void Extract(const ArchiveEntry& entry, const std::string& name);
+    // What extracting an entry does about the file at its target (none, or one that is neither a
+    // link nor a folder): write it, pass the entry over quietly (freshening creates nothing,
+    // updating keeps a file as new as the entry), keep the file with a warning, or ask.
+    enum class Over { kWrite, kPass, kKeep, kAsk };
+    Over Decide(const std::optional<FileInfo>& existing, const EntryHeader& e) const {
+        if (!existing)
+            return o_.freshen ? Over::kPass : Over::kWrite;
+        if ((o_.update || o_.freshen) && ToDosTime(existing->modified).Key() >= e.modified.Key())
+            return Over::kPass;
+        if (o_.overwrite == UnzipOptions::Overwrite::kAsk)
+            return Over::kAsk;
+        // Update and freshen replace an older file without asking, unless asking was chosen.
+        const bool replace = o_.overwrite == UnzipOptions::Overwrite::kAlways || o_.update || o_.freshen;
+        return replace ? Over::kWrite : Over::kKeep;
+    }
+    // The parts of the path under the extraction folder that a safe name is extracted to.
+    std::vector<std::string> Parts(const std::string& name, bool folder) const {
+        SafeName safe = CheckEntryName(name);
+        if (o_.spacesToUnderscores)
+            for (std::string& part : safe.parts)
+                std::replace(part.begin(), part.end(), ' ', '_');
+        if (!folder && !o_.keepFolders)
+            safe.parts.erase(safe.parts.begin(), safe.parts.end() - 1);
+        return std::move(safe.parts);
+    }
+    // Whether extracting the entries to files stays within the run's limit of files and folders
+    // created and within the disk's free space; when it does not, says why and fails the run.
+    bool Fits(const std::vector<const ArchiveEntry*>& entries, const std::vector<std::string>& names);
+    struct DiskNeeds {
+        uint64_t created = 0;  // files and folders
+        uint64_t bytes = 0;    // in whole clusters
+    };
+    DiskNeeds Measure(const std::vector<const ArchiveEntry*>& entries,
+                      const std::vector<std::string>& names,
+                      uint64_t cluster);
+    // Stat, taking a file that cannot be examined for none: extracting says why when it gets there.
+    std::optional<FileInfo> Look(const std::string& path) {
+        try {
+            return fs_.Stat(path);
+        } catch (const ZipError&) {
+            return std::nullopt;
+        }
+    }
     void Decode(EntryDecoder& decoder, const ArchiveEntry& entry, const std::string& name);
-    std::string Join(const std::string& folder, const std::string& part) const {
-        if (folder.empty())
-            return part;
-        return folder.back() == '/' || folder.back() == '\\' ? folder + part : folder + "/" + part;
+    // Adds `part` to the path `folder` in place: a chain of folders costs its length, not its square.
+    static void Append(std::string& folder, const std::string& part) {
+        if (!folder.empty() && folder.back() != '/' && folder.back() != '\\')
+            folder += '/';
+        folder += part;
     }
     // Creates the folders of `parts` under the extraction folder, refusing links; returns the path.
     std::string MakeFolders(const std::vector<std::string>& parts, size_t count);
@@ -406,18 +460,20 @@ int32_t UnzipRun::Run(UnzipTotals* totals) {
     }
     const bool listing = o_.action == UnzipOptions::Action::kList;
     std::vector<const ArchiveEntry*> selected;
-    std::vector<std::string> names, notes;  // notes: why an extraction would refuse a listed entry
-    std::unordered_set<std::string> seen;   // the files the entries come to
-    uint64_t needed = 0;                    // their sizes added up, at most UINT64_MAX
+    std::vector<std::string> names, notes;       // notes: why an extraction would refuse a listed entry
+    std::unordered_map<std::string, bool> seen;  // the files the entries come to: whether a folder
     for (size_t i = 0; i < directory.entries.size(); ++i) {
         const ArchiveEntry& entry = directory.entries[i];
         std::string name = DecodeEntryName(entry.header, o_.codePage);
-        // The first entry of a file is the one read; readers differ on which of several wins.
-        const bool repeated = !seen.insert(FileKey(name)).second;
+        // The first entry of a file is the one read; readers differ on which of several wins. A
+        // folder given twice is no conflict (jar files repeat META-INF/); a file and a folder are.
+        const bool folder = IsFolderName(name);
+        const auto [first, added] = seen.try_emplace(FileKey(name), folder);
+        const bool repeated = !added && !(folder && first->second);
         if (!Selected(name))
             continue;
         std::string fault = !entry.fault.empty() ? entry.fault : repeated ? kDuplicate : "";
-        if (fault.empty() && entry.header.size != 0 && IsFolderName(name))
+        if (fault.empty() && entry.header.size != 0 && folder)
             fault = "it is a folder entry that holds data";
         if (name.empty() || name.find('\0') != std::string::npos)
             name = "entry " + std::to_string(i + 1) + " of the directory";
@@ -429,7 +485,6 @@ int32_t UnzipRun::Run(UnzipTotals* totals) {
             Failed(kUnzipBadArchive);  // the listing's line says why
         if (listing)
             notes.push_back(fault.empty() ? Refusal(entry, name) : fault);
-        needed += std::min(entry.header.size, UINT64_MAX - needed);
         selected.push_back(&entry);
         names.push_back(std::move(name));
     }
@@ -440,16 +495,9 @@ int32_t UnzipRun::Run(UnzipTotals* totals) {
             unmatched = true;
         }
     }
-    const std::string folder = o_.extractFolder.empty() ? "." : o_.extractFolder;
-    const std::optional<uint64_t> free =
-        o_.action == UnzipOptions::Action::kExtract && !o_.toOutput ? fs_.FreeSpace(folder) : std::nullopt;
     if (listing) {
         List(selected, names, notes);
-    } else if (free && needed > *free) {
-        Problem(kUnzipDiskFailure, "unzip error: the files to extract take " + std::to_string(needed) +
-                                       " bytes, and the disk of " + folder + " has " + std::to_string(*free) +
-                                       " bytes free; nothing was extracted");
-    } else {
+    } else if (o_.action == UnzipOptions::Action::kTest || o_.toOutput || Fits(selected, names)) {
         if (!o_.toOutput)
             Print("Archive:  " + archiveName_ + "\n", 1);
         for (size_t i = 0; i < selected.size(); ++i) {
@@ -514,7 +562,7 @@ void UnzipRun::List(const std::vector<const ArchiveEntry*>& entries,
             std::snprintf(line, sizeof(line), "%9llu  %04d-%02d-%02d %02d:%02d   ",
                           static_cast<unsigned long long>(e.size), t.year, t.month, t.day, t.hour, t.minute);
         }
-        text += line + names[i] + (notes[i].empty() ? "" : "  (" + notes[i] + "; not extracted)") + "\n";
+        text += line + Printable(names[i]) + (notes[i].empty() ? "" : "  (" + notes[i] + "; not extracted)") + "\n";
         if (text.size() > 16 * 1024) {
             if (cb_.print)
                 cb_.print(text);
@@ -569,7 +617,7 @@ void UnzipRun::Test(const ArchiveEntry& entry, const std::string& name) {
     }
     CountEntry(entry);
     if (!folder)
-        Print("    testing: " + name + "   OK\n", 0);
+        Print("    testing: " + Printable(name) + "   OK\n", 0);
 }
 
 std::string UnzipRun::MakeFolders(const std::vector<std::string>& parts, size_t count) {
@@ -577,7 +625,7 @@ std::string UnzipRun::MakeFolders(const std::vector<std::string>& parts, size_t 
     if (!path.empty() && !fs_.Stat(path))
         fs_.MakeFolder(path);
     for (size_t i = 0; i < count; ++i) {
-        path = Join(path, parts[i]);
+        Append(path, parts[i]);
         const std::optional<FileInfo> info = fs_.Stat(path);
         if (info && info->isLink)
             throw EntryFailure{kUnzipUnsafeEntry, "refusing to pass through the link " + path};
@@ -589,19 +637,96 @@ std::string UnzipRun::MakeFolders(const std::vector<std::string>& parts, size_t 
     return path;
 }
 
+bool UnzipRun::Fits(const std::vector<const ArchiveEntry*>& entries, const std::vector<std::string>& names) {
+    const std::string folder = o_.extractFolder.empty() ? "." : o_.extractFolder;
+    const std::optional<VolumeSpace> space = fs_.FreeSpace(folder);
+    const DiskNeeds needs = Measure(entries, names, space ? space->cluster : 1);
+    if (needs.created > o_.createLimit) {
+        Problem(kUnzipDiskFailure, "unzip error: extracting would create " + std::to_string(needs.created) +
+                                       " files and folders, and one run may create " + std::to_string(o_.createLimit) +
+                                       "; nothing was extracted");
+        return false;
+    }
+    if (space && needs.bytes > space->free) {
+        Problem(kUnzipDiskFailure, "unzip error: the files and folders to extract take " + std::to_string(needs.bytes) +
+                                       " bytes in clusters of " + std::to_string(space->cluster) +
+                                       " bytes, and the disk of " + folder + " has " + std::to_string(space->free) +
+                                       " bytes free; nothing was extracted");
+        return false;
+    }
+    return true;
+}
+
+// Every file written takes its size in whole clusters, at least one, and twice its size when it may
+// be converted to CR LF; every folder made takes one. A file replaced counts in bytes (the new one is
+// written beside it first) but is not created. Entries that will not be written take nothing:
+// refused ones, files kept or not newer. One asked about counts as written. The folders on the way
+// to a file are made whether or not the file is then written, as extracting makes them.
+UnzipRun::DiskNeeds UnzipRun::Measure(const std::vector<const ArchiveEntry*>& entries,
+                                      const std::vector<std::string>& names,
+                                      uint64_t cluster) {
+    DiskNeeds needs;
+    auto take = [&](uint64_t bytes) {
+        const uint64_t clusters = std::max<uint64_t>(bytes / cluster + (bytes % cluster != 0), 1);
+        needs.bytes = Add(needs.bytes, clusters > UINT64_MAX / cluster ? UINT64_MAX : clusters * cluster);
+    };
+    // Each folder met, keyed by the number of the folder that holds it and its folded name, so that
+    // the keys take no more memory than the names: its own number, and whether it is there. One
+    // that is not is made.
+    std::unordered_map<std::string, std::pair<size_t, bool>> folders;
+    auto enter = [&](size_t parent, const std::string& part, bool parentThere, const std::string& path) {
+        const auto [at, added] =
+            folders.try_emplace(std::to_string(parent) + "/" + Folded(part), folders.size() + 1, false);
+        if (added) {
+            at->second.second = parentThere && Look(path).has_value();
+            if (!at->second.second) {
+                ++needs.created;
+                take(0);
+            }
+        }
+        return at->second;
+    };
+    std::unordered_set<std::string> targets;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const bool folder = IsFolderName(names[i]);
+        if (!Refusal(*entries[i], names[i]).empty() || (folder && !o_.keepFolders))
+            continue;
+        const std::vector<std::string> parts = Parts(names[i], folder);
+        std::string path = o_.extractFolder;  // as far as the folders on the way are there
+        auto [id, there] = path.empty() ? std::pair<size_t, bool>(0, true) : enter(0, path, true, path);
+        const size_t folderParts = folder ? parts.size() : parts.size() - 1;
+        for (size_t k = 0; k < folderParts; ++k) {
+            const bool parentThere = there;
+            if (parentThere)
+                Append(path, parts[k]);
+            std::tie(id, there) = enter(id, parts[k], parentThere, path);
+        }
+        if (folder || !targets.insert(std::to_string(id) + "/" + Folded(parts.back())).second)
+            continue;
+        if (there)
+            Append(path, parts.back());
+        const std::optional<FileInfo> existing = there ? Look(path) : std::nullopt;
+        if (existing && (existing->isLink || existing->isFolder))
+            continue;
+        const Over over = Decide(existing, entries[i]->header);
+        if (over == Over::kWrite || over == Over::kAsk) {
+            needs.created += !existing;
+            const uint64_t size = entries[i]->header.size;
+            take(o_.crlf ? Add(size, size) : size);
+        }
+    }
+    return needs;
+}
+
 void UnzipRun::Extract(const ArchiveEntry& entry, const std::string& name) {
     const EntryHeader& e = entry.header;
     if (const std::string why = Refusal(entry, name); !why.empty())
         throw EntryFailure{kUnzipUnsafeEntry, "skipping: " + name + "  (" + why + ")"};
-    SafeName safe = CheckEntryName(name);
     const bool folder = IsFolderName(name);
-    if (o_.spacesToUnderscores)
-        for (std::string& part : safe.parts)
-            std::replace(part.begin(), part.end(), ' ', '_');
-
+    const std::vector<std::string> parts = Parts(name, folder);
     if (folder) {  // nothing to write; made where folders are kept
-        if (!o_.toOutput && o_.keepFolders && !safe.parts.empty())
-            MakeFolders(safe.parts, safe.parts.size());
+        if (!o_.toOutput && o_.keepFolders && !parts.empty())
+            MakeFolders(parts, parts.size());
         CountEntry(entry);
         return;
     }
@@ -625,10 +750,9 @@ void UnzipRun::Extract(const ArchiveEntry& entry, const std::string& name) {
         CountEntry(entry);
         return;
     }
-    if (!o_.keepFolders)
-        safe.parts.erase(safe.parts.begin(), safe.parts.end() - 1);
-    const std::string parent = MakeFolders(safe.parts, safe.parts.size() - 1);
-    const std::string target = Join(parent, safe.parts.back());
+    const std::string parent = MakeFolders(parts, parts.size() - 1);
+    std::string target = parent;
+    Append(target, parts.back());
     const EntryFailure duplicate{kUnzipBadArchive, "skipping: " + name + "  (" + kDuplicate + ")"};
     if (!targets_.insert(Folded(target)).second)
         throw duplicate;
@@ -641,22 +765,17 @@ void UnzipRun::Extract(const ArchiveEntry& entry, const std::string& name) {
     // Another name of a file written before (an 8.3 alias of a long name) is a duplicate too.
     if (existing && WrittenBefore(target))
         throw duplicate;
-    if (!existing && o_.freshen)
-        return;  // freshening creates no new files
-    if (existing) {
-        if ((o_.update || o_.freshen) && ToDosTime(existing->modified).Key() >= e.modified.Key())
-            return;  // the existing file is as new as the entry
-        // Update and freshen replace an older file without asking, unless asking was chosen.
-        bool replace = o_.overwrite == UnzipOptions::Overwrite::kAlways || o_.update || o_.freshen;
-        if (o_.overwrite == UnzipOptions::Overwrite::kAsk) {
-            const int32_t answer = keepAll_ || !cb_.replace ? kUnzipReplaceNo : cb_.replace(target);
-            keepAll_ = keepAll_ || answer == kUnzipReplaceNone;
-            replace = answer == kUnzipReplaceYes;
-        }
-        if (!replace) {
-            Warn("skipping: " + name + "  (" + target + " exists and is kept)");
-            return;
-        }
+    Over over = Decide(existing, e);
+    if (over == Over::kAsk) {
+        const int32_t answer = keepAll_ || !cb_.replace ? kUnzipReplaceNo : cb_.replace(target);
+        keepAll_ = keepAll_ || answer == kUnzipReplaceNone;
+        over = answer == kUnzipReplaceYes ? Over::kWrite : Over::kKeep;
+    }
+    if (over == Over::kPass)
+        return;
+    if (over == Over::kKeep) {
+        Warn("skipping: " + name + "  (" + target + " exists and is kept)");
+        return;
     }
 
     EntryDecoder decoder(source_, entry);
@@ -685,7 +804,7 @@ void UnzipRun::Extract(const ArchiveEntry& entry, const std::string& name) {
     fs_.Replace(std::move(out), target);
     written_.push_back(target);
     CountEntry(entry);
-    Print(std::string(e.method == kMethodStored ? " extracting: " : "  inflating: ") + target + "\n", 0);
+    Print(std::string(e.method == kMethodStored ? " extracting: " : "  inflating: ") + Printable(target) + "\n", 0);
 }
 
 }  // namespace
@@ -787,18 +906,18 @@ void ReadEntryData(ByteSource& archive,
                    const std::function<void(const uint8_t* data, size_t size)>& sink) {
     const EntryHeader& e = entry.header;
     if (!entry.fault.empty())
-        throw ZipError(kBadArchive, e.name + " cannot be read: " + entry.fault);
+        throw ZipError(kBadArchive, Printable(e.name) + " cannot be read: " + entry.fault);
     if (e.flags & (kFlagEncrypted | kFlagStrongEncryption))
-        throw ZipError(kBadArchive, e.name + " is encrypted");
+        throw ZipError(kBadArchive, Printable(e.name) + " is encrypted");
     if (e.method != kMethodStored && e.method != kMethodDeflated)
-        throw ZipError(kBadArchive, e.name + " uses compression method " + std::to_string(e.method) +
+        throw ZipError(kBadArchive, Printable(e.name) + " uses compression method " + std::to_string(e.method) +
                                         ", which this reader does not have");
     if (e.method == kMethodStored && e.compressedSize != e.size)
-        throw ZipError(kBadArchive, "the sizes of the stored entry " + e.name + " disagree");
+        throw ZipError(kBadArchive, "the sizes of the stored entry " + Printable(e.name) + " disagree");
     try {
         EntryDecoder(archive, entry).Run(sink);
     } catch (const EntryFailure& f) {
-        throw ZipError(kBadArchive, f.message);
+        throw ZipError(kBadArchive, Printable(f.message));
     }
 }
 

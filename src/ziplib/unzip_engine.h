@@ -5,8 +5,10 @@
 // that comes to the same file as another entry's, local and central headers that disagree) is
 // refused alone in testing and extracting, and listed with a note on why; the others are still
 // listed, tested and extracted. Every entry stops at its declared size, and with overlapping
-// entries refused the declared sizes are the whole output: before anything is extracted their sum
-// is checked against the free space of the extraction folder's disk. A file that an entry would
+// entries refused the declared sizes are the whole output (twice them with CR LF conversion):
+// before anything is extracted, what the run will write, in whole clusters for each file and folder
+// it creates, is checked against the free space of the extraction folder's disk, and the number of
+// files and folders it creates against a limit. A file that an entry would
 // write is refused when this run wrote it already, under any name that reaches it (compared by
 // path and by the file's identity). An extracted file is written
 // under a temporary name beside its target and put in place only when its size and CRC-32 are
@@ -65,6 +67,10 @@ struct UnzipOptions {
     bool foldCase = false;
     NameUpperCase upperCase;
     NameCodePage codePage;
+    // The most files and folders one extraction may create (a file it replaces is not created): a
+    // run that would create more is refused before anything is written, as one that does not fit
+    // the disk's free space is.
+    uint64_t createLimit = kUnzipDefaultCreateLimit;
 };
 
 // One entry as UnzipMessage describes it.

@@ -1,5 +1,9 @@
 // libFuzzer target over the unzip engine: each input is an archive that is listed, tested and
-// extracted into an in-memory file system. Any crash, leak, sanitizer report or hang is a finding.
+// extracted into an in-memory file system. Any crash, leak, sanitizer report or hang is a finding,
+// and so is a broken bound: a file outside the extraction folder or a temporary file left behind,
+// more bytes written than the entries declare (twice that with CR LF conversion), more files and
+// folders than the run may create, or a control character of a name printed raw.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -9,11 +13,40 @@
 #include "memory_file_system.h"
 #include "ziplib/unzip_engine.h"
 
+namespace {
+
+// A control character other than the line feeds that end printed lines: C0, DEL, or C1 in UTF-8.
+bool HoldsRawControl(std::string_view text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if ((c < 0x20 && c != '\n') || c == 0x7F ||
+            (c == 0xC2 && i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace ost::zip;
+    const bool crlf = size % 2 == 1;
+    uint64_t declared = 0;  // what the entries may write, at most
+    try {
+        MemorySource source(data, size);
+        for (const ArchiveEntry& entry : ReadArchiveDirectory(source, "fuzz.zip").entries) {
+            const uint64_t most = crlf ? entry.header.size * 2 : entry.header.size;
+            declared += std::min(entry.header.size > UINT64_MAX / 2 ? UINT64_MAX : most, UINT64_MAX - declared);
+        }
+    } catch (const ZipError&) {
+    }
     UnzipCallbacks callbacks;
     size_t printed = 0;
-    callbacks.print = [&](std::string_view text) { printed += text.size(); };
+    callbacks.print = [&](std::string_view text) {
+        printed += text.size();
+        if (HoldsRawControl(text))
+            __builtin_trap();
+    };
     callbacks.message = [&](const UnzipEntryInfo& e) { printed += e.name.size(); };
     callbacks.output = [&](const uint8_t*, size_t n) { printed += n; };
     callbacks.password = [](const std::string&) -> std::optional<std::string> { return std::string("secret"); };
@@ -26,10 +59,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         options.action = action;
         options.extractFolder = "/out";
         options.overwrite = UnzipOptions::Overwrite::kAsk;
-        options.crlf = size % 2 == 1;
+        options.crlf = crlf;
         options.foldCase = true;
         options.quiet = 0;
         options.verbose = true;
+        options.createLimit = 64;
         // A decoder that turns bytes outside ASCII into separators and dots, or fails: whatever a
         // name decodes to is checked as a name.
         options.codePage = {932, [](std::string_view bytes) -> std::optional<std::string> {
@@ -44,6 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (const std::string& path : fs.Paths())
             if (path.rfind("/out/", 0) != 0 || fs.temporaries.count(path))
                 __builtin_trap();
+        if (fs.written > declared || fs.Paths().size() + fs.FolderCount() > options.createLimit)
+            __builtin_trap();
         if (result == kUnzipSevere || result == kUnzipOutOfMemory)
             __builtin_trap();
     }

@@ -137,7 +137,7 @@ def raw_zip(entries, comment=b""):
     cut (bytes cut off the end of the compressed data), extra and local_extra (the extra fields), mode (the
     Unix file mode), offset (where the central header says the local one is), local_crc and local_size
     (what the local header alone claims), local_zip64 (its ZIP64 field, which holds both sizes, for its
-    compressed size alone), descriptor (general purpose bit 3, zeros in the local header, these bytes
+    compressed size alone; "marked only" holds the compressed size alone), descriptor (general purpose bit 3, zeros in the local header, these bytes
     after the data), dos (made by MS-DOS), body and crc (given for data too large to pass), password
     (traditional encryption under it). More than
     65,535 entries are counted modulo 65,536, as old writers did."""
@@ -157,7 +157,8 @@ def raw_zip(entries, comment=b""):
         extra = c.get("extra", b"") + (struct.pack("<HHQ", 1, 8, size) if size32 != size else b"")
         if size32 != size or c.get("local_zip64"):
             local[1:] = [0xFFFFFFFF if c.get("local_zip64") else len(body), size32]
-            local_extra += struct.pack("<HHQQ", 1, 16, size, len(body))
+            local_extra += struct.pack("<HHQ", 1, 8, len(body)) if c.get("local_zip64") == "marked only" else \
+                struct.pack("<HHQQ", 1, 16, size, len(body))
         central += struct.pack("<IH", 0x02014B50, made_by) + shared + struct.pack("<III", crc, len(body), size32)
         central += struct.pack("<HHHHHII", len(name), len(extra), 0, 0, 0, attributes, c.get("offset", len(out)))
         central += name + extra
@@ -210,6 +211,7 @@ lying = {
     "duplicate-backslash-name.zip": [(b"sub/x.txt", b"x\n", {}), (b"sub\\x.txt", b"second\n", {})],
     "extra-damaged.zip": [(*hello, {"extra": struct.pack("<HH", 0x5455, 9) + b"x"})],
     "local-extra-damaged.zip": [(*hello, {"local_extra": struct.pack("<HH", 0x5455, 9) + b"x"})],
+    "file-and-folder.zip": [(b"dir", b"a file\n", {}), (b"dir/", b"", {})],  # a file and a folder of one name
 }
 for name, entries in lying.items():
     write(name, raw_zip(entries + [other]))
@@ -224,15 +226,22 @@ write("unicode-path-unusable.zip", raw_zip([(name, b"kept\n", {"extra": path(nam
                                             for name, raw in [(b"bad.txt", b"\xff.txt"), (b"zero.txt", b"a\0b.txt"), (b"none.txt", b"")]]))
 for name in ("bad.txt", "zero.txt", "none.txt"):
     write(f"unicode-path-unusable.zip.expected/{name}", b"kept\n")
-# An old writer counts 65,537 entries as 1.
-many = [(b"first.txt", b"first\n", {})] + [(b"f/%05d" % i, b"", {}) for i in range(65535)] + [(b"last.txt", b"last\n", {})]
-write("wrapped-count.zip", raw_zip(many))
-for file, data, _ in many[:: len(many) - 1]:
-    write(f"wrapped-count.zip.expected/{file.decode()}", data)
+# An old writer counts 65,537 entries as 1; 65,535 entries without ZIP64 are counted as 65,535, the
+# all-ones that marks a ZIP64 count.
+for name, count in [("wrapped-count.zip", 65537), ("count-65535.zip", 65535)]:
+    many = [(b"first.txt", b"first\n", {})] + [(b"f/%05d" % i, b"", {}) for i in range(count - 2)] + [(b"last.txt", b"last\n", {})]
+    write(name, raw_zip(many))
+    for file, data, _ in many[:: len(many) - 1]:
+        write(f"{name}.expected/{file.decode()}", data)
 # A local header may mark one size alone for its ZIP64 field, which holds both (unzip misreads it).
 write("local-zip64.zip", raw_zip([(*hello, {"deflate": True, "local_zip64": True}), other]))
 for file, data, _ in [(*hello, {}), other]:
     write(f"local-zip64.zip.expected/{file.decode()}", data)
+# Stream writers put the marked size alone in the local ZIP64 field, as the central header does.
+write("local-zip64-marked-only.zip", raw_zip([(*hello, {"deflate": True, "local_zip64": "marked only"}), other]))
+# Jar files repeat a folder's entry.
+write("repeated-folder.zip", raw_zip([(b"META-INF/", b"", {}), (b"META-INF/MANIFEST.MF", b"Manifest-Version: 1.0\n", {}),
+                                      (b"META-INF/", b"", {})]))
 # zip to a pipe makes the password check from the local header's time; the central headers say an hour later.
 with open(os.path.join(out, "zip-streamed-password.zip"), "wb") as f:
     subprocess.run(["zip", "-q", "-r", "-P", "secret", "-", "."], cwd=src, env=env, check=True, stdout=f)
@@ -255,7 +264,8 @@ write("plain-names.zip", raw_zip([
     (b"com0.txt", b"0", {}), (b"lpt10.log", b"10", {}), (b"console.txt", b"c", {}), (b"com\xc2\xb9\xc2\xb9.txt", b"11", {}),
     (b"zeros.bin", bytes((16 << 20) + 1), {"deflate": True}),
     (b"u.txt", b"u", {"extra": unicode_path(b"u.txt", "\u00fcbung.txt")}),
-    (b"plain.txt", b"p", {"extra": unicode_path(b"plain.txt", "other.txt", crc_xor=1)}), (b"last-empty.txt", b"", {})]))
+    (b"plain.txt", b"p", {"extra": unicode_path(b"plain.txt", "other.txt", crc_xor=1)}), (b"last-empty.txt", b"", {}),
+    ("next\u0085line.txt".encode(), b"a C1 control, which listings show escaped", {})]))
 # Windows writes names in the OEM code page without the UTF-8 flag: "ソフト.txt" in code page 932,
 # whose first character ends in the byte of a backslash.
 write("cp932-name.zip", raw_zip([("\u30bd\u30d5\u30c8.txt".encode("cp932"), b"Japanese name\n", {"dos": True})]))
@@ -287,11 +297,21 @@ write("existing.zip", raw_zip([(name, b"entry", {}) for name in (b"old.txt", b"n
 write("empty.zip", raw_zip([]))
 unsafe = ["../evil.txt", "a/../../evil.txt", "a\\..\\..\\evil.txt", "/abs.txt", "\\abs.txt", "C:/evil.txt", "C:evil.txt",
           "\\\\server\\share\\x.txt", "file.txt:stream", "CON", "nul.txt", "COM1.log", "lpt9 .txt", "sub/AUX", "trailing.",
-          "trailing ", "ctl\x01.txt", "..", "a/b/../../../evil.txt", "a<b", "a>b", 'a"b', "a|b", "a?b", "a*b",
-          "COM\u00b2", "lpt\u00b9.txt", "LPT\u00b3 .log"]
+          "trailing ", "..", "a/b/../../../evil.txt", "a<b", "a>b", 'a"b', "a|b", "a?b", "a*b"]
 for i, name in enumerate(unsafe):
     write(f"unsafe-{i:02}.zip", raw_zip([(name.encode(), b"payload", {})]))
-write("unsafe-dos.zip", raw_zip([(b"COM\xfd.txt", b"payload", {"dos": True})]))  # COM² in code page 437
+# Control characters in names, which messages and listings show as \xNN: one that would forge a line.
+for i, name in enumerate(["ctl\x01.txt", "forged\nArchive:  line.txt"]):
+    write(f"unsafe-control-{i}.zip", raw_zip([(name.encode(), b"payload", {})]))
+# Device names with a superscript digit, whose UTF-8 bytes a single-byte locale takes for letters.
+for i, name in enumerate(["COM\u00b2", "lpt\u00b9.txt", "LPT\u00b3 .log"]):
+    write(f"unsafe-superscript-{i}.zip", raw_zip([(name.encode(), b"payload", {})]))
+write("unsafe-superscript-dos.zip", raw_zip([(b"COM\xfd.txt", b"payload", {"dos": True})]))  # COM² in code page 437
+# Chains of folders: 8 files and folders under a new extraction folder.
+write("folder-chains.zip", raw_zip([(b"a/b/c/d/e/", b"", {}), (b"a/b/x/y.txt", b"y", {}), (b"a/b/x/z.txt", b"z", {}),
+                                    (b"a/b/c/", b"", {})]))
+# Printed pieces at the callback buffer's size (32,800 bytes and a zero byte), one byte less and one more.
+write("buffer.zip", raw_zip([(b"%d.txt" % n, b"x" * n, {}) for n in (32799, 32800, 32801)]))
 # a.txt's data is b.txt's local header and data, where b.txt's central header points.
 write("overlap.zip", raw_zip([(b"a.txt", raw_zip([(b"b.txt", b"shared", {})])[:41], {}),
                              (b"b.txt", b"shared", {"offset": 35})]))
@@ -334,6 +354,8 @@ write("stored-sizes.zip", raw_zip([(b"stored.txt", b"data", {"size": 3})]))
 write("bad-crc.zip", raw_zip([(b"crc.txt", b"data", {"crc_xor": 1})]))
 write("stub-bad-crc.zip", stub + raw_zip([(b"crc.txt", b"data", {"crc_xor": 1})]))  # a warning, then an error
 write("cut.zip", raw_zip([(b"cut.txt", rnd.randbytes(3000).hex().encode(), {"deflate": True, "cut": 3})]))
+packer = zlib.compressobj(6, zlib.DEFLATED, -15)  # bytes after the end of the deflate stream, within the entry's size
+write("padded.zip", raw_zip([(b"padded.txt", b"padded\n", {"deflate": True, "body": packer.compress(b"padded\n") + packer.flush() + b"pad"})]))
 write("no-descriptor.zip", raw_zip([(b"late.txt", b"data", {"descriptor": b""})]))
 write("symlink.zip", raw_zip([(b"link", b"/etc/passwd", {"mode": 0o120777}), (b"ok.txt", b"fine", {})]))
 write("through-links.zip", raw_zip([(b"link/evil.txt", b"x", {}), (b"file.txt", b"y", {})]))
@@ -352,8 +374,15 @@ if "--small" not in sys.argv[2:]:
             f.seek(size)
             f.write(struct.pack("<IQHHIIQQQQIIQIIHHHHIIH", 0x06064B50, 44, 45, 45, 0, 0, count, count, size, 0,  # ZIP64 end record,
                                 0x07064B50, 0, size, 1, 0x06054B50, 0, 0, 0xFFFF, 0xFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0))  # locator, end record
+    # Without ZIP64 the count of 1 may be an old writer's, wrapped: the directory has room for 23 million entries.
+    with open(os.path.join(out, "wrapped-directory-1g.zip"), "wb") as f:
+        f.write(struct.pack("<I", 0x02014B50))
+        f.seek(1 << 30)
+        f.write(struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 1, 1, 1 << 30, 0, 0))
     # Wine takes its OEM code page from the Unix locale, which must exist for Unix file names.
     os.makedirs(os.path.join(out, "locale"))
     run(["localedef", "-i", "ja_JP", "-f", "UTF-8", os.path.join(out, "locale", "ja_JP.UTF-8")], cwd=out)
+    # A single-byte locale, in which the C library takes the bytes of UTF-8 text for letters.
+    run(["localedef", "-i", "en_US", "-f", "ISO-8859-1", os.path.join(out, "locale", "en_US.ISO-8859-1")], cwd=out)
 shutil.rmtree(src)
 print("made", len([a for a in os.listdir(out) if a.endswith(".zip")]), "archives in", out)

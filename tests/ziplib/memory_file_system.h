@@ -39,6 +39,8 @@ class MemoryFileSystem : public IFileSystem {
             out.push_back(path);
         return out;
     }
+    // How many folders there are, the root aside.
+    size_t FolderCount() const { return folders_.size() - 1; }
 
     std::set<std::string> locked;                   // OpenRead fails: in use by another program
     std::map<std::string, uint64_t> failReadAfter;  // Read fails once this many bytes were read
@@ -46,6 +48,7 @@ class MemoryFileSystem : public IFileSystem {
     bool replaceFails = false;                      // Replace fails as for a read-only target
     std::set<std::string> undeletable;              // Remove fails: in use by another program
     std::set<std::string> temporaries;              // every path CreateBeside gave out
+    uint64_t written = 0;                           // bytes written to files, each write counted
 
     std::optional<FileInfo> Stat(const std::string& path) override {
         const auto found = files_.find(path);
@@ -117,7 +120,7 @@ class MemoryFileSystem : public IFileSystem {
     std::optional<FileIdentity> Identity(const std::string& path) override {  // one name for each file
         return files_.count(path) ? std::optional(FileIdentity{1, 0, std::hash<std::string>{}(path)}) : std::nullopt;
     }
-    std::optional<uint64_t> FreeSpace(const std::string&) override { return diskFree; }
+    std::optional<VolumeSpace> FreeSpace(const std::string&) override { return VolumeSpace{diskFree, 4096}; }
 
   private:
     static std::string Parent(const std::string& path) {
@@ -163,6 +166,7 @@ class MemoryFileSystem : public IFileSystem {
             bytes.resize(std::max<size_t>(bytes.size(), static_cast<size_t>(position_ + n)));
             std::copy_n(data, n, bytes.begin() + static_cast<ptrdiff_t>(position_));
             position_ += n;
+            fs_.written += n;
             if (n < size)
                 throw ZipError(kWriteFailed, "cannot write " + path_ + ": Disk full");
         }

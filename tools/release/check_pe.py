@@ -35,7 +35,7 @@ SUPPORTED_OS = {
 # Entry: bytes of arguments the caller pushes, which a __stdcall function pops with "ret N".
 EXPORTS = {
     "zip32.dll": {"ZpInit": 4, "ZpSetOptions": 4, "ZpArchive": 12},
-    "unzip32.dll": {"UzpVersion2": 4, "Wiz_SingleEntryUnzip": 24},
+    "unzip32.dll": {"UzpSetCreateLimit": 4, "UzpVersion2": 4, "Wiz_SingleEntryUnzip": 24},
 }
 
 # The binaries of the package, in its order, each with its kind: "gui" (the window program, with
@@ -66,13 +66,13 @@ IMPORTS = {
         EnterCriticalSection ExitProcess FileTimeToLocalFileTime FileTimeToSystemTime FindClose
         FindFirstFileExW FindFirstFileW FindNextFileW FindResourceW FlushFileBuffers
         FormatMessageA FormatMessageW FreeLibrary GetACP GetConsoleMode GetCurrentProcess GetCurrentProcessId
-        GetCurrentThread GetCurrentThreadId GetDateFormatW GetDiskFreeSpaceExW GetDriveTypeW
+        GetCurrentThread GetCurrentThreadId GetDateFormatW GetDiskFreeSpaceExW GetDiskFreeSpaceW GetDriveTypeW
         GetExitCodeProcess GetFileAttributesExW GetFileAttributesW GetFileInformationByHandle
         GetFileInformationByHandleEx GetFileSizeEx GetFullPathNameW
         GetHandleInformation GetLastError GetLocaleInfoW GetLogicalDriveStringsW GetModuleHandleA
         GetModuleHandleW GetOEMCP GetProcAddress GetProcessAffinityMask GetStartupInfoW GetStdHandle
         GetSystemDirectoryW GetSystemInfo GetSystemTimeAsFileTime GetThreadContext
-        GetThreadPriority GetTickCount64 GetTimeFormatW GetVersionExA GetVolumeInformationW
+        GetThreadPriority GetTickCount64 GetTimeFormatW GetVersionExA GetVolumeInformationW GetVolumePathNameW
         GetWindowsDirectoryW GlobalMemoryStatus InitializeCriticalSection IsDBCSLeadByteEx
         IsDebuggerPresent IsValidCodePage LCMapStringW LeaveCriticalSection LoadLibraryA LoadLibraryW LoadResource
         LocalFileTimeToFileTime LocalFree LockResource MoveFileExW MulDiv MultiByteToWideChar

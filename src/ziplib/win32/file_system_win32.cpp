@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 
@@ -323,7 +324,7 @@ std::optional<FileIdentity> Win32FileSystem::Identity(const std::string& path) {
     return identity;
 }
 
-std::optional<uint64_t> Win32FileSystem::FreeSpace(const std::string& folder) {
+std::optional<VolumeSpace> Win32FileSystem::FreeSpace(const std::string& folder) {
     // A folder that does not exist yet takes the space of its nearest existing parent. The path
     // ends in a backslash, as the root of a share must.
     std::wstring path = WidePath(Absolute(folder.empty() ? "." : folder));
@@ -331,8 +332,16 @@ std::optional<uint64_t> Win32FileSystem::FreeSpace(const std::string& folder) {
         path.pop_back();
     for (;;) {
         ULARGE_INTEGER free{};
-        if (::GetDiskFreeSpaceExW((path + L'\\').c_str(), &free, nullptr, nullptr))
-            return free.QuadPart;
+        if (::GetDiskFreeSpaceExW((path + L'\\').c_str(), &free, nullptr, nullptr)) {
+            VolumeSpace space{free.QuadPart};
+            // The volume's root is a part of the path, so it fits a buffer of the path's length.
+            std::wstring root(path.size() + 2, L'\0');
+            DWORD sectors = 0, bytes = 0, freeClusters = 0, clusters = 0;
+            if (::GetVolumePathNameW((path + L'\\').c_str(), root.data(), static_cast<DWORD>(root.size())) &&
+                ::GetDiskFreeSpaceW(root.c_str(), &sectors, &bytes, &freeClusters, &clusters))
+                space.cluster = std::max<uint64_t>(uint64_t{sectors} * bytes, 1);
+            return space;
+        }
         const DWORD code = ::GetLastError();
         const size_t cut = path.find_last_of(L'\\');
         if ((code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND) || cut == std::wstring::npos)

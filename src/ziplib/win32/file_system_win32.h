@@ -23,8 +23,9 @@ class Win32FileSystem : public IFileSystem {
     // The volume's serial number and the file's number on it: the 128-bit one of Windows 8 and
     // later (ReFS needs all of it), or else GetFileInformationByHandle's 64-bit index.
     std::optional<FileIdentity> Identity(const std::string& path) override;
-    // GetDiskFreeSpaceExW's bytes free to the caller.
-    std::optional<uint64_t> FreeSpace(const std::string& folder) override;
+    // GetDiskFreeSpaceExW's bytes free to the caller, and the cluster size of the volume that
+    // GetVolumePathNameW finds (4096 when the system does not tell it).
+    std::optional<VolumeSpace> FreeSpace(const std::string& folder) override;
 };
 
 // The ANSI code page of the system (CP_ACP).

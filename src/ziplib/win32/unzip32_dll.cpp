@@ -46,6 +46,10 @@ __declspec(dllexport) int32_t ZIP32_API UzpVersion2(UnzipVersionInfo* version) {
     return Library().Version(version);
 }
 
+__declspec(dllexport) uint32_t ZIP32_API UzpSetCreateLimit(uint32_t limit) {
+    return Library().SetCreateLimit(limit);
+}
+
 __declspec(dllexport) int32_t ZIP32_API Wiz_SingleEntryUnzip(int32_t includeCount,
                                                              char** include,
                                                              int32_t excludeCount,
@@ -59,3 +63,4 @@ __declspec(dllexport) int32_t ZIP32_API Wiz_SingleEntryUnzip(int32_t includeCoun
 
 static_assert(std::is_same_v<decltype(&UzpVersion2), UzpVersion2Fn>);
 static_assert(std::is_same_v<decltype(&Wiz_SingleEntryUnzip), Wiz_SingleEntryUnzipFn>);
+static_assert(std::is_same_v<decltype(&UzpSetCreateLimit), UzpSetCreateLimitFn>);
