@@ -117,6 +117,7 @@ TEST(ReportReaderTest, ACutOrGappedReportIsReadAsFarAsItGoesAndSaysWhatIsMissing
         {without("--------------------------\r\nDrive Listings\r\n"),
          "the drive listing is missing|2 lines are not in the report's form", true},
         {without(" Size : 64kb)"), "1 line is not in the report's form", true},
+        {without("Files\r\n------\r\n"), "8 lines are not in the report's form", true},  // files under no heading
         {"", "it is empty", false},
     };
     for (const auto& [text, problems, complete] : cases) {
@@ -464,6 +465,7 @@ TEST_F(DeskTest, DiffNamesWhatChangedAndNeverCountsWhatOneSideCouldNotHold) {
                     "pw.exe (Created : 3/15/2024 14:05:09 Size : 65kb)");
     changed.replace(changed.find("812.50 FREE"), 6, "700.00");
     changed.replace(changed.find("(Build 2600)"), 12, "(Build 2601)");
+    changed.replace(changed.find("Total Memory : 2096576"), 22, "Total Memory : 4193280");
     changed.erase(changed.find("drivers (Created"), 55);
     std::u16string exported = kExport;
     exported.replace(exported.find(u"Acme Editor"), 11, u"Acme Editor 2");
@@ -474,15 +476,16 @@ TEST_F(DeskTest, DiffNamesWhatChangedAndNeverCountsWhatOneSideCouldNotHold) {
     EXPECT_EQ(r.out,
               "--- good.OVSupport\n+++ new.OVSupport\n"
               "Windows: changed: version: Windows XP 5.1 (Build 2600) -> Windows XP 5.1 (Build 2601)\n"
+              "memory: changed: total KB: 2096576 -> 4193280\n"
               "drive: changed: C: free space: 812.50 MB -> 700.00 MB\n"
               "program: added: Caf\xD0\xB9\n"
               "system folder: removed: drivers\\ (120.56kb, created 3/15/2024 14:05:09)\n"
               "c:\\pwwin32: changed: pw.exe: 64kb, created 3/15/2024 14:05:09 -> 65kb, created 3/15/2024 14:05:09\n"
               "registry: changed: [HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Acme] "
               "\"DisplayName\": REG_SZ Acme Editor -> REG_SZ Acme Editor 2\n"
-              "6 differences\n");
+              "7 differences\n");
     r = Desk({"diff", "good.OVSupport", "new.OVSupport", "--codepage", "1252", "--json"});
-    EXPECT_EQ(r.Json()["changes"][2], json({{"section", "program"}, {"change", "added"}, {"name", "Caf\xC3\xA9"},
+    EXPECT_EQ(r.Json()["changes"][3], json({{"section", "program"}, {"change", "added"}, {"name", "Caf\xC3\xA9"},
                                            {"old", nullptr}, {"new", ""}}));
     // Free space moves all the time: a change of 1 % of the drive or more is one.
     std::string hundred = report;
