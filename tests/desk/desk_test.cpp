@@ -432,11 +432,16 @@ TEST_F(DeskTest, ProgramsAndFilesListWhatTheReportAndTheExportHold) {
         users += u"\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Mine]\r\n\"DisplayName\"=\"Mine\"\r\n"
                  u"\"Publisher\"=\"Me\"\r\n\r\n";
     }
+    // A display name is a program's only as text, expandable text included.
+    const std::u16string uninstall = u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+    users += uninstall + u"Num]\r\n\"DisplayName\"=dword:00000001\r\n\r\n" + uninstall +
+             u"Exp]\r\n\"DisplayName\"=hex(2):58,00,00,00\r\n\r\n";
     Add("users.OVSupport", SupportFile(report.substr(0, report.find("\"Zeta Tools\"")), Utf16(users)));
     r = Desk({"programs", "users.OVSupport", "--json"});
     EXPECT_EQ(r.code, kFindings) << "the report's list is cut short";
     json j = r.Json();
-    ASSERT_EQ(j["programs"].size(), 2u) << r.out;
+    ASSERT_EQ(j["programs"].size(), 3u) << r.out;
+    EXPECT_EQ(j["programs"][2]["name"], "X");
     EXPECT_EQ(j["programs"][1]["sources"], json({"HKCU", "HKU\\S-1-5-21-7", "HKLM\\Wow6432Node"}));
     EXPECT_EQ(j["programs"][1]["version"], nullptr);
     EXPECT_FALSE(j["programs"][1]["inReport"].get<bool>());
