@@ -16,11 +16,11 @@ OST_PACKAGES=(
     zip unzip p7zip-full libarchive-tools time locales
     clang-14 libclang-rt-14-dev
     python3-pefile osslsigncode openssl
-    nlohmann-json3-dev libcli11-dev dpkg-dev
+    nlohmann-json3-dev libcli11-dev libtomlplusplus-dev dpkg-dev
 )
 
 # What building and packing ovdesk alone needs (the preset ovdesk, the workflow ovdesk-deb).
-OST_DESK_PACKAGES=(cmake ninja-build g++ pkg-config zlib1g-dev nlohmann-json3-dev libcli11-dev dpkg-dev file)
+OST_DESK_PACKAGES=(cmake ninja-build g++ pkg-config zlib1g-dev nlohmann-json3-dev libcli11-dev libtomlplusplus-dev dpkg-dev file)
 
 # Installed where the kernel runs 32-bit code: Wine's 32-bit loader, which runs the 32-bit release
 # in a 64-bit prefix (as WoW64 does) and in a 32-bit one. Where the kernel runs none, it is left

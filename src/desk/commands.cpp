@@ -17,8 +17,8 @@ namespace ost::desk {
 
 namespace {
 
-const Command* const kCommands[] = {&kShowCommand,     &kRegCommand,   &kFindCommand,
-                                    &kProgramsCommand, &kFilesCommand, &kDiffCommand};
+const Command* const kCommands[] = {&kShowCommand,  &kCheckCommand, &kRegCommand,   &kFindCommand,
+                                    &kProgramsCommand, &kFilesCommand, &kDiffCommand, &kRulesCommand};
 
 constexpr const char* kFooter =
     "Support files are read straight out of the archive: nothing is extracted, and memory stays small\n"
@@ -72,15 +72,6 @@ SupportFile ReadExport(const DeskIo& io, const std::string& name, const ReadOpti
 std::string ValueLine(const RegValue& v) {
     return "    " + Printable(v.name.empty() ? "(Default)" : v.name) + "    " + TypeName(v.type) + "    " +
            Printable(ValueText(v)) + "\n";
-}
-
-std::vector<std::string> ExportWarnings(const ExportFacts& facts) {
-    std::vector<std::string> out;
-    if (!facts.wholeLines)
-        out.push_back("the registry export is cut short in the middle of a line: its last key may lack values");
-    for (const std::string& problem : facts.Problems())
-        out.push_back("the registry export: " + problem);
-    return out;
 }
 
 int RunDesk(const std::vector<std::string>& args, const DeskIo& io) {

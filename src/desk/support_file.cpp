@@ -48,6 +48,28 @@ bool IsAnsiExport(zip::ByteSource& source, const std::string& name, const zip::A
     return start.starts_with(kAnsiHeader);
 }
 
+// What is settled once the entries are read: whether the report is one, and the code page.
+void Settle(SupportFile& file, const ReadOptions& options) {
+    const Report* r = file.report ? &*file.report : nullptr;
+    if (r && !r->title && !r->drivesListed && !r->programsListed && !r->windows.present && !r->system.present) {
+        file.reportEntry.problem = "its " + report::kReportEntry + " is not a support report";
+        file.report.reset();
+    }
+
+    CodePage& cp = file.codePage;
+    const std::optional<uint32_t> named = file.registry ? file.registry->ansiCodePage : std::nullopt;
+    if (options.codePage) {
+        cp = {*options.codePage, "given with --codepage", false};
+    } else if (named && IsKnownCodePage(*named)) {
+        cp = {*named, "the registry export's ACP value", false};
+    } else if (named) {
+        cp.source = "assumed: the registry export names code page " + std::to_string(*named) +
+                    ", which this system cannot read";
+    } else {
+        cp.source = file.registry ? "assumed: the registry export names none" : "assumed: no registry export could be read";
+    }
+}
+
 }  // namespace
 
 std::string CodePage::Decode(const std::string& raw) const {
@@ -114,24 +136,29 @@ SupportFile ReadSupportFile(zip::ByteSource& source, const std::string& name, co
                 file.otherDamage.push_back(problem);
         }
     }
-    const Report* r = file.report ? &*file.report : nullptr;
-    if (r && !r->title && !r->drivesListed && !r->programsListed && !r->windows.present && !r->system.present) {
-        file.reportEntry.problem = "its " + report::kReportEntry + " is not a support report";
-        file.report.reset();
-    }
+    Settle(file, options);
+    return file;
+}
 
-    CodePage& cp = file.codePage;
-    const std::optional<uint32_t> named = file.registry ? file.registry->ansiCodePage : std::nullopt;
-    if (options.codePage) {
-        cp = {*options.codePage, "given with --codepage", false};
-    } else if (named && IsKnownCodePage(*named)) {
-        cp = {*named, "the registry export's ACP value", false};
-    } else if (named) {
-        cp.source = "assumed: the registry export names code page " + std::to_string(*named) +
-                    ", which this system cannot read";
-    } else {
-        cp.source = file.registry ? "assumed: the registry export names none" : "assumed: no registry export could be read";
+SupportFile ReadSupportParts(const std::string& name, const std::optional<std::string>& report,
+                             const std::optional<std::vector<uint8_t>>& exported, const ReadOptions& options) {
+    SupportFile file;
+    file.name = name;
+    file.entries = (report ? 1 : 0) + (exported ? 1 : 0);
+    file.reportEntry.present = report.has_value();
+    file.exportEntry.present = exported.has_value();
+    if (report && options.report) {
+        ReportReader reader(options.keepEntries);
+        reader.Feed(reinterpret_cast<const uint8_t*>(report->data()), report->size());
+        file.report = reader.Finish();
     }
+    if (exported) {
+        const uint32_t ansiCodePage = options.codePage.value_or(1252);
+        ExportReader reader(options.exportHandler, [ansiCodePage](std::string_view raw) { return CodePageToUtf8(ansiCodePage, raw); });
+        reader.Feed(exported->data(), exported->size());
+        file.registry = reader.Finish();
+    }
+    Settle(file, options);
     return file;
 }
 

@@ -64,4 +64,9 @@ struct SupportFile {
 // damage is found: its caller holds back what it makes of them until this returns.
 SupportFile ReadSupportFile(zip::ByteSource& source, const std::string& name, const ReadOptions& options);
 
+// Reads a support file given as its two entries' contents, either of which may be missing (the
+// fixtures of rules are written so). A REGEDIT4 export is read in the given code page, or 1252.
+SupportFile ReadSupportParts(const std::string& name, const std::optional<std::string>& report,
+                             const std::optional<std::vector<uint8_t>>& exported, const ReadOptions& options);
+
 }  // namespace ost::desk

@@ -295,10 +295,13 @@ TEST_F(DeskTest, ShowGivesTheMachinesFactsAndWhatCouldNotBeReadInTextAndJson) {
          "folder is not on the machine\n"},
         {"cut.OVSupport",
          "warning: the registry export is cut short in the middle of a line: its last key may lack values\nwarning: "
-         "the report: it is cut short in the Windows folder's listing\n"},
+         "the report: it is cut short in the Windows folder's listing\nnot checked: OV-NO-PWWIN32: not applicable: the "
+         "report is cut short before it would list c:\\pwwin32\n"},
         {"utf8.OVSupport", "warning: the registry export is in UTF-8, not in the registry editor's UTF-16LE\n"},
         {"none.OVSupport", "warning: the support file holds no registry export\n"},
-        {"text.OVSupport", "warning: the report cannot be read: its ovsupport.txt is not a support report\n"},
+        {"text.OVSupport",
+         "warning: the report cannot be read: its ovsupport.txt is not a support report\nnot checked: OV-LOW-SPACE: not "
+         "applicable: the report cannot be read\nnot checked: OV-NO-PWWIN32: not applicable: the report cannot be read\n"},
     };
     // Whole lines with a value that cannot be read in a key that show reads: an incomplete export.
     Add("badvalue.OVSupport", SupportFile(report, Utf16(kExport + u"[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet003" +

@@ -3,12 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "desk/commands.h"
+#include "desk/rule_check.h"
 #include "desk/support_file.h"
 
 namespace CLI {
@@ -40,6 +42,10 @@ struct Options {
     bool keys = false, names = false, data = false;  // find: where to look
     std::optional<uint64_t> max;       // find
     std::string nameGlob;              // files --name
+    std::vector<std::string> rulesPaths;  // --rules: the desk's own rules files
+    std::string explain;               // check --explain ID
+    std::string htmlPath;              // --html OUT.html
+    std::string rulesAction;           // rules: lint or test
 };
 
 // One row of ovdesk's command table.
@@ -57,6 +63,8 @@ extern const Command kFindCommand;
 extern const Command kProgramsCommand;
 extern const Command kFilesCommand;
 extern const Command kDiffCommand;
+extern const Command kCheckCommand;
+extern const Command kRulesCommand;
 
 // Options that several commands take, defined the same way for each.
 void AddFileOperand(CLI::App& command, Options& options, const char* help = "the support file (.OVSupport)");
@@ -74,10 +82,35 @@ void RequireExport(const SupportFile& file);
 // its output in `out`: raises as RequireExport does, saying so when some output was shown already.
 SupportFile ReadExport(const DeskIo& io, const std::string& name, const ReadOptions& read, const class HeldOutput& out);
 
+// The text of the file `path`, read whole (rules files and their fixtures are small).
+std::string ReadWholeFile(const DeskIo& io, const std::string& path);
+
+// Writes `bytes` as the file `path`, put in place only when all is written; an existing file is
+// replaced only with `force`.
+void WriteNewFile(const DeskIo& io, const std::string& path, std::string_view bytes, bool force);
+
+// The built-in rules and those of each file in `paths`; raises UsageError with every problem of
+// a rules file that does not read.
+RuleSet LoadRules(const DeskIo& io, const std::vector<std::string>& paths);
+
+// A support file checked against rules: read once, with the values the rules name gathered from
+// its export in the same pass.
+struct Checked {
+    SupportFile file;
+    std::vector<Program> programs;
+    size_t onlyInExport = 0;  // programs the report's list does not name
+    std::vector<RuleResult> results;
+};
+// `read` reads the support file with the options given (ReadFile, or a fixture's parts).
+Checked CheckSupportFile(const RuleSet& rules, ReadOptions options,
+                         const std::function<SupportFile(const ReadOptions&)>& read);
+
+// --rules and --html, as show, check and diff take them.
+void AddRulesOption(CLI::App& command, Options& options);
+void AddHtmlOption(CLI::App& command, Options& options);
+
 // A value as reg and find print it: "    name    TYPE    meaning", the default value as (Default).
 std::string ValueLine(const RegValue& value);
 
-// Why an export's output is incomplete, as warnings: cut short, long lines, unreadable values.
-std::vector<std::string> ExportWarnings(const ExportFacts& facts);
 
 }  // namespace ost::desk

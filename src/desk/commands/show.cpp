@@ -21,14 +21,6 @@ std::string Decimal(double value, int places) {
     return text;
 }
 
-// The 2 GB at which a 32-bit program's memory figures stop, in KB.
-constexpr uint64_t kMemoryCapKB = 2097152;
-
-bool AtMemoryCap(const std::optional<std::string>& figure) {
-    const auto kb = figure ? WholeNumber(*figure) : std::nullopt;
-    return kb && *kb + 1 >= kMemoryCapKB && *kb <= kMemoryCapKB;
-}
-
 // "5.1 (Build 2600)" as its version and build.
 std::pair<std::string, std::string> VersionAndBuild(const std::string& line) {
     const size_t at = line.find(" (Build ");
@@ -37,74 +29,37 @@ std::pair<std::string, std::string> VersionAndBuild(const std::string& line) {
     return {line.substr(0, at), line.substr(at + 8, line.size() - at - 9)};
 }
 
-bool LowOnSpace(const DriveLine& d) {
-    return d.readable && d.totalMegabytes > 0 && d.type != "CD-ROM" && d.freeMegabytes < d.totalMegabytes / 10;
-}
-
 std::string Percent(const DriveLine& d) {
     return Decimal(d.totalMegabytes > 0 ? 100 * d.freeMegabytes / d.totalMegabytes : 0, 1) + " %";
 }
 
-// Everything show says, gathered once for either output form.
+// Everything show says, gathered once for either output form: the findings of the rules as notes
+// (info) and warnings (warning and above, "error:" and "critical:" lines saying which), and the
+// rules of warning and above that could not be checked.
 struct Shown {
+    const Checked& checked;
     const SupportFile& file;
     const CodePage& cp;
-    std::vector<Program> programs;
     size_t onlyInExport = 0;
     bool windows64 = false;
-    std::vector<std::string> notes, warnings;
+    std::vector<std::string> notes, warnings, lines;  // lines: as the text output prints them
 };
 
-bool Windows64(const ExportFacts& e) {
-    return e.wow6432Node || e.processorArchitecture == "AMD64" || e.processorArchitecture == "ARM64" ||
-           e.processorArchitecture == "IA64";
-}
-
 void Gather(Shown& s) {
-    const SupportFile& file = s.file;
-    const Report* r = file.report ? &*file.report : nullptr;
-    const ExportFacts* e = file.registry ? &*file.registry : nullptr;
-    if (!file.reportEntry.present)
-        s.warnings.push_back("the support file holds no support report (" + report::kReportEntry + ")");
-    else if (!r)
-        s.warnings.push_back("the report cannot be read: " + file.reportEntry.problem);
-    for (const DriveLine& d : r ? r->drives : std::vector<DriveLine>{})
-        if (LowOnSpace(d))
-            s.warnings.push_back("drive " + s.cp.Decode(d.letter) + ": has " + Percent(d) + " free (" +
-                                 Decimal(d.freeMegabytes, 2) + " of " + Decimal(d.totalMegabytes, 2) + " MB)");
-    // A report cut short says nothing of the folders it did not reach.
-    if (r && !r->pebblework.present && r->complete)
-        s.warnings.push_back("the report lists no " + report::kPebbleworkFolder + ": the folder is not on the machine");
-    if (!file.exportEntry.present)
-        s.warnings.push_back("the support file holds no registry export");
-    else if (!e)
-        s.warnings.push_back("the registry export is damaged: " + file.exportEntry.problem);
-    else if (e->form == ExportFacts::Form::kUnreadable)
-        s.warnings.push_back("the registry export " + e->problem);
-    else if (e->keys == 0)
-        s.warnings.push_back("the registry export holds no keys");
-    else
-        for (std::string& w : ExportWarnings(*e))
-            s.warnings.push_back(std::move(w));
-    if (e && e->ansiCodePage && s.cp.assumed)
-        s.warnings.push_back("the registry export names code page " + std::to_string(*e->ansiCodePage) +
-                             ", which this system cannot read; names are read in code page 1252");
-    for (const std::string& problem : r ? r->problems : std::vector<std::string>{})
-        s.warnings.push_back("the report: " + problem);
-    for (const std::string& problem : file.otherDamage)
-        s.warnings.push_back("an entry of the support file is damaged: " + problem);
-
-    // The tool is a 32-bit program: on 64-bit Windows it sees what WoW64 shows it.
-    s.windows64 = e && Windows64(*e);
-    if (s.windows64) {
-        s.notes.push_back("the report comes from a 32-bit program on 64-bit Windows (the registry export " +
-                          std::string(e->wow6432Node ? "has HKLM\\SOFTWARE\\Wow6432Node" : "names a 64-bit processor") + ")");
-        s.notes.push_back("the system folder's listing is the one a 32-bit program sees there: the files of "
-                          "the 32-bit system folder, SysWOW64");
-        if (r && (AtMemoryCap(r->freeMemory) || AtMemoryCap(r->totalMemory)))
-            s.notes.push_back("memory figures at 2097152 KB are the 2 GB that a 32-bit program is told at most: the "
-                              "machine has at least that much, maybe more");
+    std::vector<std::pair<const RuleResult*, const Finding*>> findings;
+    for (const RuleResult& r : s.checked.results)
+        for (const Finding& f : r.findings)
+            findings.emplace_back(&r, &f);
+    std::stable_sort(findings.begin(), findings.end(), [](const auto& a, const auto& b) { return a.first->rule->severity > b.first->rule->severity; });
+    for (const auto& [r, f] : findings) {
+        const Severity severity = r->rule->severity;
+        (severity == Severity::kInfo ? s.notes : s.warnings).push_back(f->message);
+        s.lines.push_back((severity == Severity::kInfo ? std::string("note") : SeverityName(severity)) + ": " + Printable(f->message));
+        s.windows64 = s.windows64 || r->rule->id == "OV-WOW64";
     }
+    for (const RuleResult& r : s.checked.results)
+        if ((r.outcome == Outcome::kNotApplicable || r.outcome == Outcome::kError) && r.rule->severity >= Severity::kWarning)
+            s.lines.push_back("not checked: " + Printable(r.rule->id) + ": " + OutcomeName(r.outcome) + ": " + Printable(r.why));
 }
 
 json Listing(const desk::Listing& l, const CodePage& cp) {
@@ -262,29 +217,17 @@ void ShowText(const Shown& s, const DeskIo& io) {
         text += Printable(EntryProblem(file.exportEntry)) + "\n";
     }
     text += "Code page:        " + std::to_string(cp.number) + " (" + cp.source + ")\n";
-    for (const std::string& n : s.notes)
-        text += "note: " + Printable(n) + "\n";
-    for (const std::string& w : s.warnings)
-        text += "warning: " + Printable(w) + "\n";
+    for (const std::string& line : s.lines)
+        text += line + "\n";
     io.out(text);
 }
 
 int Run(const Options& o, const DeskIo& io) {
-    UninstallKeys uninstall;
+    const RuleSet rules = LoadRules(io, o.rulesPaths);
     ReadOptions read;
     read.codePage = o.codePage;
-    read.exportHandler.key = [&](const std::string& key) { return uninstall.Key(key); };
-    read.exportHandler.value = [&](const RegValue& value) { uninstall.Value(value); };
-    const SupportFile file = ReadFile(io, o.file, read);
-    Shown s{file, file.codePage, {}, 0, false, {}, {}};
-    std::vector<std::string> names;
-    for (const std::string& name : file.report ? file.report->programs : std::vector<std::string>{})
-        names.push_back(file.codePage.Decode(name));
-    if (file.registry) {
-        s.programs = MergePrograms(names, uninstall.Keys());
-        s.onlyInExport = static_cast<size_t>(
-            std::count_if(s.programs.begin(), s.programs.end(), [](const Program& p) { return !p.inReport; }));
-    }
+    const Checked checked = CheckSupportFile(rules, read, [&](const ReadOptions& options) { return ReadFile(io, o.file, options); });
+    Shown s{checked, checked.file, checked.file.codePage, checked.file.registry ? checked.onlyInExport : 0, false, {}, {}, {}};
     Gather(s);
     if (o.json)
         ShowJson(s, io);
@@ -295,6 +238,7 @@ int Run(const Options& o, const DeskIo& io) {
 
 void Define(CLI::App& command, Options& o) {
     AddFileOperand(command, o);
+    AddRulesOption(command, o);
     AddJsonOption(command, o);
     AddCodePageOption(command, o);
 }
@@ -306,10 +250,12 @@ const Command kShowCommand = {
     "test every entry and print the machine's facts, with warnings",
     "Tests every entry of the support file (CRC-32 and sizes), then prints one screen of facts from\n"
     "its report and registry export: Windows, browser, processor, memory, screen, drives, programs,\n"
-    "the three folder listings and the export. A \"warning:\" line flags what to look at first: a\n"
-    "drive with less than 10 % free (CD-ROMs aside), no c:\\pwwin32, a missing, damaged, unreadable or\n"
-    "cut registry export or report; a \"note:\" line what a 32-bit program sees on 64-bit Windows.\n"
-    "What a damaged entry held is not shown; what the others hold is.\n"
+    "the three folder listings and the export. The rules (the built-in ones and those of --rules)\n"
+    "give the lines after it, most severe first: \"warning:\" (or \"error:\", \"critical:\") for what\n"
+    "to look at first, such as a drive with less than 10 % free, no c:\\pwwin32, or a missing,\n"
+    "damaged or cut report or export; \"note:\" for what a 32-bit program sees on 64-bit Windows;\n"
+    "\"not checked:\" for a rule of warning or above that the file cannot decide. What a damaged\n"
+    "entry held is not shown; what the others hold is.\n"
     "exit status: 0 no warning, 1 warnings, 2 the file cannot be read",
     Define,
     Run,
