@@ -80,6 +80,8 @@ int RunDesk(const std::vector<std::string>& args, const DeskIo& io) {
     app.footer(kFooter);
     app.set_version_flag("--version", "ovdesk " OST_VERSION);
     app.require_subcommand(1);
+    // Options are --name alone: "/rules.toml" is a path on Windows too, not an option.
+    app.allow_windows_style_options(false);
     std::vector<std::pair<const Command*, CLI::App*>> defined;
     for (const Command* command : kCommands) {
         CLI::App* sub = app.add_subcommand(command->name, command->summary);

@@ -49,7 +49,7 @@ TEST_F(RulesTest, LintNamesEachProblemWithItsLineAndColumn) {
                            "  { drive = { letter = 3 } }, { gadget = {} }, { all = [] },\n"
                            "]\nbogus = 1\n"));
     const Result r = Desk({"rules", "lint", "/bad.toml"});
-    EXPECT_EQ(r.code, kFindings);
+    EXPECT_EQ(r.code, kFindings) << r.err;
     for (const char* line : {"/bad.toml:2:6: an id is made", "/bad.toml:4:12: severity must be", "/bad.toml:6:10: a link must",
                              "/bad.toml:8:29: unknown field \"free\" of drive", "/bad.toml:8:54: the free_mb is a number",
                              "/bad.toml:9:24: the pattern \"[abc\" has a '['", "/bad.toml:9:42: the version is a version",
@@ -170,12 +170,17 @@ TEST_F(RulesTest, CheckShowsFindingsMostSevereFirstAndExplainTellsWhy) {
 }
 
 TEST_F(RulesTest, RulesTestRunsEveryFixtureAndTheBuiltInRulesPassTheirs) {
-    std::ifstream in(std::string(OST_RULES_DIR) + "/builtin.toml", std::ios::binary);
-    Add("/rules/builtin.toml", Bytes(std::string(std::istreambuf_iterator<char>(in), {})));
-    Add("/rules/fixtures/whole-report.txt", Bytes(Golden("../../src/desk/rules/fixtures/whole-report.txt")));
-    Result r = Desk({"rules", "test", "/rules/builtin.toml"});
+    // The built-in rules, and README's worked example, with their fixture files.
+    for (const char* file : {"src/desk/rules/builtin.toml", "src/desk/rules/fixtures/whole-report.txt", "docs/rules/example.toml",
+                             "docs/rules/fixtures/pw410-small-c.txt"}) {
+        std::ifstream in(std::string(OST_SOURCE_DIR) + "/" + file, std::ios::binary);
+        Add(std::string("/") + file, Bytes(std::string(std::istreambuf_iterator<char>(in), {})));
+    }
+    Result r = Desk({"rules", "test", "/src/desk/rules/builtin.toml"});
     EXPECT_EQ(r.code, kClean) << r.out;
     EXPECT_NE(r.out.find("6 rules, 11 passed, 0 failed"), std::string::npos) << r.out;
+    r = Desk({"rules", "test", "/docs/rules/example.toml"});
+    EXPECT_EQ(r.out, "/docs/rules/example.toml: 1 rule, 2 passed, 0 failed\n");
     const std::string fixtures = Rule("F", "{ drive = { letter = 'C', free_mb = '< 100' } }", "C has {drive.free_mb}") +
                                  "[[rule.fixture]]\nfires = true\nmessage = 'C has 50.00'\nreport = '''\n"
                                  "Orlavent Software Support Tool System Report\n\n--------------------------\nDrive Listings\n"

@@ -96,7 +96,10 @@ Checked CheckSupportFile(const RuleSet& rules, ReadOptions options, const std::f
 }
 
 void AddRulesOption(CLI::App& command, Options& o) {
-    command.add_option("--rules", o.rulesPaths, "also check the rules of this file (TOML; README: rules)")->type_name("PATH");
+    command.add_option("--rules", o.rulesPaths, "also check the rules of this file (TOML; README: Writing rules); may be repeated")
+        ->type_name("PATH")
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
 }
 
 void AddHtmlOption(CLI::App& command, Options& o) {
@@ -105,12 +108,7 @@ void AddHtmlOption(CLI::App& command, Options& o) {
     command.add_flag("--force", o.force, "let --html replace an existing file");
 }
 
-namespace {
-
-using nlohmann::json;
-
-// The findings of one file, most severe first (in rule order within a severity).
-std::vector<std::pair<const RuleResult*, const Finding*>> Sorted(const std::vector<RuleResult>& results) {
+std::vector<std::pair<const RuleResult*, const Finding*>> SortedFindings(const std::vector<RuleResult>& results) {
     std::vector<std::pair<const RuleResult*, const Finding*>> out;
     for (const RuleResult& r : results)
         for (const Finding& f : r.findings)
@@ -119,16 +117,28 @@ std::vector<std::pair<const RuleResult*, const Finding*>> Sorted(const std::vect
     return out;
 }
 
-std::string Counted(size_t n, const char* noun) {
-    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
-}
-
-json FindingJson(const RuleResult& r, const Finding& f) {
-    json values = json::object();
+nlohmann::json FindingJson(const RuleResult& r, const Finding& f) {
+    nlohmann::json values = nlohmann::json::object();
     for (const auto& [name, text] : f.values)
         values[name] = text;
     return {{"rule", r.rule->id},  {"severity", SeverityName(r.rule->severity)}, {"title", r.rule->title},
             {"message", f.message}, {"values", values}, {"links", r.rule->links}};
+}
+
+nlohmann::json NotCheckedJson(const std::vector<RuleResult>& results, bool all) {
+    nlohmann::json out = nlohmann::json::array();
+    for (const RuleResult& r : results)
+        if (r.outcome != Outcome::kFired && (all || r.outcome != Outcome::kNotFired))
+            out.push_back({{"rule", r.rule->id}, {"outcome", OutcomeName(r.outcome)}, {"why", r.why}});
+    return out;
+}
+
+namespace {
+
+using nlohmann::json;
+
+std::string Counted(size_t n, const char* noun) {
+    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
 }
 
 struct FileResult {
@@ -154,7 +164,7 @@ int ExitCode(const std::vector<FileResult>& files, const std::string& only) {
 std::string CheckText(const FileResult& f) {
     if (!f.checked)
         return Printable(f.name) + ": cannot be read: " + Printable(f.error) + "\n";
-    const auto findings = Sorted(f.checked->results);
+    const auto findings = SortedFindings(f.checked->results);
     std::map<Severity, size_t> bySeverity;
     for (const auto& [r, finding] : findings)
         ++bySeverity[r->rule->severity];
@@ -211,16 +221,19 @@ json FileJson(const FileResult& f, const std::string& only) {
         out["error"] = f.error;
         return out;
     }
-    json findings = json::array(), others = json::array();
-    for (const auto& [r, finding] : Sorted(f.checked->results))
+    json findings = json::array();
+    for (const auto& [r, finding] : SortedFindings(f.checked->results))
         if (only.empty() || r->rule->id == only)
             findings.push_back(FindingJson(*r, *finding));
-    for (const RuleResult& r : f.checked->results)
-        if ((only.empty() || r.rule->id == only) && r.outcome != Outcome::kFired)
-            if (!only.empty() || r.outcome != Outcome::kNotFired)
-                others.push_back({{"rule", r.rule->id}, {"outcome", OutcomeName(r.outcome)}, {"why", r.why}});
     out["findings"] = findings;
-    out[only.empty() ? "notChecked" : "notFired"] = others;
+    if (only.empty()) {
+        out["notChecked"] = NotCheckedJson(f.checked->results);
+    } else {
+        const RuleResult& r = *std::find_if(f.checked->results.begin(), f.checked->results.end(),
+                                            [&](const RuleResult& x) { return x.rule->id == only; });
+        out["outcome"] = OutcomeName(r.outcome);
+        out["why"] = r.outcome == Outcome::kFired ? json(nullptr) : json(r.why);
+    }
     return out;
 }
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "desk/commands.h"
 #include "desk/rule_check.h"
 #include "desk/support_file.h"
@@ -104,6 +106,15 @@ struct Checked {
 // `read` reads the support file with the options given (ReadFile, or a fixture's parts).
 Checked CheckSupportFile(const RuleSet& rules, ReadOptions options,
                          const std::function<SupportFile(const ReadOptions&)>& read);
+
+// The findings of one file, most severe first (in rule order within a severity).
+std::vector<std::pair<const RuleResult*, const Finding*>> SortedFindings(const std::vector<RuleResult>& results);
+
+// A finding in JSON: rule, severity, title, message, values (name -> text), links.
+nlohmann::json FindingJson(const RuleResult& result, const Finding& finding);
+// The rules that could not be decided, in JSON: rule, outcome, why; with `all`, also those that
+// did not fire.
+nlohmann::json NotCheckedJson(const std::vector<RuleResult>& results, bool all = false);
 
 // --rules and --html, as show, check and diff take them.
 void AddRulesOption(CLI::App& command, Options& options);

@@ -46,12 +46,7 @@ struct Shown {
 };
 
 void Gather(Shown& s) {
-    std::vector<std::pair<const RuleResult*, const Finding*>> findings;
-    for (const RuleResult& r : s.checked.results)
-        for (const Finding& f : r.findings)
-            findings.emplace_back(&r, &f);
-    std::stable_sort(findings.begin(), findings.end(), [](const auto& a, const auto& b) { return a.first->rule->severity > b.first->rule->severity; });
-    for (const auto& [r, f] : findings) {
+    for (const auto& [r, f] : SortedFindings(s.checked.results)) {
         const Severity severity = r->rule->severity;
         (severity == Severity::kInfo ? s.notes : s.warnings).push_back(f->message);
         s.lines.push_back((severity == Severity::kInfo ? std::string("note") : SeverityName(severity)) + ": " + Printable(f->message));
@@ -157,6 +152,11 @@ void ShowJson(const Shown& s, const DeskIo& io) {
     doc["windows64"] = file.registry ? json(s.windows64) : json(nullptr);
     doc["notes"] = s.notes;
     doc["warnings"] = s.warnings;
+    json findings = json::array();
+    for (const auto& [r, f] : SortedFindings(s.checked.results))
+        findings.push_back(FindingJson(*r, *f));
+    doc["findings"] = findings;
+    doc["notChecked"] = NotCheckedJson(s.checked.results);
     io.out(JsonText(doc) + "\n");
 }
 
