@@ -56,12 +56,23 @@ std::string SeverityName(size_t rank) {
 void AppendEntities(std::string& out, std::string_view text) {
     for (const char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
-            default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                out += c;
         }
     }
 }
@@ -86,8 +97,8 @@ std::string Link(const std::string& link) {
 
 std::string Finding(const HtmlFinding& finding) {
     std::string out = "<section class=\"finding " + SeverityName(SeverityRank(finding.severity)) + "\">\n<h3>" +
-                      "<span class=\"severity\">" + HtmlEscape(finding.severity) + "</span>" + Cell("code", finding.id) + " " +
-                      HtmlEscape(finding.title) + "</h3>\n";
+                      "<span class=\"severity\">" + HtmlEscape(finding.severity) + "</span>" +
+                      Cell("code", finding.id) + " " + HtmlEscape(finding.title) + "</h3>\n";
     out += "<p>" + HtmlEscape(finding.message) + "</p>\n";
     if (!finding.values.empty())
         out += "<table class=\"values\">\n" + FactRows(finding.values) + "</table>\n";
@@ -131,9 +142,8 @@ std::string HtmlEscape(std::string_view utf8) {
     // Tabs and line ends stay as they are (a <pre> shows them); what lies between them is made
     // printable as the terminal shows it.
     std::string out;
-    out.reserve(valid.size() + valid.size() / 8);
     size_t start = 0;
-    while (start <= valid.size()) {
+    while (start < valid.size()) {
         const size_t end = std::min(valid.find_first_of("\t\n\r", start), valid.size());
         AppendEntities(out, Printable(std::string_view(valid).substr(start, end - start)));
         if (end < valid.size())
@@ -176,13 +186,16 @@ void HtmlPage::Findings(std::vector<HtmlFinding> findings,
     findings_ = std::move(out);
 }
 
-void HtmlPage::Facts(const std::string& heading, const std::vector<std::pair<std::string, std::string>>& rows,
+void HtmlPage::Facts(const std::string& heading,
+                     const std::vector<std::pair<std::string, std::string>>& rows,
                      bool open) {
     sections_ += Details(HtmlEscape(heading), "<table class=\"facts\">\n" + FactRows(rows) + "</table>\n", open);
 }
 
-void HtmlPage::Table(const std::string& heading, const std::vector<std::string>& columns,
-                     const std::vector<std::vector<std::string>>& rows, bool open) {
+void HtmlPage::Table(const std::string& heading,
+                     const std::vector<std::string>& columns,
+                     const std::vector<std::vector<std::string>>& rows,
+                     bool open) {
     std::string body;
     if (rows.empty()) {
         body = "<p class=\"none\">None</p>\n";

@@ -31,11 +31,14 @@ class HtmlPage {
     void Findings(std::vector<HtmlFinding> findings,
                   const std::vector<std::pair<std::string, std::string>>& notChecked);
     // A collapsible section (<details>, open or closed) holding a two-column table of facts...
-    void Facts(const std::string& heading, const std::vector<std::pair<std::string, std::string>>& rows,
+    void Facts(const std::string& heading,
+               const std::vector<std::pair<std::string, std::string>>& rows,
                bool open = false);
     // ...a table with a header row (its heading tells how many rows it has)...
-    void Table(const std::string& heading, const std::vector<std::string>& columns,
-               const std::vector<std::vector<std::string>>& rows, bool open = false);
+    void Table(const std::string& heading,
+               const std::vector<std::string>& columns,
+               const std::vector<std::vector<std::string>>& rows,
+               bool open = false);
     // ...or preformatted text (diff's lines, for instance).
     void Text(const std::string& heading, const std::string& text, bool open = false);
     // The whole document, UTF-8. Sections stand in the order they were added.

@@ -34,9 +34,9 @@ size_t Count(const std::string& text, const std::string& part) {
 TEST(HtmlEscape, LeavesNoMarkupQuoteOrControlCharacterAndKeepsTheRest) {
     EXPECT_EQ(HtmlEscape(kScript), "&lt;script&gt;alert(1)&lt;/script&gt;");
     EXPECT_EQ(HtmlEscape("a\"b'c&amp;"), "a&quot;b&#39;c&amp;amp;");
-    EXPECT_EQ(HtmlEscape("caf\xE9 \xE2\x82 \xC3<b>"), "caf" + kReplacement + " " + kReplacement + kReplacement + " " +
-                                                          kReplacement + "&lt;b&gt;");
-    EXPECT_EQ(HtmlEscape(std::string("a\0b\x01" "c\x7F" "d\xC2\x85" "e\x1B[31m", 15)),
+    EXPECT_EQ(HtmlEscape("caf\xE9 \xE2\x82 \xC3<b>"),
+              "caf" + kReplacement + " " + kReplacement + kReplacement + " " + kReplacement + "&lt;b&gt;");
+    EXPECT_EQ(HtmlEscape(std::string{'a', '\0', 'b', '\x01', 'c', '\x7F', 'd', '\xC2', '\x85', 'e', '\x1B'} + "[31m"),
               "a\\x00b\\x01c\\x7fd\\u0085e\\x1b[31m");
     for (const std::string kept : {"line\tone\r\nline two\n", "Größe 日本 \xF0\x9F\x98\x80", ""})
         EXPECT_EQ(HtmlEscape(kept), kept);
@@ -47,13 +47,13 @@ TEST(HtmlPage, EscapesEveryTextItShowsFromAPageOfHostileNames) {
     page.Facts(kScript, {{kScript, kScript}});
     page.Table(kScript, {kScript}, {{kScript}});
     page.Text(kScript, kScript + "\n" + kScript);
-    page.Findings({{kScript, kScript, kScript, kScript, {kScript, "https://kb.example/a\"onmouseover=\"alert(1)",
-                    "https://kb.example/b'onfocus='alert(1)"}, {{kScript, kScript}}, kScript}},
-                  {{kScript, kScript}});
+    const std::vector<std::string> links = {kScript, "https://kb.example/a\"onmouseover=\"alert(1)",
+                                            "https://kb.example/b'onfocus='alert(1)"};
+    page.Findings({{kScript, kScript, kScript, kScript, links, {{kScript, kScript}}, kScript}}, {{kScript, kScript}});
     const std::string html = page.Document();
-    const std::set<std::string> allowed = {"!doctype", "html", "head", "meta", "title", "style", "body", "h1",
-                                           "h2", "h3", "p", "section", "span", "code", "table", "thead", "tbody",
-                                           "tr", "th", "td", "ul", "li", "a", "details", "summary", "pre"};
+    const std::set<std::string> allowed = {
+        "!doctype", "html",  "head",  "meta",  "title", "style", "body", "h1", "h2", "h3", "p",       "section", "span",
+        "code",     "table", "thead", "tbody", "tr",    "th",    "td",   "ul", "li", "a",  "details", "summary", "pre"};
     for (const std::string& tag : Tags(html))
         EXPECT_TRUE(allowed.contains(tag)) << tag;
     // The title twice, three in each section, eight in the finding, two in its "not checked" row.
@@ -65,8 +65,13 @@ TEST(HtmlPage, EscapesEveryTextItShowsFromAPageOfHostileNames) {
 }
 
 TEST(HtmlPage, MakesLinksOfWebAddressesAloneAndShowsTheOthersAsText) {
-    const std::vector<std::string> others = {"javascript:alert(2)", "JavaScript:https://x.example/", " https://x.example/",
-                                             "data:text/html,<b>x</b>", "kb/PW-1", "https://", "ftp://x.example/"};
+    const std::vector<std::string> others = {"javascript:alert(2)",
+                                             "JavaScript:https://x.example/",
+                                             " https://x.example/",
+                                             "data:text/html,<b>x</b>",
+                                             "kb/PW-1",
+                                             "https://",
+                                             "ftp://x.example/"};
     std::vector<std::string> links = others;
     links.insert(links.begin() + 3, {"https://kb.orlavent.example/PW-1", "HTTP://KB.example/x"});
     HtmlPage page("links");
@@ -94,9 +99,20 @@ TEST(HtmlPage, PutsFindingsFirstMostSevereFirstThenSectionsInTheOrderAdded) {
                   {{"R-9", "the export is damaged"}});
     const std::string html = page.Document();
     const std::vector<std::string> order = {
-        "<h2>Findings</h2>", "6 findings: 1 critical, 1 error, 2 warning, 1 info, 1 other", "C-1", "E-1", "W-1", "W-2", "I-1", "X-1", "R-9", "the export is damaged",
-        "<details open><summary>System", "<details><summary>Programs <span class=\"count\">(2)",
-        "<pre>\n\n- a\n+ b\n</pre>", "<summary>Files <span class=\"count\">(0)</span></summary>\n<p class=\"none\">None"};
+        "<h2>Findings</h2>",
+        "6 findings: 1 critical, 1 error, 2 warning, 1 info, 1 other",
+        "C-1",
+        "E-1",
+        "W-1",
+        "W-2",
+        "I-1",
+        "X-1",
+        "R-9",
+        "the export is damaged",
+        "<details open><summary>System",
+        "<details><summary>Programs <span class=\"count\">(2)",
+        "<pre>\n\n- a\n+ b\n</pre>",
+        "<summary>Files <span class=\"count\">(0)</span></summary>\n<p class=\"none\">None"};
     for (size_t i = 1; i < order.size(); ++i)
         EXPECT_LT(html.find(order[i - 1]), html.find(order[i])) << order[i - 1] << " before " << order[i];
     EXPECT_NE(html.find(order.back()), std::string::npos);
