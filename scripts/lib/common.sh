@@ -11,7 +11,7 @@ OST_PACKAGES=(
     zlib1g-dev googletest libgtest-dev libgmock-dev
     g++-multilib lib32z1-dev qemu-user-static
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev
-    wine wine64 fonts-wine fonts-liberation
+    wine wine64 fonts-wine fonts-liberation chromium
     xvfb x11-utils imagemagick
     zip unzip p7zip-full libarchive-tools time locales
     clang-14 libclang-rt-14-dev
