@@ -115,11 +115,11 @@ int RunDesk(const std::vector<std::string>& args, const DeskIo& io) {
                 return command->run(o, io);
         throw UsageError("no command given");
     } catch (const UsageError& e) {
-        io.err("ovdesk: " + Printable(e.what()) + "\n(ovdesk --help tells how to use it)\n");
+        io.err("ovdesk: " + PrintableLines(e.what()) + "(ovdesk --help tells how to use it)\n");
     } catch (const std::bad_alloc&) {
         io.err("ovdesk: out of memory\n");
     } catch (const std::exception& e) {
-        io.err("ovdesk: " + Printable(e.what()) + "\n");
+        io.err("ovdesk: " + PrintableLines(e.what()));
     }
     return kUnreadable;
 }

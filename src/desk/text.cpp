@@ -140,6 +140,19 @@ std::string ValidUtf8(std::string_view s) {
     return Rewrite(s, [](std::string& out, uint32_t, std::string_view bytes) { out.append(bytes); });
 }
 
+std::string PrintableLines(std::string_view raw) {
+    std::string out;
+    for (size_t start = 0; start <= raw.size();) {
+        const size_t end = std::min(raw.find('\n', start), raw.size());
+        std::string_view line = raw.substr(start, end - start);
+        if (line.ends_with('\r'))
+            line.remove_suffix(1);
+        out += Printable(line) + "\n";
+        start = end + 1;
+    }
+    return out;
+}
+
 std::string Printable(std::string_view s) {
     return Rewrite(s, [](std::string& out, uint32_t c, std::string_view bytes) {
         if (c >= 0x20 && (c < 0x7F || c >= 0xA0)) {

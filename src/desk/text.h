@@ -23,6 +23,9 @@ std::string ValidUtf8(std::string_view bytes);
 // escape: \t, \n and \r, and \xNN or \u00NN for the others. Nothing else changes.
 std::string Printable(std::string_view utf8);
 
+// Text of several lines (LF or CR LF) for a terminal: each line Printable, each ending in "\n".
+std::string PrintableLines(std::string_view text);
+
 // The columns a text takes on a terminal: one per character, two for the wide East Asian ones.
 size_t DisplayWidth(std::string_view utf8);
 

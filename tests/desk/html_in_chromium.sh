@@ -1,8 +1,9 @@
 #!/bin/sh
 # ovdesk's page as Chromium draws it: a support file whose report names a program
-# "<script>alert(1)</script>", a rule that fires on it with a web link and a javascript: one, and
-# `ovdesk check --html`. The page must show the finding with the program's name as text and load
-# and run nothing; the screenshot is left in the work folder.
+# "<script>alert(1)</script>", a rule that fires on it with a web link, and `ovdesk check --html`.
+# The page must show the finding with the program's name as text and load and run nothing; the
+# screenshot is left in the work folder. (A javascript: link no rules file may hold; the page's
+# own tests show that it would stay text.)
 # usage: html_in_chromium.sh OVDESK WORKDIR
 set -eu
 ovdesk=$1
@@ -29,7 +30,7 @@ cat >"$work/rules.toml" <<'EOF'
 id = "PW-TEST-1"
 title = "A program with markup in its name"
 severity = "warning"
-links = ["https://kb.orlavent.example/PW-TEST-1", "javascript:alert(2)"]
+links = ["https://kb.orlavent.example/PW-TEST-1"]
 message = "found {program.name}"
 when = { program = { name = "<script>*" } }
 EOF

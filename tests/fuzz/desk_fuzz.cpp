@@ -1,8 +1,9 @@
 // libFuzzer target over ovdesk's readers: each input is read as a report and as a registry export,
-// each fed in two pieces split where the input's first byte says, and then as a support file by
-// every command, in text and in JSON. Any crash, leak, sanitizer report or hang is a finding, and
-// so is output that is not UTF-8, text output that holds a control character other than a line
-// break (on either stream), or JSON output that does not parse.
+// each fed in two pieces split where the input's first byte says, then as a support file by every
+// command, in text and in JSON, and as a rules file by lint, test and check. Any crash, leak,
+// sanitizer report or hang is a finding, and so is output that is not UTF-8, text output that holds
+// a control character other than a line break (on either stream), JSON output that does not
+// parse, or a page of --html with a script in it.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -56,7 +57,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                               {"find", "f", "*a*"},
                                               {"programs", "f"},
                                               {"files", "f"},
-                                              {"diff", "f", "f", "--reg", "HKCU"}}) {
+                                              {"diff", "f", "f", "--reg", "HKCU"},
+                                              {"check", "f", "--html", "p", "--force"},
+                                              {"rules", "lint", "f"},
+                                              {"rules", "test", "f"},
+                                              {"check", "f", "--rules", "f"}}) {
             if (json)
                 args.push_back("--json");
             out.clear();
@@ -67,6 +72,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (!json)
                 printable(out);
             seen += out.size();
+            if (files.Stat("p")) {
+                const std::vector<uint8_t> page = files.Bytes("p");
+                Check(std::string(page.begin(), page.end()).find("<script") == std::string::npos);
+            }
         }
     }
     return seen == SIZE_MAX;

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "desk/commands/command.h"
+#include "desk/html_page.h"
 #include "ziplib/zip_result.h"
 #include "desk/output.h"
 #include "desk/text.h"
@@ -137,6 +138,13 @@ namespace {
 
 using nlohmann::json;
 
+std::string Joined(const std::vector<std::string>& names) {
+    std::string out;
+    for (const std::string& name : names)
+        out += (out.empty() ? "" : ", ") + name;
+    return out;
+}
+
 std::string Counted(size_t n, const char* noun) {
     return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
 }
@@ -238,6 +246,7 @@ json FileJson(const FileResult& f, const std::string& only) {
 }
 
 int Run(const Options& o, const DeskIo& io) {
+    CheckPageTarget(io, o);
     const RuleSet rules = LoadRules(io, o.rulesPaths);
     const Rule* explained = nullptr;
     if (!o.explain.empty()) {
@@ -259,6 +268,23 @@ int Run(const Options& o, const DeskIo& io) {
             f.error = e.what();
         }
         files.push_back(std::move(f));
+    }
+    if (!o.htmlPath.empty()) {
+        HtmlPage page("ovdesk check: " + Joined(o.files));
+        std::vector<std::pair<std::string, const Checked*>> checked;
+        std::string unreadable;
+        for (const FileResult& f : files) {
+            checked.emplace_back(f.name, f.checked ? &*f.checked : nullptr);
+            if (!f.checked)
+                unreadable += f.error + "\n";
+        }
+        AddFindings(page, checked);
+        if (!unreadable.empty())
+            page.Text("Support files that cannot be read", unreadable, true);
+        for (const FileResult& f : files)
+            if (f.checked)
+                AddFileSections(page, *f.checked, false);
+        WritePage(io, o, page);
     }
     if (o.json) {
         json doc = JsonDocument("check");
@@ -287,6 +313,7 @@ int Run(const Options& o, const DeskIo& io) {
 void Define(CLI::App& command, Options& o) {
     command.add_option("FILE", o.files, "the support files (.OVSupport)")->required();
     AddRulesOption(command, o);
+    AddHtmlOption(command, o);
     command.add_option("--explain", o.explain, "tell for one rule whether it fired, with the values, or why not")
         ->type_name("ID");
     AddJsonOption(command, o);

@@ -116,6 +116,13 @@ nlohmann::json FindingJson(const RuleResult& result, const Finding& finding);
 // did not fire.
 nlohmann::json NotCheckedJson(const std::vector<RuleResult>& results, bool all = false);
 
+// The page of --html: its file may be written (it is new, or --force); the findings of each
+// support file (nullptr for one that cannot be read); a support file's facts; the page written.
+void CheckPageTarget(const DeskIo& io, const Options& options);
+void AddFindings(class HtmlPage& page, const std::vector<std::pair<std::string, const Checked*>>& files);
+void AddFileSections(class HtmlPage& page, const Checked& checked, bool open);
+void WritePage(const DeskIo& io, const Options& options, const class HtmlPage& page);
+
 // --rules and --html, as show, check and diff take them.
 void AddRulesOption(CLI::App& command, Options& options);
 void AddHtmlOption(CLI::App& command, Options& options);

@@ -8,6 +8,7 @@
 
 #include "app/report_layout.h"
 #include "desk/commands/command.h"
+#include "desk/html_page.h"
 #include "desk/output.h"
 #include "desk/text.h"
 
@@ -296,6 +297,7 @@ void Differ::Registry(const std::string& top) {
 }
 
 int Run(const Options& o, const DeskIo& io) {
+    CheckPageTarget(io, o);
     Side a{"old", {}, {}, 0};
     Side b{"new", {}, {}, 0};
     ReadSide(a, o, io, o.files[0]);
@@ -315,6 +317,18 @@ int Run(const Options& o, const DeskIo& io) {
         differ.Registry(ExpandKeyPath(o.regKey));
     const std::vector<Change>& changes = differ.changes;
     const std::vector<Gap>& gaps = differ.gaps;
+    if (!o.htmlPath.empty()) {
+        HtmlPage page("ovdesk diff: " + o.files[0] + " and " + o.files[1]);
+        std::vector<std::vector<std::string>> rows, missing;
+        for (const Change& c : changes)
+            rows.push_back({c.section, c.change, c.name, c.before.value_or(""), c.after.value_or("")});
+        for (const Gap& g : gaps)
+            missing.push_back({g.section, g.side, g.reason});
+        page.Table("Differences between " + o.files[0] + " (old) and " + o.files[1] + " (new)",
+                   {"Section", "Change", "Name", "Old", "New"}, rows, true);
+        page.Table("Not compared", {"Section", "Side", "Why"}, missing, !missing.empty());
+        WritePage(io, o, page);
+    }
     if (o.json) {
         json doc = JsonDocument("diff");
         doc["old"] = o.files[0];
@@ -353,6 +367,7 @@ void Define(CLI::App& command, Options& o) {
         ->expected(2)
         ->type_name("OLD NEW");
     command.add_option("--reg", o.regKey, "also compare the keys and values under KEY")->type_name("KEY");
+    AddHtmlOption(command, o);
     AddJsonOption(command, o);
     AddCodePageOption(command, o);
 }

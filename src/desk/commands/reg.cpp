@@ -12,19 +12,6 @@ namespace {
 
 using nlohmann::json;
 
-// A value's lines as the export has them, each made printable.
-std::string PrintableLines(const std::string& raw) {
-    std::string out;
-    for (size_t start = 0; start <= raw.size();) {
-        const size_t end = std::min(raw.find('\n', start), raw.size());
-        std::string_view line = std::string_view(raw).substr(start, end - start);
-        if (line.ends_with('\r'))
-            line.remove_suffix(1);
-        out += Printable(line) + "\n";
-        start = end + 1;
-    }
-    return out;
-}
 
 // The file --export writes: UTF-16LE with its byte-order mark, CR LF, the version 5 header. It is
 // put in place only when the whole export was read and found sound.

@@ -5,6 +5,7 @@
 
 #include "app/report_layout.h"
 #include "desk/commands/command.h"
+#include "desk/html_page.h"
 #include "desk/output.h"
 #include "desk/programs.h"
 #include "desk/text.h"
@@ -223,12 +224,19 @@ void ShowText(const Shown& s, const DeskIo& io) {
 }
 
 int Run(const Options& o, const DeskIo& io) {
+    CheckPageTarget(io, o);
     const RuleSet rules = LoadRules(io, o.rulesPaths);
     ReadOptions read;
     read.codePage = o.codePage;
     const Checked checked = CheckSupportFile(rules, read, [&](const ReadOptions& options) { return ReadFile(io, o.file, options); });
     Shown s{checked, checked.file, checked.file.codePage, checked.file.registry ? checked.onlyInExport : 0, false, {}, {}, {}};
     Gather(s);
+    if (!o.htmlPath.empty()) {
+        HtmlPage page("ovdesk show: " + o.file);
+        AddFindings(page, {{o.file, &checked}});
+        AddFileSections(page, checked, true);
+        WritePage(io, o, page);
+    }
     if (o.json)
         ShowJson(s, io);
     else
@@ -239,6 +247,7 @@ int Run(const Options& o, const DeskIo& io) {
 void Define(CLI::App& command, Options& o) {
     AddFileOperand(command, o);
     AddRulesOption(command, o);
+    AddHtmlOption(command, o);
     AddJsonOption(command, o);
     AddCodePageOption(command, o);
 }
