@@ -167,6 +167,22 @@ TEST_F(RulesTest, CheckShowsFindingsMostSevereFirstAndExplainTellsWhy) {
     const json j = Check(rules, {"good.OVSupport", "--json"}).Json();
     EXPECT_EQ(j["files"][0]["findings"][1]["values"]["drive.name"], "SYSTEM");
     EXPECT_EQ(j["files"][0]["findings"][1]["links"][0], "https://kb.example/W");
+    // The page of --html holds the same findings and facts, and replaces a file only with --force.
+    auto page = [&] { const auto& b = files.Bytes("/p.html"); return std::string(b.begin(), b.end()); };
+    EXPECT_EQ(Check(rules, {"good.OVSupport", "--html", "/p.html"}).code, kFindings);
+    for (const char* text : {"Zeta Tools", "drive C: SYSTEM", "https://kb.example/W", "good.OVSupport: drives", "812.50"})
+        EXPECT_NE(page().find(text), std::string::npos) << text;
+    r = Check(rules, {"good.OVSupport", "--html", "/p.html"});
+    EXPECT_EQ(r.code, kUnreadable);
+    EXPECT_NE(r.err.find("/p.html exists already; --force replaces it"), std::string::npos) << r.err;
+    EXPECT_EQ(Desk({"show", "good.OVSupport", "--html", "/p.html", "--force"}).code, kClean);
+    EXPECT_NE(page().find("No findings"), std::string::npos);
+    EXPECT_EQ(Desk({"diff", "good.OVSupport", "low.OVSupport", "--html", "/p.html", "--force"}).code, kUnreadable);
+    std::string low = report;
+    low.replace(low.find("812.50"), 6, "95.38");
+    Add("low.OVSupport", SupportFile(low, Utf16(kExport)));
+    EXPECT_EQ(Desk({"diff", "good.OVSupport", "low.OVSupport", "--html", "/p.html", "--force"}).code, kFindings);
+    EXPECT_NE(page().find("<td>drive</td><td>changed</td><td>C: free space</td><td>812.50 MB</td><td>95.38 MB</td>"), std::string::npos) << page();
 }
 
 TEST_F(RulesTest, RulesTestRunsEveryFixtureAndTheBuiltInRulesPassTheirs) {
