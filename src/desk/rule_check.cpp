@@ -512,14 +512,20 @@ class Checker {
     Eval Things(const Condition& c, const std::vector<T>& things, Get get, bool whole, const std::string& whyPartial,
                 const char* noun, bool skipKey = false) {
         Eval out;
-        std::vector<std::string> misses;
         std::string unknownWhy;
         size_t unknown = 0;
         const std::vector<std::string> names = FieldNames(c.kind);
         const std::string kind = KindName(c.kind);
+        // The things that came nearest, by the tests they passed before one failed: at most five.
+        std::vector<std::pair<size_t, std::string>> misses;
+        const std::string& label = c.kind == Condition::Kind::kFile       ? names[2]
+                                   : c.kind == Condition::Kind::kRegistry ? names[1]
+                                                                          : names[0];
+
         for (const T& thing : things) {
             Tri state = Tri::kTrue;
             std::string why, miss;
+            size_t passed = 0;
             for (const FieldTest& f : c.fields) {
                 if (skipKey && f.field == "key")
                     continue;
@@ -539,6 +545,7 @@ class Checker {
                     state = Tri::kUnknown;
                     why = r.why.empty() ? r.error : r.why;
                 }
+                ++passed;
             }
             if (state == Tri::kTrue) {
                 Binding b;
@@ -553,9 +560,12 @@ class Checker {
             } else if (state == Tri::kUnknown) {
                 if (unknown++ == 0 && unknownWhy.find(why) == std::string::npos)
                     unknownWhy += (unknownWhy.empty() ? "" : "; ") + why;
-            } else if (misses.size() < 5) {
-                const Value label = get(thing, names[0]);
-                misses.push_back((label.known ? label.text + ": " : "") + miss);
+            } else if (misses.size() < 5 || passed > misses.back().first) {
+                const Value named = get(thing, label);
+                const auto at = std::find_if(misses.begin(), misses.end(), [&](const auto& m) { return m.first < passed; });
+                misses.insert(at, {passed, (named.known ? named.text + ": " : "") + miss});
+                if (misses.size() > 5)
+                    misses.pop_back();
             }
         }
         if (out.state == Tri::kTrue)
@@ -573,7 +583,7 @@ class Checker {
         else if (c.kind != Condition::Kind::kSystem)
             out.why += " (" + std::to_string(things.size()) + " read)";
         for (size_t i = 0; i < misses.size(); ++i)
-            out.why += (i ? "; " : ": ") + misses[i];
+            out.why += (i ? "; " : ": ") + misses[i].second;
         if (things.size() > misses.size() && c.kind != Condition::Kind::kSystem)
             out.why += "; ...";
         return out;

@@ -178,7 +178,8 @@ std::string CheckText(const FileResult& f) {
         ++bySeverity[r->rule->severity];
     std::string counts;
     for (auto it = bySeverity.rbegin(); it != bySeverity.rend(); ++it)
-        counts += (counts.empty() ? "" : ", ") + std::to_string(it->second) + " " + SeverityName(it->first);
+        counts += (counts.empty() ? "" : ", ") + std::to_string(it->second) + " " + SeverityName(it->first) +
+                  (it->second > 1 && (it->first == Severity::kWarning || it->first == Severity::kError) ? "s" : "");
     size_t notChecked = 0;
     for (const RuleResult& r : f.checked->results)
         notChecked += r.outcome == Outcome::kNotApplicable || r.outcome == Outcome::kError ? 1 : 0;
