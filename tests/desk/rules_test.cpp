@@ -118,6 +118,34 @@ TEST_F(RulesTest, EachKindOfConditionTestsTypedValuesOfTheSupportFile) {
     EXPECT_EQ(Outcomes(early, "dmy.OVSupport").at("EARLY"), "m;");
 }
 
+TEST_F(RulesTest, DataOfEveryTypeAndRulesOfSeveralFilesMatchTheirOwnValues) {
+    Add("typed.OVSupport",
+        SupportFile(report, Utf16(kExport + u"[HKEY_CURRENT_USER\\Software\\Pebblework]\r\n"
+                                            u"\"Recent\"=hex(7):61,00,2e,00,70,00,62,00,77,00,00,00,62,00,00,00,00,00\r\n"
+                                            u"\"Big\"=hex(b):00,00,00,00,01,00,00,00\r\n"
+                                            u"\"Mask\"=dword:0000001f\r\n\"Odd\"=hex(7):61\r\n\r\n")));
+    const std::string pw = "{ registry = { key = 'HKCU\\Software\\Pebblework', ";
+    Add("/a.toml", Bytes(Rule("LIST", pw + "value = 'Recent', data = '*.pbw' } }", "{registry.data}") +
+                         Rule("NOTLIST", pw + "value = 'Recent', data = '!= b' } }")));
+    Add("/b.toml", Bytes(Rule("QWORD", pw + "value = 'Big', data = '> 4294967295' } }", "{registry.data}") +
+                         Rule("HEX", pw + "value = 'Mask', data = 0x1f } }") + Rule("DEC", pw + "value = 'Mask', data = '!= 31' } }") +
+                         Rule("ODD", pw + "value = 'Odd', data = 'a' } }") +
+                         Rule("DATE", "{ program = { name = 'Acme*', installed = '>= 2024-03-15, < 2024-03-16' } }")));
+    const json j = Desk({"check", "typed.OVSupport", "--rules", "/a.toml", "--rules", "/b.toml", "--json"}).Json()["files"][0];
+    std::map<std::string, std::string> o;
+    for (const json& f : j["findings"])
+        o[f["rule"].get<std::string>()] = f["message"].get<std::string>();
+    for (const json& n : j["notChecked"])
+        o[n["rule"].get<std::string>()] = n["outcome"].get<std::string>() + ": " + n["why"].get<std::string>();
+    EXPECT_EQ(o["LIST"], "[\"a.pbw\", \"b\"]");
+    EXPECT_FALSE(o.contains("NOTLIST")) << "b is one of its items";
+    EXPECT_EQ(o["QWORD"], "4294967296 (0x0000000100000000)");
+    EXPECT_EQ(o["HEX"], "m");
+    EXPECT_FALSE(o.contains("DEC"));
+    EXPECT_EQ(o["ODD"], "error: the data of Odd cannot be read");
+    EXPECT_EQ(o["DATE"], "m");
+}
+
 TEST_F(RulesTest, WhatTheFileCannotTellLeavesARuleNotCheckedNeverNotFired) {
     const std::string rules = Rule("LOW", "{ drive = { total_mb = '> 0', free_percent = '< 50' } }") +
                               Rule("PROG", "{ not = { program = { name = 'Pebblework*' } } }") +
@@ -132,6 +160,16 @@ TEST_F(RulesTest, WhatTheFileCannotTellLeavesARuleNotCheckedNeverNotFired) {
     EXPECT_EQ(o.at("PROG"), "not applicable: the report's program list is cut short");
     EXPECT_EQ(o.at("REG"), "not applicable: the registry export was not read whole");
     EXPECT_EQ(o.at("SEEN"), "m;") << "a match needs no whole file";
+    // Unknown and false is unknown in any; unknown and true is true; not unknown is unknown.
+    const std::string logic = Rule("ANYU", "{ any = [ { drive = { letter = 'C' , free_mb = '< 1' } }, { drive = { letter = 'Q' } } ] }") +
+                              Rule("NOTU", "{ not = { program = { name = 'Q*' } } }") +
+                              Rule("ALLF", "{ all = [ { registry = { key = 'HKLM\\X', value = 'y' } }, { drive = { letter = 'Q' } } ] }") +
+                              Rule("ALLFALSE", "{ all = [ { registry = { key = 'HKLM\\X', value = 'y' } }, { system = { windows = '*95' } } ] }");
+    o = Outcomes(logic, "cut.OVSupport");
+    EXPECT_EQ(o.at("ANYU"), "not applicable: the report's drive list is cut short");
+    EXPECT_EQ(o.at("NOTU"), "not applicable: the report's program list is cut short");
+    EXPECT_EQ(o.at("ALLF"), "not applicable: the registry export was not read whole; the report's drive list is cut short");
+    EXPECT_FALSE(o.contains("ALLFALSE")) << "false whatever the export holds";
     o = Outcomes(rules, "good.OVSupport");
     EXPECT_EQ(o.at("PROG"), "m;");
     EXPECT_FALSE(o.contains("LOW"));
