@@ -266,7 +266,7 @@ std::vector<int32_t> ListingDateReadings(std::string_view text, const std::optio
     const std::string_view date = text.substr(0, text.find(' '));
     for (size_t i = 0; i < date.size();) {
         if (date[i] < '0' || date[i] > '9') {
-            if (std::isalpha(static_cast<unsigned char>(date[i])) || static_cast<unsigned char>(date[i]) >= 0x80)
+            if ((date[i] >= 'a' && date[i] <= 'z') || (date[i] >= 'A' && date[i] <= 'Z') || static_cast<unsigned char>(date[i]) >= 0x80)
                 return {};  // a month's name, or a calendar's era
             ++i;
             continue;

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cctype>
 #include <cmath>
 #include <set>
 #include <tuple>
@@ -192,7 +191,9 @@ class Parser {
                 Problem(key.source(), "unknown field \"" + std::string(key.str()) + "\" in a rule");
         rule.id = Text(t, "id", true);
         if (!rule.id.empty() &&
-            !std::all_of(rule.id.begin(), rule.id.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == '.'; }))
+            !std::all_of(rule.id.begin(), rule.id.end(), [](char c) {
+                return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.';
+            }))
             Problem(t["id"].node()->source(), "an id is made of letters, digits, '-', '_' and '.'");
         rule.title = Text(t, "title", true);
         rule.message = Text(t, "message", true);

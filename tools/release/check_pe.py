@@ -96,6 +96,7 @@ IMPORTS = {
         _fdopen _filelengthi64 _fileno _fstat64 _lseeki64 _stat _wfopen _write fclose fgetpos fopen
         fread fsetpos getc getenv getwc islower isspace isupper iswctype putc putwc setvbuf strcoll
         strftime strtoul strxfrm towlower towupper ungetc ungetwc wcscoll wcsftime wcsxfrm
+        isxdigit strtol
     """,
     "ole32.dll": "CoCreateInstance CoInitializeEx CoUninitialize",
     "shell32.dll": "ShellExecuteExW",
