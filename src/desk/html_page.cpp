@@ -113,7 +113,7 @@ std::string Finding(const HtmlFinding& finding) {
     return out + "</section>\n";
 }
 
-// How many findings of each severity there are, most severe first: "1 critical, 2 warning".
+// How many findings of each severity there are, most severe first: "1 critical, 2 warnings".
 // `findings` are in the page's order.
 std::string Tally(const std::vector<HtmlFinding>& findings) {
     std::string out;
@@ -121,8 +121,9 @@ std::string Tally(const std::vector<HtmlFinding>& findings) {
         size_t end = at;
         while (end < findings.size() && SeverityRank(findings[end].severity) == SeverityRank(findings[at].severity))
             ++end;
-        out += (out.empty() ? "" : ", ") + std::to_string(end - at) + " " +
-               SeverityName(SeverityRank(findings[at].severity));
+        const std::string name = SeverityName(SeverityRank(findings[at].severity));
+        out += (out.empty() ? "" : ", ") + std::to_string(end - at) + " " + name +
+               (end - at > 1 && (name == "warning" || name == "error") ? "s" : "");
         at = end;
     }
     return out;

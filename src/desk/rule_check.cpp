@@ -420,6 +420,14 @@ class Checker {
         shortDate_ = f_.registry ? f_.registry->ShortDate() : std::nullopt;
     }
 
+    // Checks `rule`: its condition, with the values its message names kept.
+    Eval Check(const desk::Rule& rule) {
+        named_.clear();
+        for (size_t at = rule.message.find('{'); at != std::string::npos; at = rule.message.find('{', at + 1))
+            named_.insert(rule.message.substr(at + 1, rule.message.find('}', at) - at - 1));
+        return Run(rule.when);
+    }
+
     Eval Run(const Condition& c) {
         switch (c.kind) {
             case Condition::Kind::kAll: return All(c);
@@ -548,8 +556,12 @@ class Checker {
                 ++passed;
             }
             if (state == Tri::kTrue) {
+                // The values found: the thing's name, the fields tested and those the message names.
                 Binding b;
                 for (const std::string& name : names) {
+                    const bool tested = std::any_of(c.fields.begin(), c.fields.end(), [&](const FieldTest& f) { return f.field == name; });
+                    if (name != label && !tested && !named_.contains(kind + "." + name))
+                        continue;
                     const Value v = get(thing, name);
                     if (v.known)
                         b.emplace_back(kind + "." + name, v.text);
@@ -865,6 +877,7 @@ class Checker {
     const Report* report_;
     std::string noReport_;
     std::optional<std::string> shortDate_;
+    std::set<std::string> named_;  // the values the message of the rule being checked names
 };
 
 std::string Fill(const std::string& message, const Binding& values) {
@@ -891,7 +904,7 @@ std::vector<RuleResult> CheckRules(const RuleSet& rules, const Facts& facts) {
     for (const Rule& rule : rules.rules) {
         RuleResult result;
         result.rule = &rule;
-        const Eval e = checker.Run(rule.when);
+        const Eval e = checker.Check(rule);
         result.why = e.why;
         if (e.state == Tri::kTrue) {
             result.outcome = Outcome::kFired;

@@ -100,7 +100,7 @@ TEST(HtmlPage, PutsFindingsFirstMostSevereFirstThenSectionsInTheOrderAdded) {
     const std::string html = page.Document();
     const std::vector<std::string> order = {
         "<h2>Findings</h2>",
-        "6 findings: 1 critical, 1 error, 2 warning, 1 info, 1 other",
+        "6 findings: 1 critical, 1 error, 2 warnings, 1 info, 1 other",
         "C-1",
         "E-1",
         "W-1",
