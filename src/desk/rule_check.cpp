@@ -194,9 +194,26 @@ RegistryWants::RegistryWants(const RuleSet& rules)
 
 RegistryWants::~RegistryWants() = default;
 
+std::optional<std::string> RegistryWants::ShortDate() const {
+    if (shortDate_ || userShortDates_.empty())
+        return shortDate_;
+    const std::string& first = userShortDates_.begin()->second;
+    for (const auto& [sid, format] : userShortDates_)
+        if (format != first)
+            return std::nullopt;  // users of other formats: which one ran the tool, nothing says
+    return first;
+}
+
 bool RegistryWants::Key(const std::string& key) {
     current_.clear();
-    international_ = SameAscii(key, kInternational);
+    // HKCU\Control Panel\International, or HKU\S-1-5-21-...\Control Panel\International.
+    static const std::string kUsers = "HKEY_USERS\\S-1-5-21-", kUserInternational = "\\CONTROL PANEL\\INTERNATIONAL";
+    const size_t sidEnd = key.find('\\', kUsers.size());
+    international_ = SameAscii(key, kInternational) ? International::kCurrentUser
+                     : key.size() > kUsers.size() && SameAscii(std::string_view(key).substr(0, kUsers.size()), kUsers) &&
+                             sidEnd != std::string::npos && SameAscii(std::string_view(key).substr(sidEnd), kUserInternational)
+                         ? International::kUser
+                         : International::kNo;
     std::vector<const Node*> at = {root_.get()}, next;
     size_t begin = 0;
     while (!at.empty()) {
@@ -216,8 +233,8 @@ bool RegistryWants::Key(const std::string& key) {
     }
     for (const Node* node : at)
         current_.insert(current_.end(), node->ends.begin(), node->ends.end());
-    if (current_.empty())
-        return international_;
+    if (current_.empty() && international_ == International::kNo)
+        return false;
     key_ = key;
     for (const size_t c : current_) {
         ++found_[c].keys;
@@ -232,8 +249,12 @@ bool RegistryWants::Key(const std::string& key) {
 }
 
 void RegistryWants::Value(const RegValue& value) {
-    if (international_ && FoldName(value.name) == "SSHORTDATE" && value.type == kRegSz)
-        shortDate_ = ValueText(value);
+    if (international_ != International::kNo && FoldName(value.name) == "SSHORTDATE" && value.type == kRegSz) {
+        if (international_ == International::kCurrentUser)
+            shortDate_ = ValueText(value);
+        else
+            userShortDates_[key_.substr(11, key_.find('\\', 11) - 11)] = ValueText(value);
+    }
     for (const size_t c : current_) {
         const Condition& condition = *conditions_[c];
         if (OnKeyAlone(condition))

@@ -45,8 +45,9 @@ class RegistryWants {
         bool overflow = false;   // more matched than is kept
     };
     const Found& Of(size_t condition) const { return found_[condition]; }
-    // The user's short date format (sShortDate of HKCU\Control Panel\International), if read.
-    const std::optional<std::string>& ShortDate() const { return shortDate_; }
+    // The user's short date format (sShortDate of HKCU\Control Panel\International; where the
+    // export has no HKCU, as Wine's has not, that of the users under HKU when they all agree).
+    std::optional<std::string> ShortDate() const;
 
     static constexpr size_t kMaxRecords = 10000;
     static constexpr size_t kMaxBytes = size_t{16} << 20;
@@ -62,8 +63,9 @@ class RegistryWants {
     std::vector<const Condition*> conditions_;
     std::vector<size_t> current_;  // the conditions whose paths the current key matched
     std::string key_;
-    bool international_ = false;
+    enum class International { kNo, kCurrentUser, kUser } international_ = International::kNo;
     std::optional<std::string> shortDate_;
+    std::map<std::string, std::string> userShortDates_;  // by user SID
     size_t bytes_ = 0;
 };
 

@@ -116,6 +116,14 @@ TEST_F(RulesTest, EachKindOfConditionTestsTypedValuesOfTheSupportFile) {
     Add("dmy.OVSupport", SupportFile(report, Utf16(kExport + u"[HKEY_CURRENT_USER\\Control Panel\\International]\r\n"
                                                              u"\"sShortDate\"=\"dd.MM.yyyy\"\r\n\r\n")));
     EXPECT_EQ(Outcomes(early, "dmy.OVSupport").at("EARLY"), "m;");
+    // Without HKCU (Wine's exports have none), the users' own under HKU, when they agree.
+    const std::u16string user = u"[HKEY_USERS\\S-1-5-21-1-2-3-1001\\Control Panel\\International]\r\n\"sShortDate\"=\"";
+    Add("hku.OVSupport", SupportFile(report, Utf16(kExport + user + u"d/M/yyyy\"\r\n\r\n")));
+    EXPECT_EQ(Outcomes(early, "hku.OVSupport").at("EARLY"), "m;");
+    Add("two.OVSupport", SupportFile(report, Utf16(kExport + user + u"d/M/yyyy\"\r\n\r\n" +
+                                                   u"[HKEY_USERS\\S-1-5-21-1-2-3-1002\\Control Panel\\International]\r\n"
+                                                   u"\"sShortDate\"=\"M/d/yyyy\"\r\n\r\n")));
+    EXPECT_NE(Outcomes(early, "two.OVSupport").at("EARLY").find("not applicable"), std::string::npos);
 }
 
 TEST_F(RulesTest, DataOfEveryTypeAndRulesOfSeveralFilesMatchTheirOwnValues) {
