@@ -168,6 +168,17 @@ TEST_F(RulesTest, WhatTheFileCannotTellLeavesARuleNotCheckedNeverNotFired) {
     EXPECT_EQ(o.at("PROG"), "not applicable: the report's program list is cut short");
     EXPECT_EQ(o.at("REG"), "not applicable: the registry export was not read whole");
     EXPECT_EQ(o.at("SEEN"), "m;") << "a match needs no whole file";
+    // A file in c:\pwwin32: not there when a whole report lists no such folder; unknown when it is cut.
+    const std::string pebblework = Rule("PWFILE", "{ file = { folder = 'pebblework', name = 'pw.exe' } }");
+    std::string noFolder = report.substr(0, report.find("--------------------------\r\nPebblework"));
+    Add("nofolder.OVSupport", SupportFile(noFolder, exported));
+    Add("cutfolder.OVSupport", SupportFile(report.substr(0, report.find("pw.exe")), exported));
+    EXPECT_EQ(Outcomes(pebblework, "good.OVSupport").at("PWFILE"), "m;");
+    EXPECT_FALSE(Outcomes(pebblework, "nofolder.OVSupport").contains("PWFILE"));
+    EXPECT_EQ(Outcomes(pebblework, "cutfolder.OVSupport").at("PWFILE"),
+              "not applicable: the report's pebblework listing is cut short or missing");
+    EXPECT_EQ(Outcomes(Rule("WINFILE", "{ file = { folder = 'windows', name = 'none.txt' } }"), "gap.OVSupport").at("WINFILE"),
+              "not applicable: the report's windows listing is cut short or missing");
     // Unknown and false is unknown in any; unknown and true is true; not unknown is unknown.
     const std::string logic = Rule("ANYU", "{ any = [ { drive = { letter = 'C' , free_mb = '< 1' } }, { drive = { letter = 'Q' } } ] }") +
                               Rule("NOTU", "{ not = { program = { name = 'Q*' } } }") +
@@ -216,7 +227,8 @@ TEST_F(RulesTest, CheckShowsFindingsMostSevereFirstAndExplainTellsWhy) {
     // The page of --html holds the same findings and facts, and replaces a file only with --force.
     auto page = [&] { const auto& b = files.Bytes("/p.html"); return std::string(b.begin(), b.end()); };
     EXPECT_EQ(Check(rules, {"good.OVSupport", "--html", "/p.html"}).code, kFindings);
-    for (const char* text : {"Zeta Tools", "drive C: SYSTEM", "https://kb.example/W", "good.OVSupport: drives", "812.50"})
+    for (const char* text : {"Zeta Tools", "drive C: SYSTEM", "https://kb.example/W", "good.OVSupport: drives", "812.50",
+                             "good.OVSupport: the machine", "Windows XP, 5.1 (Build 2600)", "c:\\pwwin32"})
         EXPECT_NE(page().find(text), std::string::npos) << text;
     r = Check(rules, {"good.OVSupport", "--html", "/p.html"});
     EXPECT_EQ(r.code, kUnreadable);
