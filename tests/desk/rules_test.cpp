@@ -70,6 +70,11 @@ TEST_F(RulesTest, LintNamesEachProblemWithItsLineAndColumn) {
     const std::string twice = Rule("A", "{ drive = {} }") + Rule("A", "{ drive = {} }");
     Add("/twice.toml", Bytes(twice));
     EXPECT_NE(Desk({"rules", "lint", "/twice.toml"}).out.find("the id A is used by an earlier rule"), std::string::npos);
+    for (const char* hex : {"0x1g", "0x"}) {
+        Add("/hex.toml", Bytes(Rule("H", std::string("{ drive = { total_mb = '") + hex + "' } }")));
+        EXPECT_NE(Desk({"rules", "lint", "/hex.toml"}).out.find("the total_mb is a number: \"" + std::string(hex) + "\" is not one"),
+                  std::string::npos) << hex;
+    }
 }
 
 TEST_F(RulesTest, EachKindOfConditionTestsTypedValuesOfTheSupportFile) {
