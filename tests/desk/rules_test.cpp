@@ -157,6 +157,18 @@ TEST_F(RulesTest, DataOfEveryTypeAndRulesOfSeveralFilesMatchTheirOwnValues) {
     EXPECT_FALSE(o.contains("DEC"));
     EXPECT_EQ(o["ODD"], "error: the data of Odd cannot be read");
     EXPECT_EQ(o["DATE"], "m");
+    // What is kept is bounded: past 10000 values, a condition that matched none is not decided.
+    std::u16string many = u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Many]\r\n";
+    for (int i = 0; i <= 10000; ++i)
+        for (const char c : "\"v" + std::to_string(i) + "\"=dword:00000001\r\n")
+            if (c != 0)
+                many += static_cast<char16_t>(c);
+    Add("many.OVSupport", SupportFile(report, Utf16(kExport + many + u"\r\n")));
+    const std::string manyRules = Rule("NONE", "{ registry = { key = 'HKLM\\SOFTWARE\\Many', value = 'v*', data = 2 } }") +
+                                  Rule("ONE", "{ registry = { key = 'HKLM\\SOFTWARE\\Many', value = 'v9999', data = 1 } }");
+    const auto m = Outcomes(manyRules, "many.OVSupport");
+    EXPECT_EQ(m.at("NONE"), "not applicable: more than 10000 values match, and the rest were not kept");
+    EXPECT_EQ(m.at("ONE"), "m;");
 }
 
 TEST_F(RulesTest, WhatTheFileCannotTellLeavesARuleNotCheckedNeverNotFired) {
