@@ -22,10 +22,12 @@ std::string Beside(const std::string& rulesPath, const std::string& name) {
 // Text as a support file's entries have it: lines ending in CR LF, the last one too.
 std::string CrLf(std::string_view text) {
     std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
+    char previous = 0;
+    for (const char c : text) {
+        if (c == '\n' && previous != '\r')
             out += '\r';
-        out += text[i];
+        out += c;
+        previous = c;
     }
     if (!out.empty() && !out.ends_with("\r\n"))
         out += "\r\n";
