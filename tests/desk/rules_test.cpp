@@ -75,6 +75,11 @@ TEST_F(RulesTest, LintNamesEachProblemWithItsLineAndColumn) {
         EXPECT_NE(Desk({"rules", "lint", "/hex.toml"}).out.find("the total_mb is a number: \"" + std::string(hex) + "\" is not one"),
                   std::string::npos) << hex;
     }
+    for (const char* date : {"2024-13-01", "2024-00-10", "2024-02-32", "2024-02-00", "2024-1x-01", "20x4-01-01", "2024-01-0x"}) {
+        Add("/date.toml", Bytes(Rule("D", std::string("{ program = { installed = '< ") + date + "' } }")));
+        EXPECT_NE(Desk({"rules", "lint", "/date.toml"}).out.find("the installed is a date, written YYYY-MM-DD: \"" + std::string(date)),
+                  std::string::npos) << date;
+    }
 }
 
 TEST_F(RulesTest, EachKindOfConditionTestsTypedValuesOfTheSupportFile) {
@@ -184,6 +189,7 @@ TEST_F(RulesTest, WhatTheFileCannotTellLeavesARuleNotCheckedNeverNotFired) {
     EXPECT_EQ(o.at("LOW"), "not applicable: the report's drive list is cut short");
     EXPECT_EQ(o.at("PROG"), "not applicable: the report's program list is cut short");
     EXPECT_EQ(o.at("REG"), "not applicable: the registry export was not read whole");
+    EXPECT_EQ(o.at("OV-WOW64"), "not applicable: the registry export was not read whole") << "64-bit Windows may be in what is missing";
     EXPECT_EQ(o.at("SEEN"), "m;") << "a match needs no whole file";
     // A file in c:\pwwin32: not there when a whole report lists no such folder; unknown when it is cut.
     const std::string pebblework = Rule("PWFILE", "{ file = { folder = 'pebblework', name = 'pw.exe' } }");
