@@ -240,6 +240,14 @@ TEST_F(RulesTest, CheckShowsFindingsMostSevereFirstAndExplainTellsWhy) {
     EXPECT_EQ(r.code, kClean);
     EXPECT_NE(r.out.find("good.OVSupport: not fired: drive { letter = \"C\", free_mb = \"< 100\" } (/r.toml:") , std::string::npos) << r.out;
     EXPECT_NE(r.out.find("is false: no drive matches (2 read): C: free_mb is 812.50; D: letter is \"D\""), std::string::npos) << r.out;
+    // A registry condition that did not fire says whether its key was there at all.
+    const std::string reg = Rule("R1", "{ registry = { key = 'HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Acme', "
+                                       "value = 'DisplayVersion', data = '> 3' } }") +
+                            Rule("R2", "{ registry = { key = 'HKLM\\SOFTWARE\\Nowhere', value = 'x' } }");
+    EXPECT_NE(Check(reg, {"good.OVSupport", "--explain", "R1"}).out.find("no value matches (1 read): DisplayVersion: data is 2.1 (1 key matches the path)"),
+              std::string::npos) << Check(reg, {"good.OVSupport", "--explain", "R1"}).out;
+    EXPECT_NE(Check(reg, {"good.OVSupport", "--explain", "R2"}).out.find("is false: there is no value\n"), std::string::npos)
+        << Check(reg, {"good.OVSupport", "--explain", "R2"}).out;
     r = Check(rules, {"good.OVSupport", "--explain", "W"});
     EXPECT_EQ(r.code, kFindings);
     EXPECT_NE(r.out.find("good.OVSupport: fired\n  drive C: SYSTEM\n    drive.letter = C\n    drive.name = SYSTEM\n"), std::string::npos) << r.out;
@@ -311,6 +319,8 @@ TEST(RuleValuesTest, VersionsAndListingDatesCompareAsTheirWritersMeantThem) {
     EXPECT_EQ(ListingDate("3/5/31", "M/d/yy"), 19310305);
     EXPECT_EQ(ListingDate("13/5/2024", std::nullopt), 20240513);
     EXPECT_EQ(ListingDate("5/5/2024", std::nullopt), 20240505);
+    EXPECT_EQ(ListingDate("12/31/2001", "M/d/yyyy"), 20011231);
+    EXPECT_EQ(ListingDate("31.12.2001", "dd.MM.yyyy"), 20011231);
     EXPECT_FALSE(ListingDate("3/5/2024", std::nullopt));
     EXPECT_EQ(ListingDateReadings("3/5/2024 1:00:00", std::nullopt), (std::vector<int32_t>{20240305, 20240503}));
     EXPECT_FALSE(ListingDate("15-Mar-24", "dd-MMM-yy"));
