@@ -63,8 +63,10 @@ TEST_F(RulesTest, LintNamesEachProblemWithItsLineAndColumn) {
     const Result c = Desk({"check", "good.OVSupport", "--rules", "/bad.toml"});
     EXPECT_EQ(c.code, kUnreadable);
     EXPECT_NE(c.err.find("/bad.toml has 16 problems"), std::string::npos) << c.err;
-    Add("/syntax.toml", Bytes("[[rule]\n"));
-    EXPECT_NE(Desk({"rules", "lint", "/syntax.toml"}).out.find("/syntax.toml:1:"), std::string::npos);
+    for (const char* syntax : {"[[rule]\n", "[[#\n", "a.=1\n"}) {
+        Add("/syntax.toml", Bytes(syntax));
+        EXPECT_NE(Desk({"rules", "lint", "/syntax.toml"}).out.find("/syntax.toml:1:"), std::string::npos) << syntax;
+    }
     EXPECT_EQ(Desk({"rules", "lint", "/none.toml"}).code, kUnreadable);
     // Two rules of one id: the second is the problem.
     const std::string twice = Rule("A", "{ drive = {} }") + Rule("A", "{ drive = {} }");
@@ -266,6 +268,7 @@ TEST_F(RulesTest, CheckShowsFindingsMostSevereFirstAndExplainTellsWhy) {
     EXPECT_NE(r.err.find("/p.html exists already; --force replaces it"), std::string::npos) << r.err;
     EXPECT_EQ(Desk({"show", "good.OVSupport", "--html", "/p.html", "--force"}).code, kClean);
     EXPECT_NE(page().find("No findings"), std::string::npos);
+    EXPECT_NE(page().find("good.OVSupport: folder listings"), std::string::npos);
     EXPECT_EQ(Desk({"diff", "good.OVSupport", "low.OVSupport", "--html", "/p.html", "--force"}).code, kUnreadable);
     std::string low = report;
     low.replace(low.find("812.50"), 6, "95.38");
