@@ -63,6 +63,9 @@ TEST_F(RulesTest, LintNamesEachProblemWithItsLineAndColumn) {
     const Result c = Desk({"check", "good.OVSupport", "--rules", "/bad.toml"});
     EXPECT_EQ(c.code, kUnreadable);
     EXPECT_NE(c.err.find("/bad.toml has 16 problems"), std::string::npos) << c.err;
+    Add("/array.toml", Bytes(Rule("A", "{ drive = { letter = ['C'] } }")));
+    EXPECT_NE(Desk({"rules", "lint", "/array.toml"}).out.find("/array.toml:6:29: a test is a string, a number or true/false"),
+              std::string::npos) << Desk({"rules", "lint", "/array.toml"}).out;
     for (const char* syntax : {"[[rule]\n", "[[#\n", "a.=1\n"}) {
         Add("/syntax.toml", Bytes(syntax));
         EXPECT_NE(Desk({"rules", "lint", "/syntax.toml"}).out.find("/syntax.toml:1:"), std::string::npos) << syntax;
@@ -294,17 +297,18 @@ TEST_F(RulesTest, RulesTestRunsEveryFixtureAndTheBuiltInRulesPassTheirs) {
                                  "Orlavent Software Support Tool System Report\n\n--------------------------\nDrive Listings\n"
                                  "--------------------------\nC - S : 50.00 FREE/100.00 TOTAL MB (NTFS Fixed) '1'\n\n'''\n"
                                  "[[rule.fixture]]\nfires = true\nmessage = 'C has 5'\nreport_file = 'r.txt'\n"
-                                 "[[rule.fixture]]\nfires = false\nexport = '''\n[HKEY_USERS\\x]\n'''\n"
+                                 "[[rule.fixture]]\nfires = false\nexport_file = 'e.reg'\n"
                                  "[[rule.fixture]]\nfires = true\nreport_file = 'missing.txt'\n" +
                                  Rule("G", "{ drive = { letter = 'C' } }");
     Add("/rules/f.toml", Bytes(fixtures));
+    Add("/rules/e.reg", Utf16(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_USERS\\x]\r\n\r\n"));
     Add("/rules/r.txt", Bytes("Orlavent Software Support Tool System Report\r\n\r\n--------------------------\r\nDrive "
                               "Listings\r\n--------------------------\r\nC - S : 5.00 FREE/100.00 TOTAL MB (NTFS Fixed) '1'\r\n\r\n"));
     r = Desk({"rules", "test", "/rules/f.toml"});
     EXPECT_EQ(r.code, kFindings);
     EXPECT_NE(r.out.find("FAIL F, fixture at /rules/f.toml:19:1: it fired with \"C has 5.00\", not with \"C has 5\""), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("FAIL F, fixture at /rules/f.toml:28:1: its files cannot be read"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("FAIL G (/rules/f.toml:31:1): the rule has no fixtures"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("FAIL F, fixture at /rules/f.toml:26:1: its files cannot be read"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("FAIL G (/rules/f.toml:29:1): the rule has no fixtures"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("2 rules, 2 passed, 3 failed"), std::string::npos) << r.out;
 }
 
