@@ -146,13 +146,15 @@ TEST_F(RulesTest, DataOfEveryTypeAndRulesOfSeveralFilesMatchTheirOwnValues) {
         SupportFile(report, Utf16(kExport + u"[HKEY_CURRENT_USER\\Software\\Pebblework]\r\n"
                                             u"\"Recent\"=hex(7):61,00,2e,00,70,00,62,00,77,00,00,00,62,00,00,00,00,00\r\n"
                                             u"\"Big\"=hex(b):00,00,00,00,01,00,00,00\r\n"
-                                            u"\"Mask\"=dword:0000001f\r\n\"Odd\"=hex(7):61\r\n\r\n")));
+                                            u"\"Mask\"=dword:0000001f\r\n\"Odd\"=hex(7):61\r\n\"Pair\"=\"x,y\"\r\n\r\n")));
     const std::string pw = "{ registry = { key = 'HKCU\\Software\\Pebblework', ";
     Add("/a.toml", Bytes(Rule("LIST", pw + "value = 'Recent', data = '*.pbw' } }", "{registry.data}") +
                          Rule("NOTLIST", pw + "value = 'Recent', data = '!= b' } }")));
     Add("/b.toml", Bytes(Rule("QWORD", pw + "value = 'Big', data = '> 4294967295' } }", "{registry.data}") +
                          Rule("HEX", pw + "value = 'Mask', data = 0x1f } }") + Rule("DEC", pw + "value = 'Mask', data = '!= 31' } }") +
                          Rule("ODD", pw + "value = 'Odd', data = 'a' } }") +
+                         Rule("PAIR", pw + "value = 'Pair', data = 'x,y' } }") +
+                         Rule("DWVER", pw + "value = 'Mask', data = '< 4.10.2' } }") +
                          Rule("DATE", "{ program = { name = 'Acme*', installed = '>= 2024-03-15, < 2024-03-16' } }")));
     const json j = Desk({"check", "typed.OVSupport", "--rules", "/a.toml", "--rules", "/b.toml", "--json"}).Json()["files"][0];
     std::map<std::string, std::string> o;
@@ -166,6 +168,8 @@ TEST_F(RulesTest, DataOfEveryTypeAndRulesOfSeveralFilesMatchTheirOwnValues) {
     EXPECT_EQ(o["HEX"], "m");
     EXPECT_FALSE(o.contains("DEC"));
     EXPECT_EQ(o["ODD"], "error: the data of Odd cannot be read");
+    EXPECT_EQ(o["PAIR"], "m") << "a comma is part of a pattern";
+    EXPECT_EQ(o["DWVER"], "error: REG_DWORD data \"31\" cannot be compared with < 4.10.2");
     EXPECT_EQ(o["DATE"], "m");
     // What is kept is bounded: past 10000 values, a condition that matched none is not decided.
     std::u16string many = u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Many]\r\n";
