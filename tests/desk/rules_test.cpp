@@ -261,6 +261,12 @@ TEST_F(RulesTest, CheckShowsFindingsMostSevereFirstAndExplainTellsWhy) {
     EXPECT_EQ(r.code, kFindings);
     EXPECT_NE(r.out.find("good.OVSupport: fired\n  drive C: SYSTEM\n    drive.letter = C\n    drive.name = SYSTEM\n"), std::string::npos) << r.out;
     EXPECT_EQ(Check(rules, {"good.OVSupport", "--explain", "NOPE"}).code, kUnreadable);
+    json e = Check(rules, {"good.OVSupport", "--explain", "W", "--json"}).Json();
+    EXPECT_EQ(e["files"][0]["outcome"], "fired");
+    EXPECT_TRUE(e["files"][0]["why"].is_null());
+    e = Check(rules, {"good.OVSupport", "--explain", "N", "--json"}).Json();
+    EXPECT_EQ(e["files"][0]["outcome"], "not fired");
+    EXPECT_NE(e["files"][0]["why"].get<std::string>().find("no drive matches"), std::string::npos);
     const json j = Check(rules, {"good.OVSupport", "--json"}).Json();
     EXPECT_EQ(j["files"][0]["findings"][1]["values"]["drive.name"], "SYSTEM");
     EXPECT_EQ(j["files"][0]["findings"][1]["links"][0], "https://kb.example/W");
